@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds and runs every test. Extra arguments go to cmake's configure step.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR=${BUILD_DIR:-build}
+"$(dirname "$0")/build.sh" "$@"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j "${JOBS:-$(nproc)}" --no-tests=error
