@@ -1,0 +1,193 @@
+#pragma once
+// The main window owns everything the other areas share: the four track lists, the decks, the
+// timers, the playback state, the display texts and the settings record.
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <array>
+#include <memory>
+
+#include "platform/display_texts.h"
+#include "playback/audio_deck.h"
+#include "settings/settings_record.h"
+#include "tags/Tagwright.h"
+#include "tracks/track_list.h"
+
+namespace settings { class TForm2; }
+namespace ui { class TForm_InfoBox; class TForm3; }
+
+namespace app {
+
+using tracks::TListView;
+using playback::AudioDeck;
+
+extern const char* const kTitle;          // "Quorbel Media Mixer"
+extern const char* const kVersionSuffix;  // version V.8 and date 26.05.26
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // The deck factory makes MediaPlayer1..3 (tests pass the test deck's factory).
+    explicit TForm1(playback::DeckFactory decks = playback::MakeRealDeck, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The other windows, created after the main window (see CreateWindows).
+    settings::TForm2* Form2 = nullptr;
+    ui::TForm_InfoBox* Form_InfoBox = nullptr;
+    ui::TForm3* Form3 = nullptr;
+
+    // ---- components, by their designer names ----
+    TListView* ListView_soon = nullptr;        // play queue
+    TListView* ListView_Guest = nullptr;       // guest requests
+    TListView* ListView_Guest_Pool = nullptr;  // guest pool
+    TListView* ListView_preselect = nullptr;   // preset pool
+
+    std::unique_ptr<AudioDeck> MediaPlayer1, MediaPlayer2, MediaPlayer3;
+    QTimer* Timer1 = nullptr;  // 1000 ms playback tick
+    QTimer* Timer2 = nullptr;  // 5000 ms guest requests into the queue
+    QTimer* Timer3 = nullptr;  // 10000 ms presets into the queue
+
+    QLabel* Label_IP = nullptr;
+    QPushButton *Button_PlayList = nullptr, *Button_Pause = nullptr, *Button_Stop = nullptr,
+                *Button_FF = nullptr, *Button_fadenow = nullptr;
+
+    QWidget* Panel1 = nullptr;  // mode panel
+    QGroupBox* RadioGroup_Repeat = nullptr;
+    QCheckBox* CheckBox_block_latest = nullptr;
+    QRadioButton *RadioButton_finish = nullptr, *RadioButton_restart = nullptr;
+    QSlider* TrackBar_fader = nullptr;
+    QLabel* Label_fadesec = nullptr;
+    QGroupBox* GroupBox_Guest = nullptr;
+    QCheckBox* CheckBox_guest_use = nullptr;
+    QRadioButton *RadioButton_web_first = nullptr, *RadioButton_web_mix_preselect = nullptr;
+    QGroupBox* GroupBox_Preset = nullptr;
+    QCheckBox* CheckBox_preset_use = nullptr;
+    QRadioButton *RadioButton_preset_1by1 = nullptr, *RadioButton_preset_random = nullptr;
+
+    QLabel *Label_Pos1 = nullptr, *Label_von1 = nullptr, *Label_Length1 = nullptr, *Label_unit1 = nullptr;
+    QLabel *Label_Pos2 = nullptr, *Label_von2 = nullptr, *Label_Length2 = nullptr, *Label_unit2 = nullptr;
+    QProgressBar *ProgressBar1 = nullptr, *ProgressBar2 = nullptr;
+
+    QStatusBar* StatusBar1 = nullptr;
+    std::array<QLabel*, 5> StatusPanels{};  // widths 100, 200, 100, 100, 50
+    QListWidget* ListBox_Log = nullptr;
+
+    QMenu *M10 = nullptr, *M30 = nullptr, *M60 = nullptr, *M90 = nullptr;
+    QAction *M11 = nullptr, *M19 = nullptr, *M31 = nullptr, *M37 = nullptr, *M38 = nullptr,
+            *M39 = nullptr, *M61 = nullptr, *M62 = nullptr, *M69 = nullptr, *M70 = nullptr,
+            *M80 = nullptr, *M99 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction *pop0 = nullptr, *pop1 = nullptr, *pop2 = nullptr, *pop3 = nullptr, *pop4 = nullptr;
+    TListView* PopupList = nullptr;  // the list the context menu was last opened on
+
+    // ---- shared state ----
+    platform::DisplayTexts Texts;
+    QString Text(const char16_t* key) const;  // display text as QString
+    settings::TSetRec SetRec;
+    std::unique_ptr<tags::TID3v1Tag> ID3v1Reader;
+    std::unique_ptr<tags::TID3v2Tag> ID3v2Reader;
+    std::unique_ptr<tags::TMpegInfo> MpegReader;
+    int ProbeLength = 0;
+
+    // Playback state.
+    int CurIndex = 0;
+    int NextIndex = 0;
+    bool PlayOn = false;
+
+    // Sort state shared by the guest pool and the preset pool.
+    int SortColumn = 0, SortLastColumn = 0, SortDescending = 0;
+
+    // ---- start-up and control states ----
+    void FormCreate();
+    void FormShow();  // first showing
+    void FormDestroy();
+    void SetControlState(int phase);
+    void SetStatusPanel(int panel, const QString& text);
+    QString StatusPanel(int panel) const;
+    QString ForwardSecondsText() const;  // text of the settings dialog's forward-jump field
+
+    // ---- lists ----
+    bool ListHasValue(const TListView* list, int column, const QString& value) const;
+    int FindQueueIndex(const QString& path) const;
+    void RemoveRowsByValue(TListView* list, int column, const QString& value);
+    void RefreshListStates(TListView* list);
+    void RefreshAllListStates();  // queue, guest pool, guest requests, preset pool
+
+    // ---- adding tracks, playlists ----
+    void ProbeTrack(const QString& path);
+    void AddTrack(TListView* list, const QString& path, const QString& source);
+    void AddFilesDialog(TListView* list);
+    void RemoveSelected(TListView* list);
+    void LoadListDialog(TListView* list);
+
+    // ---- playback ----
+    int NextIndexOf(int current);
+    void StartQueue();
+    void HandOver();
+    void StopPlayback();
+    void ShowPositions();
+    void ShowProgress();
+    void ShowDeckLabels();
+    void UpdateQueueStates();
+    void ShowRepeatMode();
+    void ShowGuestMode();
+    void ShowPresetMode();
+    void UpdateForwardCaption();
+    void RepaintQueue();
+
+    // ---- web (pages and listener come later) ----
+    bool CheckWebConfig();
+    void MakeHTML();
+    void MakeGuestPoolHTML();
+    void UpdatePoolStates();
+
+    // ---- presentation and log ----
+    void AddLog(const QString& line);
+    void AddDetails(const QString& text);  // details box text area
+    void SortPool(TListView* list, int column);
+
+    // ---- handlers, named component plus event; each runs through the handler guard ----
+    void Button_PlayListClick();
+    void Button_PauseClick();
+    void Button_StopClick();
+    void Button_FFClick();
+    void Timer1Timer();
+    void Timer2Timer();
+    void Timer3Timer();
+    void TrackBar_faderChange();
+    void CheckBox_block_latestClick();
+    void RadioButton_finishClick();
+    void RadioButton_restartClick();
+    void M11Click();
+    void M19Click();
+    void M31Click();
+    void M62Click();
+    void M69Click();
+    void pop0Click();
+    void pop1Click();
+    void pop2Click();
+    void pop3Click();
+    void pop4Click();
+    void ListView_ColumnClick(TListView* list, int column);
+    void ListView_SelectItem(TListView* list, int row);
+    void ListBox_LogClick();
+
+private:
+    bool inTick_ = false;
+};
+
+// Program entry's window creation: TForm1, TForm2, TForm_InfoBox, TForm3, in this order.
+std::unique_ptr<TForm1> CreateWindows(playback::DeckFactory decks = playback::MakeRealDeck);
+
+}  // namespace app

@@ -1,0 +1,54 @@
+#pragma once
+// One deck plays one audio file at a time. Positions and lengths are milliseconds.
+#include <QString>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+namespace playback {
+
+enum TMPModes { mpNotReady, mpStopped, mpPlaying, mpRecording, mpSeeking, mpPaused, mpOpen };
+
+// A failed Open raises this with the decoder's message.
+class DeckError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class AudioDeck {
+public:
+    virtual ~AudioDeck() = default;
+
+    virtual void SetFileName(const QString& path) = 0;
+    virtual QString FileName() const = 0;
+    virtual void SetWait(bool wait) = 0;
+    virtual void SetNotify(bool notify) = 0;
+    // Synchronous; closes an open file first. Throws DeckError; the deck is then not open.
+    virtual void Open() = 0;
+    virtual void Play() = 0;   // from the current position; resumes a paused deck
+    virtual void Pause() = 0;  // on a playing deck
+    virtual void Stop() = 0;   // stays open; no effect when not open
+    virtual void Close() = 0;  // no effect when not open
+    virtual TMPModes Mode() const = 0;  // a deck that is not open reports mpStopped
+    virtual int Position() const = 0;
+    virtual void SetPosition(int ms) = 0;  // playback halts until the next Play
+    virtual int Length() const = 0;
+    virtual bool IsOpen() const = 0;
+
+    // Start-up settings of the playback decks: no own buttons, time unit milliseconds.
+    void SetAutoEnable(bool on) { autoEnable_ = on; }
+    void SetEnabledButtons(int mask) { enabledButtons_ = mask; }
+    bool AutoEnable() const { return autoEnable_; }
+    int EnabledButtons() const { return enabledButtons_; }
+
+private:
+    bool autoEnable_ = true;
+    int enabledButtons_ = -1;
+};
+
+using DeckFactory = std::function<std::unique_ptr<AudioDeck>()>;
+
+// The real deck: libsndfile decoding into one shared SDL2 output mixer.
+std::unique_ptr<AudioDeck> MakeRealDeck();
+
+}  // namespace playback

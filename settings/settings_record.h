@@ -1,0 +1,27 @@
+#pragma once
+// The settings in force. Starts all zero: no defaults are assigned.
+#include <QString>
+#include <cstdint>
+
+namespace settings {
+
+struct TSetRec {
+    uint8_t FadeSec = 0;
+    uint8_t FFsec = 0;
+    QString StdPlayList;
+    QString StdWebList;
+    QString StdPresetList;
+    int32_t number_block = 0;
+    bool RB_finish = false;
+    bool RB_restart = false;
+    bool CB_block = false;
+    bool CB_Guest = false;
+    bool RB_web_first = false;
+    bool RB_web_mix_preselect = false;
+    bool CB_preset = false;
+    bool RB_preset_1by1 = false;
+    bool RB_preset_random = false;
+    QString HTMLpath;
+};
+
+}  // namespace settings
