@@ -1,0 +1,2 @@
+// Program entry. (Placeholder until the windows are written.)
+int main() { return 0; }
