@@ -5,11 +5,15 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/errors.h"
 
 namespace platform {
+
+// Lower-cases for name matching (ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic).
+std::u16string IniFoldCase(std::u16string_view text);
 
 class IniFile {
 public:
@@ -24,19 +28,30 @@ public:
                               std::u16string_view def) const;
 
     // Writes one key and saves the whole file at once: creates file and section when needed,
-    // every other line stays as it was. Throws WriteError("Unable to write to <file>").
+    // every other line stays as it was. The file is read afresh first, so changes made to it
+    // since are kept. A line break inside a value is stored as a blank, so no value can add
+    // lines of its own. Throws WriteError("Unable to write to <file>").
     void WriteString(std::u16string_view section, std::u16string_view key, std::u16string_view value);
 
 private:
-    struct Impl;
+    struct SectionRef {
+        size_t header;  // index of the header line in lines_
+    };
+    void Parse(std::u16string_view text);
+    void Reindex();
+    size_t SectionEnd(size_t sectionIndex) const;  // one past its last line
+    const SectionRef* Find(std::u16string_view section, size_t* index = nullptr) const;
+
     std::filesystem::path path_;
     std::vector<std::u16string> lines_;
-    // lower-cased section name -> index of its header line (first match only)
-    // (kept in the implementation file)
+    std::vector<SectionRef> sections_;  // every header, in file order
+    // lower-cased section name -> position in sections_ of its first header
+    std::unordered_map<std::u16string, size_t> firstSection_;
 };
 
 // Builds a whole INI file in one pass; the bytes equal those of writing the same keys one by
-// one with IniFile::WriteString into a file that did not exist.
+// one with IniFile::WriteString into a file that did not exist (given distinct section names,
+// distinct keys within a section, and at least one key per section).
 class IniWriter {
 public:
     void Section(std::u16string_view name);

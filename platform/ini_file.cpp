@@ -1,0 +1,309 @@
+#include "platform/ini_file.h"
+
+#include <system_error>
+
+#include "platform/text_codec.h"
+
+namespace platform {
+
+namespace {
+
+constexpr size_t kMaxValue = 2047;
+
+char16_t FoldChar(char16_t c) {
+    if (c < 0x80) {
+        return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+    }
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) {  // Latin-1 capitals
+        return static_cast<char16_t>(c + 32);
+    }
+    if (c >= 0x100 && c <= 0x137 && (c & 1) == 0) {  // Latin Extended-A, even capitals
+        return static_cast<char16_t>(c + 1);
+    }
+    if (c >= 0x139 && c <= 0x148 && (c & 1) == 1) {
+        return static_cast<char16_t>(c + 1);
+    }
+    if (c >= 0x14A && c <= 0x177 && (c & 1) == 0) {
+        return static_cast<char16_t>(c + 1);
+    }
+    if (c == 0x178) {
+        return 0xFF;
+    }
+    if (c >= 0x179 && c <= 0x17E && (c & 1) == 1) {
+        return static_cast<char16_t>(c + 1);
+    }
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) {  // Greek
+        return static_cast<char16_t>(c + 32);
+    }
+    if (c >= 0x410 && c <= 0x42F) {  // Cyrillic
+        return static_cast<char16_t>(c + 32);
+    }
+    if (c >= 0x400 && c <= 0x40F) {
+        return static_cast<char16_t>(c + 80);
+    }
+    return c;
+}
+
+bool IsBlankChar(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
+
+std::u16string_view Trim(std::u16string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && IsBlankChar(s[b])) {
+        ++b;
+    }
+    while (e > b && IsBlankChar(s[e - 1])) {
+        --e;
+    }
+    return s.substr(b, e - b);
+}
+
+bool IsBlankLine(std::u16string_view line) {
+    return Trim(line).empty();
+}
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && FoldChar(a[i]) != FoldChar(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The section name when `line` is a header.
+bool HeaderName(std::u16string_view line, std::u16string_view& name) {
+    const auto t = Trim(line);
+    if (t.empty() || t[0] != u'[') {
+        return false;
+    }
+    const auto close = t.find(u']');
+    name = Trim(t.substr(1, close == std::u16string_view::npos ? std::u16string_view::npos : close - 1));
+    return true;
+}
+
+// The key's text before '=' (untrimmed) when `line` is an entry.
+bool EntryKey(std::u16string_view line, size_t& eq) {
+    eq = line.find(u'=');
+    return eq != std::u16string_view::npos;
+}
+
+std::u16string CleanValue(std::u16string_view raw) {
+    auto v = Trim(raw);
+    if (v.size() >= 2 && v.front() == u'"' && v.back() == u'"') {
+        v = v.substr(1, v.size() - 2);
+    }
+    if (v.size() > kMaxValue) {
+        v = v.substr(0, kMaxValue);
+        if (v.back() >= 0xD800 && v.back() <= 0xDBFF) {
+            v.remove_suffix(1);  // do not keep half a character
+        }
+    }
+    return std::u16string(v);
+}
+
+// Line breaks would start lines of their own in the file.
+std::u16string OneLine(std::u16string_view text) {
+    std::u16string out(text);
+    for (auto& c : out) {
+        if (c == u'\r' || c == u'\n') {
+            c = u' ';
+        }
+    }
+    return out;
+}
+
+std::u16string EntryLine(std::u16string_view key, std::u16string_view value) {
+    std::u16string line = OneLine(key);
+    line += u'=';
+    line += OneLine(value);
+    return line;
+}
+
+std::u16string HeaderLine(std::u16string_view name) {
+    return u"[" + OneLine(name) + u"]";
+}
+
+std::string Serialize(const std::vector<std::u16string>& lines) {
+    std::u16string text;
+    size_t size = 0;
+    for (const auto& l : lines) {
+        size += l.size() + 1;
+    }
+    text.reserve(size);
+    for (const auto& l : lines) {
+        text += l;
+        text += u'\n';
+    }
+    return U16ToUtf8(text);
+}
+
+}  // namespace
+
+std::u16string IniFoldCase(std::u16string_view text) {
+    std::u16string out(text);
+    for (auto& c : out) {
+        c = FoldChar(c);
+    }
+    return out;
+}
+
+IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {
+    if (auto text = ReadTextFile(path_)) {
+        Parse(*text);
+    }
+}
+
+void IniFile::Parse(std::u16string_view text) {
+    lines_.clear();
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(u'\n', start);
+        const bool last = end == std::u16string_view::npos;
+        if (last) {
+            end = text.size();
+        }
+        auto line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == u'\r') {
+            line.remove_suffix(1);
+        }
+        lines_.emplace_back(line);
+        start = last ? end : end + 1;
+    }
+    Reindex();
+}
+
+void IniFile::Reindex() {
+    sections_.clear();
+    firstSection_.clear();
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        std::u16string_view name;
+        if (HeaderName(lines_[i], name)) {
+            firstSection_.try_emplace(IniFoldCase(name), sections_.size());
+            sections_.push_back({i});
+        }
+    }
+}
+
+size_t IniFile::SectionEnd(size_t sectionIndex) const {
+    return sectionIndex + 1 < sections_.size() ? sections_[sectionIndex + 1].header : lines_.size();
+}
+
+const IniFile::SectionRef* IniFile::Find(std::u16string_view section, size_t* index) const {
+    auto it = firstSection_.find(IniFoldCase(Trim(section)));
+    if (it == firstSection_.end()) {
+        return nullptr;
+    }
+    if (index) {
+        *index = it->second;
+    }
+    return &sections_[it->second];
+}
+
+int IniFile::SectionCount() const {
+    return static_cast<int>(sections_.size());
+}
+
+std::vector<std::u16string> IniFile::SectionNames() const {
+    std::vector<std::u16string> names;
+    names.reserve(sections_.size());
+    for (const auto& s : sections_) {
+        std::u16string_view name;
+        HeaderName(lines_[s.header], name);
+        names.emplace_back(name);
+    }
+    return names;
+}
+
+bool IniFile::HasSection(std::u16string_view section) const {
+    return Find(section) != nullptr;
+}
+
+std::u16string IniFile::ReadString(std::u16string_view section, std::u16string_view key,
+                                   std::u16string_view def) const {
+    size_t index = 0;
+    const SectionRef* s = Find(section, &index);
+    if (!s) {
+        return std::u16string(def);
+    }
+    const auto wanted = Trim(key);
+    const size_t end = SectionEnd(index);
+    for (size_t i = s->header + 1; i < end; ++i) {
+        const std::u16string_view line = lines_[i];
+        size_t eq;
+        if (EntryKey(line, eq) && SameName(Trim(line.substr(0, eq)), wanted)) {
+            return CleanValue(line.substr(eq + 1));
+        }
+    }
+    return std::u16string(def);
+}
+
+void IniFile::WriteString(std::u16string_view section, std::u16string_view key,
+                          std::u16string_view value) {
+    // Start from the file as it is now; one that exists but cannot be read must not be replaced.
+    IniFile current(path_);
+    std::error_code ec;
+    if (current.lines_.empty() && std::filesystem::exists(path_, ec) && !ReadBinaryFile(path_)) {
+        throw UnableToWrite(path_.string());
+    }
+
+    auto& lines = current.lines_;
+    size_t index = 0;
+    if (const SectionRef* s = current.Find(section, &index)) {
+        const auto wanted = Trim(key);
+        const size_t end = current.SectionEnd(index);
+        bool done = false;
+        for (size_t i = s->header + 1; i < end && !done; ++i) {
+            size_t eq;
+            if (EntryKey(lines[i], eq) && SameName(Trim(std::u16string_view(lines[i]).substr(0, eq)), wanted)) {
+                lines[i] = lines[i].substr(0, eq) + u"=" + OneLine(value);
+                done = true;
+            }
+        }
+        if (!done) {
+            // After the section's last entry, so blank lines before the next section stay there.
+            size_t at = end;
+            while (at > s->header + 1 && IsBlankLine(lines[at - 1])) {
+                --at;
+            }
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), EntryLine(key, value));
+        }
+    } else {
+        if (!lines.empty() && !IsBlankLine(lines.back())) {
+            lines.emplace_back();
+        }
+        lines.push_back(HeaderLine(Trim(section)));
+        lines.push_back(EntryLine(key, value));
+    }
+
+    WriteFileAtomic(path_, Serialize(lines));
+    lines_ = std::move(lines);
+    Reindex();
+}
+
+void IniWriter::Section(std::u16string_view name) {
+    if (!text_.empty()) {
+        text_ += u'\n';
+    }
+    text_ += HeaderLine(Trim(name));
+    text_ += u'\n';
+}
+
+void IniWriter::Key(std::u16string_view key, std::u16string_view value) {
+    text_ += EntryLine(key, value);
+    text_ += u'\n';
+}
+
+std::string IniWriter::Bytes() const {
+    return U16ToUtf8(text_);
+}
+
+void IniWriter::Save(const std::filesystem::path& path) const {
+    WriteFileAtomic(path, Bytes());
+}
+
+}  // namespace platform
