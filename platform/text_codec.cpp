@@ -283,8 +283,10 @@ void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
         mode = st.st_mode & 07777;
     }
 
-    std::filesystem::path temp = target;
-    temp += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(tempCounter++);
+    // A short name of its own, so a target whose name is near the length limit still works.
+    const std::filesystem::path temp =
+        target.parent_path() /
+        (".qmm-" + std::to_string(::getpid()) + "-" + std::to_string(tempCounter++) + ".tmp");
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         throw fail();

@@ -98,8 +98,13 @@ TEST(TextCodec, AtomicWriteReplacesKeepsModeAndFollowsLinks) {
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(Slurp(file), "third");
 
-    // Nothing but the file and the link is left behind.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+    // A name close to the length limit can still be written.
+    const auto longName = dir / (std::string(250, 'n') + ".lst");
+    WriteFileAtomic(longName, "long");
+    EXPECT_EQ(Slurp(longName), "long");
+
+    // Nothing but these files and the link is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
 }
 
 TEST(TextCodec, FailedAtomicWriteReportsFileAndChangesNothing) {
