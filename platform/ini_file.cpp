@@ -144,6 +144,53 @@ std::string Serialize(const std::vector<std::u16string>& lines) {
 
 }  // namespace
 
+std::optional<int32_t> ParseIniInteger(std::u16string_view text) {
+    text = Trim(text);
+    bool negative = false;
+    if (!text.empty() && (text[0] == u'-' || text[0] == u'+')) {
+        negative = text[0] == u'-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (!text.empty() && text[0] == u'$') {
+        base = 16;
+        text.remove_prefix(1);
+    } else if (text.size() >= 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    uint64_t value = 0;
+    for (char16_t c : text) {
+        int digit;
+        if (c >= u'0' && c <= u'9') {
+            digit = c - u'0';
+        } else if (base == 16 && c >= u'a' && c <= u'f') {
+            digit = c - u'a' + 10;
+        } else if (base == 16 && c >= u'A' && c <= u'F') {
+            digit = c - u'A' + 10;
+        } else {
+            return std::nullopt;
+        }
+        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+        if (value > 0xFFFFFFFFull) {
+            return std::nullopt;
+        }
+    }
+    int64_t result;
+    if (base == 16) {
+        result = static_cast<int32_t>(static_cast<uint32_t>(value));
+    } else {
+        if (value > (negative ? 0x80000000ull : 0x7FFFFFFFull)) {
+            return std::nullopt;
+        }
+        result = static_cast<int64_t>(value);
+    }
+    return static_cast<int32_t>(negative ? -result : result);
+}
+
 std::u16string IniFoldCase(std::u16string_view text) {
     std::u16string out(text);
     for (auto& c : out) {
@@ -240,6 +287,14 @@ std::u16string IniFile::ReadString(std::u16string_view section, std::u16string_v
         }
     }
     return std::u16string(def);
+}
+
+int32_t IniFile::ReadInteger(std::u16string_view section, std::u16string_view key, int32_t def) const {
+    return ParseIniInteger(ReadString(section, key, u"")).value_or(def);
+}
+
+bool IniFile::ReadBool(std::u16string_view section, std::u16string_view key, bool def) const {
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
 }
 
 void IniFile::WriteString(std::u16string_view section, std::u16string_view key,

@@ -2,7 +2,9 @@
 // INI files with the Windows private-profile semantics: section and key names match without
 // regard to case, the first match wins, values are trimmed, lose one pair of enclosing double
 // quotes and are cut at 2047 characters, a missing key gives the caller's default.
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -11,6 +13,11 @@
 #include "platform/errors.h"
 
 namespace platform {
+
+// A whole number in decimal, or in hexadecimal after "0x", "0X" or "$", with an optional sign;
+// hexadecimal takes 32 bits as they stand ("$FFFFFFFF" is -1). Nothing for anything else,
+// including numbers that do not fit in 32 bits.
+std::optional<int32_t> ParseIniInteger(std::u16string_view text);
 
 // Lower-cases for name matching (ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic).
 std::u16string IniFoldCase(std::u16string_view text);
@@ -26,6 +33,10 @@ public:
     bool HasSection(std::u16string_view section) const;
     std::u16string ReadString(std::u16string_view section, std::u16string_view key,
                               std::u16string_view def) const;
+    // A whole number as ParseIniInteger reads it; `def` when missing or not a whole number.
+    int32_t ReadInteger(std::u16string_view section, std::u16string_view key, int32_t def) const;
+    // Read as an integer; anything but 0 is true.
+    bool ReadBool(std::u16string_view section, std::u16string_view key, bool def) const;
 
     // Writes one key and saves the whole file at once: creates file and section when needed,
     // every other line stays as it was. The file is read afresh first, so changes made to it

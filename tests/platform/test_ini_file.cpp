@@ -176,3 +176,31 @@ TEST(IniFile, FoldCaseCoversNonAsciiNames) {
               u"abc\u00E4\u0161\u00FF\u03B1\u0436\u0451");
     EXPECT_EQ(IniFoldCase(u"\u00D7\u00DF"), u"\u00D7\u00DF");
 }
+
+TEST(IniFile, IntegersInDecimalAndHexadecimal) {
+    EXPECT_EQ(ParseIniInteger(u"10"), 10);
+    EXPECT_EQ(ParseIniInteger(u" -7 "), -7);
+    EXPECT_EQ(ParseIniInteger(u"+3"), 3);
+    EXPECT_EQ(ParseIniInteger(u"0x0A"), 10);
+    EXPECT_EQ(ParseIniInteger(u"0X1f"), 31);
+    EXPECT_EQ(ParseIniInteger(u"$1F"), 31);
+    EXPECT_EQ(ParseIniInteger(u"$FFFFFFFF"), -1);
+    EXPECT_EQ(ParseIniInteger(u"2147483647"), 2147483647);
+    EXPECT_EQ(ParseIniInteger(u"-2147483648"), INT32_MIN);
+    for (const char16_t* bad : {u"", u"yes", u"1.5", u"12a", u"0x", u"$", u"-", u"2147483648",
+                                u"0x100000000", u"99999999999999999999", u"1 2"}) {
+        EXPECT_EQ(ParseIniInteger(bad), std::nullopt) << std::string(bad, bad + 1);
+    }
+
+    testutil::TempDir dir;
+    const auto path = dir / "n.ini";
+    Put(path, "[s]\na=0x0A\nb=word\nc=0\nd=-1\n");
+    IniFile ini(path);
+    EXPECT_EQ(ini.ReadInteger(u"s", u"a", 5), 10);
+    EXPECT_EQ(ini.ReadInteger(u"s", u"b", 5), 5);
+    EXPECT_EQ(ini.ReadInteger(u"s", u"missing", 5), 5);
+    EXPECT_FALSE(ini.ReadBool(u"s", u"b", false));
+    EXPECT_TRUE(ini.ReadBool(u"s", u"b", true));
+    EXPECT_FALSE(ini.ReadBool(u"s", u"c", true));
+    EXPECT_TRUE(ini.ReadBool(u"s", u"d", false));
+}
