@@ -21,6 +21,10 @@
 
 namespace tags {
 
+namespace detail {
+class ScanReader;
+}
+
 // One parsed frame header.
 struct TMpegHeader {
     int version = 0;  // 1 = MPEG-1, 2 = MPEG-2, 3 = MPEG-2.5
@@ -78,8 +82,7 @@ public:
     int64_t FirstHeaderPosition() const { return FfirstHeaderPosition; }
 
 private:
-    bool TryAccept(TStream& stream, int64_t pos, const uint8_t* block, int64_t blockStart,
-                   int64_t blockLen);
+    bool TryAccept(detail::ScanReader& rd, int64_t start, int64_t p, const TMpegHeader& h1);
 
     int64_t FFilesize = 0;
     int Fversion = 0;
