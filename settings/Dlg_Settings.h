@@ -1,15 +1,108 @@
 #pragma once
-// The settings dialog. (Placeholder until the dialog is written; the members named here stay.)
+// The settings dialog: fade and forward-jump seconds, recent-track blocking, the standard list
+// files, the web content folder and the three mode choices; settings files are loaded into it and
+// saved from it.
+#include <QCheckBox>
 #include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QStatusBar>
+
+#include "platform/display_texts.h"
+#include "platform/user_interface.h"
+#include "settings/settings_record.h"
 
 namespace settings {
+
+// The dialogs' choices.
+platform::FileDialogOptions SaveSettingsDialog();  // "Save Settings", ".stg"
+platform::FileDialogOptions LoadSettingsDialog();  // "Load Settings", ".stg"
+platform::FileDialogOptions ListFileDialog();      // "Config Play List  File", ".lst"
 
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm2(QWidget* parent = nullptr) : QDialog(parent), Edit_FFsec(new QLineEdit(this)) {}
-    QLineEdit* Edit_FFsec;
+    // `rec` gives the values shown at creation and the folder chooser's start; `texts` the unit
+    // words and the block caption. Either may be null: then an all-zero record and the English
+    // words are used. Both must outlive the dialog.
+    explicit TForm2(QWidget* parent = nullptr);
+    TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget* parent = nullptr);
+
+    // ---- controls, by their designer names ----
+    QGroupBox* GroupBox_Settings;
+    QLabel* Label_blende;
+    QSlider* TrackBar_Blende;  // 0..15
+    QLabel* Label_fadesec;
+    QLabel* Label_numberblocked;
+    QSlider* TrackBar_blocked;  // 0..100
+    QLabel* Label_blocked;
+    QLabel* Label_FFsec;
+    QLineEdit* Edit_FFsec;  // the forward-jump seconds in force
+    QLabel* Label_fadeunit;
+
+    QGroupBox* GroupBox_PlayLists;
+    QLabel* Label_PlayList;
+    QLineEdit* Edit_PlayList;  // read-only
+    QLabel* Label_webList;
+    QLineEdit* Edit_webList;
+    QLabel* Label_preselectList;
+    QLineEdit* Edit_PresetList;
+
+    QGroupBox* GroupBox_HTML;
+    QLabel* Label_HTMLpath;
+    QLineEdit* Edit_HTMLpath;  // read-only
+
+    QGroupBox* GroupBox_Repeat;
+    QCheckBox* CheckBox_blockLatest;
+    QRadioButton* RadioButton_finish;
+    QRadioButton* RadioButton_Repeat;
+
+    QGroupBox* GroupBox_Guest;
+    QCheckBox* CheckBox_webselect;
+    QRadioButton* RadioButton_web_first;
+    QRadioButton* RadioButton_web_mix_preselect;
+
+    QGroupBox* GroupBox_Preset;
+    QCheckBox* CheckBox_preset;
+    QRadioButton* RadioButton_preset_1by1;
+    QRadioButton* RadioButton_preset_random;
+
+    QPushButton* Button_Load;
+    QPushButton* Button_Save;
+    QPushButton* Button_OK;
+    QPushButton* Button_Cancel;
+    QStatusBar* StatusBar1;
+    QLabel* StatusPanel1;  // its one plain text panel
+
+    // ---- settings files (Button_Save, Button_Load) ----
+    void SaveSettingsFile();
+    void LoadSettingsFile();
+    // The sixteen keys into section "standard", one at a time; throws platform::WriteError.
+    void SaveSettingsTo(const QString& fileName);
+    void LoadSettingsFrom(const QString& fileName);
+
+    // ---- actions inside the dialog ----
+    void TrackBar_BlendeChange();
+    void TrackBar_blockedChange();
+    void Edit_ListDblClick(QLineEdit* edit);  // Edit_PlayList, Edit_webList, Edit_PresetList
+    void Edit_HTMLpathDblClick();
+
+    // Sets one member of an exclusive pair: true clears the other member, false touches nothing
+    // else (so both may end up clear).
+    static void SetRadio(QRadioButton* button, bool checked);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QString Word(const char16_t* key, const char16_t* english) const;
+
+    const TSetRec* rec_;
+    const platform::DisplayTexts* texts_;
 };
 
 }  // namespace settings

@@ -1,0 +1,346 @@
+#include "settings/Dlg_Settings.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+#include <array>
+
+#include "platform/guard.h"
+#include "platform/ini_file.h"
+#include "platform/text_codec.h"
+
+namespace settings {
+
+namespace {
+
+constexpr char16_t kSection[] = u"standard";
+constexpr char16_t kSettingsFilter[] = u"Settings (*.stg)|*.stg|All Files (*.*)|*.*";
+
+const TSetRec& ZeroRecord() {
+    static const TSetRec zero;
+    return zero;
+}
+
+platform::FileDialogOptions Options(const char16_t* title, const char16_t* filter,
+                                    const char16_t* ext) {
+    platform::FileDialogOptions o;
+    o.title = title;
+    o.filter = filter;
+    o.defaultExt = ext;
+    return o;
+}
+
+std::u16string U16(const QString& s) {
+    return s.toStdU16String();
+}
+
+QString Q(const std::u16string& s) {
+    return QString::fromStdU16String(s);
+}
+
+const char16_t* Flag(bool on) {
+    return on ? u"1" : u"0";
+}
+
+QSlider* MakeBar(int max, QWidget* parent) {
+    auto* bar = new QSlider(Qt::Horizontal, parent);
+    bar->setRange(0, max);
+    return bar;
+}
+
+}  // namespace
+
+platform::FileDialogOptions SaveSettingsDialog() {
+    return Options(u"Save Settings", kSettingsFilter, u".stg");
+}
+
+platform::FileDialogOptions LoadSettingsDialog() {
+    return Options(u"Load Settings", kSettingsFilter, u".stg");
+}
+
+platform::FileDialogOptions ListFileDialog() {
+    return Options(u"Config Play List  File", u"Play List (*.lst)|*.lst|All Files (*.*)|*.*", u".lst");
+}
+
+TForm2::TForm2(QWidget* parent) : TForm2(nullptr, nullptr, parent) {}
+
+TForm2::TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget* parent)
+    : QDialog(parent), rec_(rec ? rec : &ZeroRecord()), texts_(texts) {
+    setObjectName(QStringLiteral("Form2"));
+    setModal(true);
+
+    // Basic values.
+    GroupBox_Settings = new QGroupBox(QStringLiteral("Basic Values"), this);
+    Label_blende = new QLabel(QStringLiteral("Fading"), GroupBox_Settings);
+    TrackBar_Blende = MakeBar(15, GroupBox_Settings);
+    Label_fadesec = new QLabel(GroupBox_Settings);
+    // The main window's block check box reads the display text at this point.
+    Label_numberblocked = new QLabel(Word(u"CB_doblock", u"Block Recent Tracks"), GroupBox_Settings);
+    TrackBar_blocked = MakeBar(100, GroupBox_Settings);
+    TrackBar_blocked->setTickInterval(5);
+    TrackBar_blocked->setTickPosition(QSlider::TicksBelow);
+    Label_blocked = new QLabel(GroupBox_Settings);
+    Label_FFsec = new QLabel(QStringLiteral("Forward Jump [sec]"), GroupBox_Settings);
+    Edit_FFsec = new QLineEdit(GroupBox_Settings);
+    // Only typing is restricted; a loaded text is taken as it is.
+    Edit_FFsec->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), Edit_FFsec));
+    Label_fadeunit = new QLabel(QStringLiteral("seconds"), GroupBox_Settings);
+    {
+        auto* grid = new QGridLayout(GroupBox_Settings);
+        grid->addWidget(Label_blende, 0, 0);
+        grid->addWidget(TrackBar_Blende, 0, 1);
+        grid->addWidget(Label_fadesec, 0, 2);
+        grid->addWidget(Label_numberblocked, 1, 0);
+        grid->addWidget(TrackBar_blocked, 1, 1);
+        grid->addWidget(Label_blocked, 1, 2);
+        grid->addWidget(Label_FFsec, 2, 0);
+        grid->addWidget(Edit_FFsec, 2, 1);
+        grid->addWidget(Label_fadeunit, 2, 2);
+    }
+
+    // Playlist files.
+    GroupBox_PlayLists = new QGroupBox(QStringLiteral("Playlist Files"), this);
+    Label_PlayList = new QLabel(QStringLiteral("Playlist File"), GroupBox_PlayLists);
+    Edit_PlayList = new QLineEdit(GroupBox_PlayLists);
+    Edit_PlayList->setReadOnly(true);
+    Label_webList = new QLabel(QStringLiteral("Remote Request File"), GroupBox_PlayLists);
+    Edit_webList = new QLineEdit(GroupBox_PlayLists);
+    Label_preselectList = new QLabel(QStringLiteral("Preselect File"), GroupBox_PlayLists);
+    Edit_PresetList = new QLineEdit(GroupBox_PlayLists);
+    {
+        auto* grid = new QGridLayout(GroupBox_PlayLists);
+        grid->addWidget(Label_PlayList, 0, 0);
+        grid->addWidget(Edit_PlayList, 0, 1);
+        grid->addWidget(Label_webList, 1, 0);
+        grid->addWidget(Edit_webList, 1, 1);
+        grid->addWidget(Label_preselectList, 2, 0);
+        grid->addWidget(Edit_PresetList, 2, 1);
+    }
+
+    // HTML settings.
+    GroupBox_HTML = new QGroupBox(QStringLiteral("HTML Settings"), this);
+    Label_HTMLpath = new QLabel(QStringLiteral("HTML Path"), GroupBox_HTML);
+    Edit_HTMLpath = new QLineEdit(GroupBox_HTML);
+    Edit_HTMLpath->setReadOnly(true);
+    {
+        auto* row = new QHBoxLayout(GroupBox_HTML);
+        row->addWidget(Label_HTMLpath);
+        row->addWidget(Edit_HTMLpath, 1);
+    }
+
+    // Mode choices; each exclusive pair sits in a group of its own.
+    const auto modeGroup = [this](const QString& caption, QCheckBox*& box, const QString& boxCaption,
+                                  QRadioButton*& first, const QString& firstCaption,
+                                  QRadioButton*& second, const QString& secondCaption) {
+        auto* group = new QGroupBox(caption, this);
+        box = new QCheckBox(boxCaption, group);
+        first = new QRadioButton(firstCaption, group);
+        second = new QRadioButton(secondCaption, group);
+        auto* column = new QVBoxLayout(group);
+        column->addWidget(box);
+        column->addWidget(first);
+        column->addWidget(second);
+        return group;
+    };
+    GroupBox_Repeat = modeGroup(QStringLiteral("Queue Play Mode"), CheckBox_blockLatest,
+                                Word(u"CB_doblock", u"Block Recent Tracks"), RadioButton_finish,
+                                QStringLiteral("Play List Once"), RadioButton_Repeat,
+                                QStringLiteral("Repeat List"));
+    GroupBox_Guest = modeGroup(QStringLiteral("Guest's Requests"), CheckBox_webselect,
+                               QStringLiteral("Allow Remote Requests"), RadioButton_web_first,
+                               QStringLiteral("Prefer Web"), RadioButton_web_mix_preselect,
+                               QStringLiteral("Mix Web"));
+    GroupBox_Preset = modeGroup(QStringLiteral("Pool Of Presets"), CheckBox_preset,
+                                QStringLiteral("Add Preset Tracks"), RadioButton_preset_1by1,
+                                QStringLiteral("Play In Order"), RadioButton_preset_random,
+                                QStringLiteral("Play At Random"));
+
+    Button_Load = new QPushButton(QStringLiteral("&Load"), this);
+    Button_Save = new QPushButton(QStringLiteral("&Save"), this);
+    Button_OK = new QPushButton(QStringLiteral("O&K"), this);
+    Button_Cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    Button_OK->setDefault(true);
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setSizeGripEnabled(false);
+    StatusPanel1 = new QLabel(StatusBar1);
+    StatusBar1->addWidget(StatusPanel1, 1);
+
+    {
+        auto* left = new QVBoxLayout;
+        left->addWidget(GroupBox_Settings);
+        left->addWidget(GroupBox_PlayLists);
+        left->addWidget(GroupBox_HTML);
+        left->addStretch(1);
+        auto* right = new QVBoxLayout;
+        right->addWidget(GroupBox_Repeat);
+        right->addWidget(GroupBox_Guest);
+        right->addWidget(GroupBox_Preset);
+        right->addStretch(1);
+        auto* columns = new QHBoxLayout;
+        columns->addLayout(left, 3);
+        columns->addLayout(right, 2);
+        auto* buttons = new QHBoxLayout;
+        buttons->addWidget(Button_Load);
+        buttons->addWidget(Button_Save);
+        buttons->addWidget(Button_OK);
+        buttons->addWidget(Button_Cancel);
+        buttons->addStretch(1);
+        auto* all = new QVBoxLayout(this);
+        all->setContentsMargins(8, 8, 8, 0);
+        all->addLayout(columns, 1);
+        all->addLayout(buttons);
+        all->addWidget(StatusBar1);
+    }
+    setWindowTitle(GroupBox_Settings->title());
+    setFixedSize(638, 440);
+
+    // Values at creation: bare numbers, no unit.
+    Edit_FFsec->setText(QString::number(rec_->FFsec));
+    Label_fadesec->setText(QString::number(rec_->FadeSec));
+    Label_blocked->setText(QString::number(rec_->number_block));
+    Edit_HTMLpath->setText(rec_->HTMLpath);
+
+    connect(TrackBar_Blende, &QSlider::valueChanged, this, [this] { TrackBar_BlendeChange(); });
+    connect(TrackBar_blocked, &QSlider::valueChanged, this, [this] { TrackBar_blockedChange(); });
+    for (QLineEdit* edit : {Edit_PlayList, Edit_webList, Edit_PresetList, Edit_HTMLpath}) {
+        edit->installEventFilter(this);
+    }
+    connect(Button_Load, &QPushButton::clicked, this, [this] { platform::Guarded([this] { LoadSettingsFile(); }); });
+    connect(Button_Save, &QPushButton::clicked, this, [this] { platform::Guarded([this] { SaveSettingsFile(); }); });
+    connect(Button_OK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Button_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QString TForm2::Word(const char16_t* key, const char16_t* english) const {
+    if (texts_ && texts_->Has(key)) {
+        return Q(texts_->Get(key));
+    }
+    return QString::fromUtf16(english);
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        if (watched == Edit_HTMLpath) {
+            platform::Guarded([this] { Edit_HTMLpathDblClick(); });
+            return true;
+        }
+        for (QLineEdit* edit : {Edit_PlayList, Edit_webList, Edit_PresetList}) {
+            if (watched == edit) {
+                platform::Guarded([this, edit] { Edit_ListDblClick(edit); });
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm2::TrackBar_BlendeChange() {
+    Label_fadesec->setText(QString::number(TrackBar_Blende->value()) + u' ' +
+                           Word(u"str_seconds", u"Seconds"));
+}
+
+void TForm2::TrackBar_blockedChange() {
+    Label_blocked->setText(QString::number(TrackBar_blocked->value()) + u' ' +
+                           Word(u"str_tracks", u"Tracks"));
+}
+
+void TForm2::Edit_ListDblClick(QLineEdit* edit) {
+    const auto chosen = platform::UserInterface().OpenFiles(ListFileDialog());
+    if (chosen.empty()) {
+        return;
+    }
+    const QString name = Q(chosen.front());
+    edit->setText(name);
+    edit->setToolTip(name);
+    StatusPanel1->setText(name);
+}
+
+void TForm2::Edit_HTMLpathDblClick() {
+    const auto folder =
+        platform::UserInterface().ChooseFolder(U16(Label_HTMLpath->text()), U16(rec_->HTMLpath));
+    if (folder) {
+        Edit_HTMLpath->setText(Q(*folder));
+    }
+}
+
+void TForm2::SetRadio(QRadioButton* button, bool checked) {
+    if (checked) {
+        button->setChecked(true);  // auto-exclusive: clears its partner
+    } else if (button->isChecked()) {
+        // An auto-exclusive button refuses to be cleared directly.
+        button->setAutoExclusive(false);
+        button->setChecked(false);
+        button->setAutoExclusive(true);
+    }
+}
+
+void TForm2::SaveSettingsFile() {
+    const auto chosen = platform::UserInterface().SaveFile(SaveSettingsDialog());
+    if (chosen) {
+        SaveSettingsTo(Q(*chosen));
+    }
+}
+
+void TForm2::LoadSettingsFile() {
+    const auto chosen = platform::UserInterface().OpenFiles(LoadSettingsDialog());
+    if (!chosen.empty()) {
+        LoadSettingsFrom(Q(chosen.front()));
+    }
+}
+
+void TForm2::SaveSettingsTo(const QString& fileName) {
+    const std::array<std::pair<const char16_t*, QString>, 16> values{{
+        {u"fade", QString::number(TrackBar_Blende->value())},
+        {u"ffsec", Edit_FFsec->text()},
+        {u"playfile", Edit_PlayList->text()},
+        {u"webfile", Edit_webList->text()},
+        {u"preselectfile", Edit_PresetList->text()},
+        {u"htmlpath", Edit_HTMLpath->text()},
+        {u"doBlock", QString::fromUtf16(Flag(CheckBox_blockLatest->isChecked()))},
+        {u"blocknumber", QString::number(TrackBar_blocked->value())},
+        {u"rb_finish", QString::fromUtf16(Flag(RadioButton_finish->isChecked()))},
+        {u"rb_repeat", QString::fromUtf16(Flag(RadioButton_Repeat->isChecked()))},
+        {u"webselect", QString::fromUtf16(Flag(CheckBox_webselect->isChecked()))},
+        {u"rb_web_first", QString::fromUtf16(Flag(RadioButton_web_first->isChecked()))},
+        {u"rb_web_mix_preselect", QString::fromUtf16(Flag(RadioButton_web_mix_preselect->isChecked()))},
+        {u"preselect", QString::fromUtf16(Flag(CheckBox_preset->isChecked()))},
+        {u"rb_preset_1by1", QString::fromUtf16(Flag(RadioButton_preset_1by1->isChecked()))},
+        {u"rb_preset_random", QString::fromUtf16(Flag(RadioButton_preset_random->isChecked()))},
+    }};
+    // One key at a time: a failure leaves the keys written before it in the file.
+    platform::IniFile ini(platform::PathFromU16(U16(fileName)));
+    for (const auto& [key, value] : values) {
+        ini.WriteString(kSection, key, U16(value));
+    }
+}
+
+void TForm2::LoadSettingsFrom(const QString& fileName) {
+    const platform::IniFile ini(platform::PathFromU16(U16(fileName)));
+    const auto text = [&](const char16_t* key, const char16_t* def) {
+        return Q(ini.ReadString(kSection, key, def));
+    };
+    const auto flag = [&](const char16_t* key, bool def) { return ini.ReadBool(kSection, key, def); };
+
+    // In key order; the bars clamp to their ranges and rewrite their labels only on a change.
+    TrackBar_Blende->setValue(ini.ReadInteger(kSection, u"fade", 5));
+    Edit_FFsec->setText(text(u"ffsec", u"6"));
+    Edit_PlayList->setText(text(u"playfile", u""));
+    Edit_webList->setText(text(u"webfile", u""));
+    Edit_PresetList->setText(text(u"preselectfile", u""));
+    Edit_HTMLpath->setText(text(u"htmlpath", u""));
+    CheckBox_blockLatest->setChecked(flag(u"doBlock", false));
+    TrackBar_blocked->setValue(ini.ReadInteger(kSection, u"blocknumber", 10));
+    SetRadio(RadioButton_finish, flag(u"rb_finish", true));
+    SetRadio(RadioButton_Repeat, flag(u"rb_repeat", false));
+    CheckBox_webselect->setChecked(flag(u"webselect", false));
+    SetRadio(RadioButton_web_first, flag(u"rb_web_first", false));
+    SetRadio(RadioButton_web_mix_preselect, flag(u"rb_web_mix_preselect", true));
+    CheckBox_preset->setChecked(flag(u"preselect", false));
+    SetRadio(RadioButton_preset_1by1, flag(u"rb_preset_1by1", true));
+    SetRadio(RadioButton_preset_random, flag(u"rb_preset_random", false));
+}
+
+}  // namespace settings
