@@ -1,16 +1,231 @@
-#include "playback/audio_deck.h"
-#include "playback/test_deck.h"
+#include "playback/real_deck.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cmath>
 
 namespace playback {
 
-// Stand-in until the libsndfile deck lands: a silent deck whose clock never moves.
-std::unique_ptr<AudioDeck> MakeRealDeck() {
-    static auto clock = [] {
-        auto c = std::make_shared<TTestClock>();
-        c->SetDefaultLength(0);
-        return c;
-    }();
-    return std::make_unique<TTestDeck>(clock);
+namespace {
+constexpr std::uint64_t kRingMask = (1 << 16) - 1;
 }
+
+TRealDeck::TRealDeck() : ring_(new float[kRingFrames * SdlMixer::kChannels]()) {
+    static_assert((kRingFrames & (kRingFrames - 1)) == 0, "the ring size must be a power of two");
+    static_assert(kRingMask == kRingFrames - 1);
+}
+
+TRealDeck::~TRealDeck() { Release(); }
+
+void TRealDeck::Halt() {
+    SdlMixer::Instance().WithCallbackHeld([this] { playing_.store(false, std::memory_order_release); });
+}
+
+void TRealDeck::Release() {
+    Halt();
+    if (attached_) {
+        SdlMixer::Instance().Detach(this);
+        attached_ = false;
+    }
+    std::lock_guard lock(decodeMutex_);
+    if (file_) sf_close(file_);
+    file_ = nullptr;
+    mode_ = mpStopped;
+    length_ = 0;
+    startFrame_ = 0;
+}
+
+void TRealDeck::Open() {
+    Release();
+    SF_INFO info{};
+    SNDFILE* f = sf_open(QFile::encodeName(fileName_).constData(), SFM_READ, &info);
+    if (!f) throw DeckError(sf_strerror(nullptr));
+    if (info.samplerate <= 0 || info.channels <= 0) {
+        sf_close(f);
+        throw DeckError("The file holds no playable audio.");
+    }
+    std::lock_guard lock(decodeMutex_);
+    file_ = f;
+    fileRate_ = info.samplerate;
+    fileChannels_ = info.channels;
+    step_ = static_cast<double>(fileRate_) / SdlMixer::kRate;
+    decoded_.assign(static_cast<size_t>(kChunkFrames) * fileChannels_, 0.0f);
+    stereo_.assign(static_cast<size_t>(kChunkFrames + 1) * SdlMixer::kChannels, 0.0f);
+    const std::int64_t frames = std::max<sf_count_t>(info.frames, 0);
+    length_ = static_cast<int>(std::min<std::int64_t>(frames * 1000 / fileRate_, INT32_MAX));
+    startFrame_ = 0;
+    mode_ = mpStopped;
+    SdlMixer::Instance().WithCallbackHeld([this] { ResetStreamLocked(); });
+}
+
+void TRealDeck::ResetStreamLocked() noexcept {
+    playing_.store(false, std::memory_order_relaxed);
+    readPos_.store(0, std::memory_order_relaxed);
+    writePos_.store(0, std::memory_order_relaxed);
+    played_.store(0, std::memory_order_relaxed);
+    eof_.store(false, std::memory_order_relaxed);
+    finished_.store(false, std::memory_order_relaxed);
+    hasLast_ = false;
+    phase_ = 0.0;
+}
+
+void TRealDeck::Play() {
+    if (!file_) return;
+    if (finished_.load(std::memory_order_acquire)) {
+        mode_ = mpStopped;  // at the end: nothing left until the position moves
+        return;
+    }
+    auto& mixer = SdlMixer::Instance();
+    if (!attached_) {
+        try {
+            mixer.Attach(this);
+        } catch (const std::exception& e) {
+            throw DeckError(e.what());
+        }
+        attached_ = true;
+    }
+    {
+        // Start with a full buffer so the first callbacks never find it empty.
+        std::lock_guard lock(decodeMutex_);
+        FillLocked();
+    }
+    playing_.store(true, std::memory_order_release);
+    mode_ = mpPlaying;
+    mixer.WakeDecoder();
+}
+
+void TRealDeck::Pause() {
+    if (Mode() != mpPlaying) return;
+    Halt();
+    mode_ = mpPaused;
+}
+
+void TRealDeck::Stop() {
+    if (!file_) return;
+    Halt();
+    mode_ = mpStopped;
+}
+
+void TRealDeck::Close() {
+    if (!file_) return;
+    Release();
+}
+
+TMPModes TRealDeck::Mode() const {
+    if (!file_) return mpStopped;
+    if (mode_ == mpPlaying && finished_.load(std::memory_order_acquire)) return mpStopped;
+    return mode_;
+}
+
+int TRealDeck::Position() const {
+    if (!file_) return 0;
+    if (finished_.load(std::memory_order_acquire)) return length_;
+    const std::int64_t played = static_cast<std::int64_t>(played_.load(std::memory_order_acquire));
+    const std::int64_t ms = startFrame_ * 1000 / fileRate_ + played * 1000 / SdlMixer::kRate;
+    return static_cast<int>(std::min<std::int64_t>(ms, length_));
+}
+
+void TRealDeck::SetPosition(int ms) {
+    if (!file_) return;
+    ms = std::clamp(ms, 0, length_);
+    const std::int64_t frame = static_cast<std::int64_t>(ms) * fileRate_ / 1000;
+    mode_ = mpStopped;
+    std::lock_guard lock(decodeMutex_);
+    SdlMixer::Instance().WithCallbackHeld([this] { ResetStreamLocked(); });
+    if (sf_seek(file_, frame, SEEK_SET) < 0) {
+        const std::string error = sf_strerror(file_);
+        sf_seek(file_, 0, SEEK_SET);
+        startFrame_ = 0;
+        throw DeckError(error);
+    }
+    startFrame_ = frame;
+}
+
+void TRealDeck::Refill() noexcept {
+    std::lock_guard lock(decodeMutex_);
+    FillLocked();
+}
+
+void TRealDeck::FillLocked() noexcept {
+    if (!file_ || eof_.load(std::memory_order_relaxed)) return;
+    constexpr int ch = SdlMixer::kChannels;
+    // Output frames one chunk can give, with room for rounding.
+    const auto maxOut = static_cast<std::uint64_t>(std::ceil(kChunkFrames / step_)) + 2;
+    for (;;) {
+        const std::uint64_t w = writePos_.load(std::memory_order_relaxed);
+        const std::uint64_t r = readPos_.load(std::memory_order_acquire);
+        if (kRingFrames - (w - r) < maxOut) return;
+        const sf_count_t got = sf_readf_float(file_, decoded_.data(), kChunkFrames);
+        if (got <= 0) {
+            eof_.store(true, std::memory_order_release);
+            return;
+        }
+
+        // To stereo, after the frame carried over from the previous chunk.
+        const size_t carry = hasLast_ ? 1 : 0;
+        float* in = stereo_.data();
+        for (sf_count_t i = 0; i < got; ++i) {
+            const float* src = &decoded_[static_cast<size_t>(i) * fileChannels_];
+            float* dst = &in[(carry + static_cast<size_t>(i)) * ch];
+            dst[0] = src[0];
+            dst[1] = fileChannels_ > 1 ? src[1] : src[0];
+        }
+        const size_t n = carry + static_cast<size_t>(got);
+
+        std::uint64_t out = w;
+        auto put = [&](float left, float right) {
+            float* dst = &ring_[(out & kRingMask) * ch];
+            dst[0] = left;
+            dst[1] = right;
+            ++out;
+        };
+        if (step_ == 1.0) {
+            for (size_t i = carry; i < n; ++i) put(in[i * ch], in[i * ch + 1]);
+        } else {
+            // Linear interpolation; phase_ is measured from in[0].
+            double pos = phase_;
+            while (pos < static_cast<double>(n - 1)) {
+                const size_t i = static_cast<size_t>(pos);
+                const float f = static_cast<float>(pos - static_cast<double>(i));
+                const float* a = &in[i * ch];
+                const float* b = a + ch;
+                put(a[0] + (b[0] - a[0]) * f, a[1] + (b[1] - a[1]) * f);
+                pos += step_;
+            }
+            phase_ = pos - static_cast<double>(n - 1);
+        }
+        in[0] = in[(n - 1) * ch];
+        in[1] = in[(n - 1) * ch + 1];
+        hasLast_ = true;
+        writePos_.store(out, std::memory_order_release);
+    }
+}
+
+bool TRealDeck::MixInto(float* out, int frames) noexcept {
+    if (!playing_.load(std::memory_order_acquire)) return false;
+    // Reading eof_ first: once it is seen, every frame the decoder wrote is visible.
+    const bool eof = eof_.load(std::memory_order_acquire);
+    const std::uint64_t r = readPos_.load(std::memory_order_relaxed);
+    const std::uint64_t avail = writePos_.load(std::memory_order_acquire) - r;
+    const std::uint64_t n = std::min<std::uint64_t>(avail, static_cast<std::uint64_t>(frames));
+    constexpr int ch = SdlMixer::kChannels;
+    for (std::uint64_t k = 0; k < n; ++k) {
+        const float* src = &ring_[((r + k) & kRingMask) * ch];
+        out[k * ch] += src[0];
+        out[k * ch + 1] += src[1];
+    }
+    readPos_.store(r + n, std::memory_order_release);
+    played_.fetch_add(n, std::memory_order_release);
+    if (n == static_cast<std::uint64_t>(frames)) return false;
+    if (eof) {
+        finished_.store(true, std::memory_order_release);
+        playing_.store(false, std::memory_order_release);
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<AudioDeck> MakeRealDeck() { return std::make_unique<TRealDeck>(); }
 
 }  // namespace playback

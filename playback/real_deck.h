@@ -1,0 +1,72 @@
+#pragma once
+// The deck that plays: libsndfile decodes the file ahead into a ring buffer, the shared SDL
+// mixer takes frames from it in its callback.
+#include "playback/audio_deck.h"
+#include "playback/sdl_mixer.h"
+
+#include <sndfile.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace playback {
+
+class TRealDeck : public AudioDeck, private MixerVoice {
+public:
+    TRealDeck();
+    ~TRealDeck() override;
+    TRealDeck(const TRealDeck&) = delete;
+    TRealDeck& operator=(const TRealDeck&) = delete;
+
+    void SetFileName(const QString& path) override { fileName_ = path; }
+    QString FileName() const override { return fileName_; }
+    void SetWait(bool wait) override { wait_ = wait; }
+    void SetNotify(bool notify) override { notify_ = notify; }
+    void Open() override;
+    void Play() override;
+    void Pause() override;
+    void Stop() override;
+    void Close() override;
+    TMPModes Mode() const override;
+    int Position() const override;
+    void SetPosition(int ms) override;
+    int Length() const override { return file_ ? length_ : 0; }
+    bool IsOpen() const override { return file_ != nullptr; }
+
+private:
+    bool MixInto(float* out, int frames) noexcept override;
+    void Refill() noexcept override;
+    void FillLocked() noexcept;        // needs decodeMutex_
+    void ResetStreamLocked() noexcept; // needs decodeMutex_ and the callback held off
+    void Halt();                       // the callback stops taking frames
+    void Release();
+
+    static constexpr std::uint64_t kRingFrames = 1 << 16;  // about 1.5 s at the mix rate
+    static constexpr int kChunkFrames = 2048;
+
+    // UI thread only.
+    QString fileName_;
+    bool wait_ = false, notify_ = false, attached_ = false;
+    TMPModes mode_ = mpStopped;
+    int length_ = 0;
+    std::int64_t startFrame_ = 0;  // file frame of the last seek
+
+    // The decoder (decoder thread, or the UI thread on Play) under decodeMutex_.
+    std::mutex decodeMutex_;
+    SNDFILE* file_ = nullptr;  // written on the UI thread under decodeMutex_
+    int fileRate_ = 0, fileChannels_ = 0;
+    double step_ = 1.0;  // file frames per output frame
+    std::vector<float> decoded_, stereo_;
+    bool hasLast_ = false;
+    double phase_ = 0.0;
+
+    // Shared with the audio callback.
+    std::unique_ptr<float[]> ring_;
+    std::atomic<std::uint64_t> readPos_{0}, writePos_{0}, played_{0};
+    std::atomic<bool> playing_{false}, eof_{false}, finished_{false};
+};
+
+}  // namespace playback

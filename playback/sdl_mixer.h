@@ -1,0 +1,87 @@
+#pragma once
+// The one SDL2 output device of the process. Its callback adds up every attached voice; a
+// decoder thread keeps the voices' buffers filled so the callback never waits or allocates.
+#include <QString>
+#include <SDL2/SDL_audio.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace playback {
+
+// One source of sound in the mix (a deck).
+class MixerVoice {
+public:
+    virtual ~MixerVoice() = default;
+    // Audio thread: add up to `frames` interleaved stereo frames to `out`. Must not block.
+    // Returns true when the voice wanted to play but its buffer ran dry before its end.
+    virtual bool MixInto(float* out, int frames) noexcept = 0;
+    // Decoder thread: decode ahead into the voice's buffer.
+    virtual void Refill() noexcept = 0;
+};
+
+class SdlMixer {
+public:
+    static constexpr int kChannels = 2;
+    static constexpr int kRate = 44100;
+
+    // The process-wide mixer; it lives until the process ends.
+    static SdlMixer& Instance();
+
+    // Adds a voice; the first one opens the output device (falling back to the silent "dummy"
+    // driver when nothing else opens). Throws std::runtime_error when not even that works.
+    void Attach(MixerVoice* voice);
+    // Removes a voice; after the last one the device is closed and the audio driver released.
+    void Detach(MixerVoice* voice);
+
+    // Runs `fn` while the audio callback is held off, so a voice can reset what the callback reads.
+    void WithCallbackHeld(const std::function<void()>& fn);
+    // Asks the decoder thread for a pass now rather than at its next round.
+    void WakeDecoder();
+
+    int Rate() const { return rate_; }
+    bool IsOpen() const;
+    QString DriverName() const;
+    // Callbacks that found a playing voice's buffer empty before its end, since the process began.
+    std::uint64_t Underruns() const { return underruns_.load(std::memory_order_relaxed); }
+
+    // The fallback notice ("no audio output...") is given once per process. It goes to the
+    // handler when one is set (on the thread that opened the device, i.e. the UI thread), else it
+    // waits, and a handler set later receives it at once; TakeNotice collects it without a handler.
+    void SetNoticeHandler(std::function<void(const QString&)> handler);
+    std::optional<QString> TakeNotice();
+
+private:
+    SdlMixer() = default;
+    static void SDLCALL Callback(void* self, Uint8* stream, int len);
+    void Mix(float* out, int frames) noexcept;
+    bool OpenDevice(QString* error);
+    void CloseDevice();
+    void DecoderLoop();
+    void Notify(const QString& text);
+
+    mutable std::mutex voicesMutex_;  // guards voices_ for the decoder thread; taken before the device lock
+    std::vector<MixerVoice*> voices_;
+    SDL_AudioDeviceID device_ = 0;
+    int rate_ = kRate;
+    QString driver_;
+    std::atomic<std::uint64_t> underruns_{0};
+
+    std::thread decoder_;
+    std::mutex wakeMutex_;
+    std::condition_variable wake_;
+    bool wakeRequested_ = false, stopDecoder_ = false;
+
+    std::mutex noticeMutex_;
+    std::function<void(const QString&)> noticeHandler_;
+    std::optional<QString> pendingNotice_;
+    bool noticeGiven_ = false;
+};
+
+}  // namespace playback

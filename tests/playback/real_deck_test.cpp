@@ -1,0 +1,260 @@
+#include "playback/real_deck.h"
+#include "playback/sdl_mixer.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <numbers>
+#include <thread>
+#include <vector>
+
+using namespace playback;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Writes a sine tone with libsndfile; returns the number of frames written.
+sf_count_t WriteTone(const QString& path, int format, int rate, int channels, double hz, double seconds) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!f) {
+        ADD_FAILURE() << "cannot write " << path.toStdString() << ": " << sf_strerror(nullptr);
+        return 0;
+    }
+    const auto frames = static_cast<sf_count_t>(rate * seconds);
+    std::vector<float> data(static_cast<size_t>(frames * channels));
+    for (sf_count_t i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            data[static_cast<size_t>(i * channels + c)] =
+                0.4f * static_cast<float>(std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate));
+    EXPECT_EQ(sf_writef_float(f, data.data(), frames), frames);
+    sf_close(f);
+    return frames;
+}
+
+constexpr int kWav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+constexpr int kMp3 = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+
+// Waits (bounded) until the deck has stopped by itself.
+bool WaitStopped(const AudioDeck& deck, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (deck.Mode() == mpPlaying && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(10ms);
+    return deck.Mode() == mpStopped;
+}
+
+// Strength of one frequency in a window (Goertzel), relative to a full-scale sine.
+double ToneLevel(const float* left, size_t stride, size_t n, double hz, double rate) {
+    const double k = 2 * std::cos(2 * std::numbers::pi * hz / rate);
+    double s1 = 0, s2 = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const double s = left[i * stride] + k * s1 - s2;
+        s2 = s1;
+        s1 = s;
+    }
+    const double power = s1 * s1 + s2 * s2 - k * s1 * s2;
+    return 2 * std::sqrt(std::max(power, 0.0)) / static_cast<double>(n);
+}
+
+struct RealDeckTest : ::testing::Test {
+    QTemporaryDir dir;
+    QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+};
+
+TEST_F(RealDeckTest, OpenGivesExactLengthOrAnError) {
+    ASSERT_TRUE(dir.isValid());
+    WriteTone(Path("a.wav"), kWav16, 44100, 1, 440, 1.5);
+    WriteTone(Path("b.wav"), kWav16, 22050, 2, 1000, 1.2);
+    const sf_count_t mp3Frames = WriteTone(Path("c.mp3"), kMp3, 48000, 2, 660, 2.0);
+
+    TRealDeck deck;
+    EXPECT_FALSE(deck.IsOpen());
+    EXPECT_EQ(deck.Mode(), mpStopped);
+    deck.SetFileName(Path("a.wav"));
+    deck.Open();
+    EXPECT_TRUE(deck.IsOpen());
+    EXPECT_EQ(deck.Length(), 1500);
+    EXPECT_EQ(deck.Position(), 0);
+    EXPECT_EQ(deck.Mode(), mpStopped);
+
+    deck.SetFileName(Path("b.wav"));  // an open deck is closed first
+    deck.Open();
+    EXPECT_EQ(deck.Length(), 1200);
+    EXPECT_EQ(deck.FileName(), Path("b.wav"));
+
+    deck.SetFileName(Path("c.mp3"));
+    deck.Open();
+    EXPECT_EQ(deck.Length(), mp3Frames * 1000 / 48000);
+
+    QFile text(Path("notes.mp3"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("This is a text file, not audio.\n");
+    text.close();
+    for (const char* bad : {"missing.mp3", "notes.mp3"}) {
+        deck.SetFileName(Path(bad));
+        try {
+            deck.Open();
+            ADD_FAILURE() << bad << " opened";
+        } catch (const DeckError& e) {
+            EXPECT_GT(std::string(e.what()).size(), 5u) << bad;
+        }
+        EXPECT_FALSE(deck.IsOpen()) << bad;
+        EXPECT_EQ(deck.Mode(), mpStopped) << bad;
+        EXPECT_EQ(deck.Length(), 0) << bad;
+        deck.Play();  // on a deck that is not open: nothing
+        deck.Stop();
+        deck.Close();
+        EXPECT_EQ(deck.Mode(), mpStopped);
+    }
+}
+
+TEST_F(RealDeckTest, PlaysInRealTimePausesSeeksAndStopsAtTheEnd) {
+    ASSERT_TRUE(dir.isValid());
+    WriteTone(Path("a.wav"), kWav16, 44100, 2, 440, 2.0);
+    TRealDeck deck;
+    deck.SetFileName(Path("a.wav"));
+    deck.SetWait(true);
+    deck.Open();
+
+    const auto start = std::chrono::steady_clock::now();
+    deck.Play();
+    EXPECT_EQ(deck.Mode(), mpPlaying);
+    std::this_thread::sleep_for(400ms);
+    const int pos = deck.Position();
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    // The mixer hands out one device buffer (about 46 ms) ahead of the clock.
+    EXPECT_GT(pos, elapsed - 200);
+    EXPECT_LT(pos, elapsed + 150);
+
+    deck.Pause();
+    EXPECT_EQ(deck.Mode(), mpPaused);
+    const int paused = deck.Position();
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(deck.Position(), paused);
+    deck.Play();  // resumes
+    EXPECT_EQ(deck.Mode(), mpPlaying);
+    std::this_thread::sleep_for(150ms);
+    EXPECT_GT(deck.Position(), paused);
+
+    deck.SetPosition(1600);  // halts until the next Play
+    EXPECT_EQ(deck.Mode(), mpStopped);
+    EXPECT_EQ(deck.Position(), 1600);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(deck.Position(), 1600);
+
+    deck.Play();
+    EXPECT_TRUE(WaitStopped(deck, 2000ms));
+    EXPECT_EQ(deck.Position(), 2000);
+    EXPECT_TRUE(deck.IsOpen());
+    deck.Play();  // at the end: stays stopped
+    EXPECT_EQ(deck.Mode(), mpStopped);
+
+    deck.SetPosition(1900);  // a new position can be played again
+    deck.Play();
+    EXPECT_EQ(deck.Mode(), mpPlaying);
+    deck.Stop();
+    EXPECT_EQ(deck.Mode(), mpStopped);
+    EXPECT_TRUE(deck.IsOpen());
+    deck.Close();
+    EXPECT_FALSE(deck.IsOpen());
+    EXPECT_EQ(deck.Position(), 0);
+}
+
+// Both decks are heard together while they overlap: the disk driver's output holds both tones.
+TEST_F(RealDeckTest, OverlappingDecksAreMixed) {
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_FALSE(SdlMixer::Instance().IsOpen()) << "a deck of another test is still attached";
+    WriteTone(Path("low.mp3"), kMp3, 44100, 1, 440, 1.5);
+    WriteTone(Path("high.wav"), kWav16, 22050, 2, 1000, 1.2);  // resampled to the mix rate
+    const QByteArray out = QFile::encodeName(Path("out.raw"));
+    const char* oldDriver = std::getenv("SDL_AUDIODRIVER");
+    const std::string restore = oldDriver ? oldDriver : "";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", out.constData(), 1);
+    {
+        TRealDeck one, two;
+        one.SetFileName(Path("low.mp3"));
+        one.Open();
+        two.SetFileName(Path("high.wav"));
+        two.Open();
+        one.Play();
+        EXPECT_EQ(SdlMixer::Instance().DriverName(), "disk");
+        std::this_thread::sleep_for(800ms);
+        two.Play();
+        EXPECT_TRUE(WaitStopped(one, 2000ms));
+        EXPECT_TRUE(WaitStopped(two, 2000ms));
+        EXPECT_EQ(two.Position(), 1200);
+    }  // the last deck gone closes the device and the file
+    if (restore.empty())
+        unsetenv("SDL_AUDIODRIVER");
+    else
+        setenv("SDL_AUDIODRIVER", restore.c_str(), 1);
+    EXPECT_FALSE(SdlMixer::Instance().IsOpen());
+
+    std::ifstream in(out.constData(), std::ios::binary | std::ios::ate);
+    ASSERT_TRUE(in);
+    std::vector<float> pcm(static_cast<size_t>(in.tellg()) / sizeof(float));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(pcm.data()), static_cast<std::streamsize>(pcm.size() * sizeof(float)));
+    const size_t frames = pcm.size() / 2;
+    ASSERT_GT(frames, size_t(SdlMixer::kRate * 3 / 2));
+
+    constexpr size_t kWindow = 1024;  // about 23 ms
+    int lowOnly = 0, highOnly = 0, both = 0, lowWindows = 0, highWindows = 0;
+    for (size_t at = 0; at + kWindow <= frames; at += kWindow) {
+        const double low = ToneLevel(&pcm[at * 2], 2, kWindow, 440, SdlMixer::kRate);
+        const double high = ToneLevel(&pcm[at * 2], 2, kWindow, 1000, SdlMixer::kRate);
+        const bool hasLow = low > 0.25, hasHigh = high > 0.25;  // each tone is 0.4 of full scale
+        lowWindows += hasLow;
+        highWindows += hasHigh;
+        both += hasLow && hasHigh;
+        lowOnly += hasLow && !hasHigh;
+        highOnly += hasHigh && !hasLow;
+    }
+    const double windowMs = 1000.0 * kWindow / SdlMixer::kRate;
+    EXPECT_GT(lowOnly * windowMs, 500);
+    EXPECT_GT(highOnly * windowMs, 300);
+    EXPECT_GT(both * windowMs, 300);  // about 700 ms of overlap
+    // Each tone is heard for as long as its file lasts (give or take a window at each edge).
+    EXPECT_NEAR(lowWindows * windowMs, 1500, 3 * windowMs);
+    EXPECT_NEAR(highWindows * windowMs, 1200, 3 * windowMs);
+}
+
+// In a child process, since the audio driver is chosen once per opening of the device.
+TEST(RealDeckFallback, SilentDriverWhenNoOutputOpens) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+            QTemporaryDir dir;
+            const QString path = dir.filePath("a.wav");
+            WriteTone(path, kWav16, 44100, 1, 440, 0.3);
+            auto& mixer = SdlMixer::Instance();
+            QStringList notices;
+            mixer.SetNoticeHandler([&](const QString& text) { notices << text; });
+            for (int round = 0; round < 2; ++round) {
+                auto deck = MakeRealDeck();
+                deck->SetFileName(path);
+                deck->Open();
+                deck->Play();
+                if (mixer.DriverName() != "dummy") std::exit(2);
+                if (!WaitStopped(*deck, 1000ms) || deck->Position() != 300) std::exit(3);
+            }
+            // Said once, even though the device was opened twice.
+            if (notices.size() != 1 || !notices[0].contains("no-such-driver", Qt::CaseInsensitive))
+                std::exit(4);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
