@@ -17,7 +17,9 @@
 #include <QTimer>
 #include <array>
 #include <memory>
+#include <random>
 
+#include "platform/dispatcher.h"
 #include "platform/display_texts.h"
 #include "playback/audio_deck.h"
 #include "settings/settings_record.h"
@@ -25,7 +27,7 @@
 #include "tracks/track_list.h"
 
 namespace settings { class TForm2; }
-namespace ui { class TForm_InfoBox; class TForm3; }
+namespace ui { class TForm_InfoBox; class TForm3; class ListDelegate; }
 
 namespace app {
 
@@ -104,6 +106,12 @@ public:
     int CurIndex = 0;
     int NextIndex = 0;
     bool PlayOn = false;
+    bool PresetDue = false;  // a guest request was moved in "Mix Web" mode; a preset is due
+    QString LanguageCode;    // "fra", "deu" or "eng"; empty until the first showing
+    std::mt19937 Rng;        // seeded from the clock at creation
+
+    // Hands work from listener threads to the user-interface thread.
+    std::unique_ptr<platform::IDispatcher> Dispatcher;
 
     // Sort state shared by the guest pool and the preset pool.
     int SortColumn = 0, SortLastColumn = 0, SortDescending = 0;
@@ -116,6 +124,9 @@ public:
     void SetStatusPanel(int panel, const QString& text);
     QString StatusPanel(int panel) const;
     QString ForwardSecondsText() const;  // text of the settings dialog's forward-jump field
+    // Switching a timer on that already runs keeps its running interval.
+    static void SetTimerEnabled(QTimer* timer, bool on);
+    bool AnyDeckPlaying() const;  // deck 1 or deck 2 in mode mpPlaying
 
     // ---- lists ----
     bool ListHasValue(const TListView* list, int column, const QString& value) const;
@@ -144,7 +155,8 @@ public:
     void ShowGuestMode();
     void ShowPresetMode();
     void UpdateForwardCaption();
-    void RepaintQueue();
+    void RepaintQueue();  // the queue's drawing marks the current and next rows
+    void LoadLanguage(const QString& code);
 
     // ---- web (pages and listener come later) ----
     bool CheckWebConfig();
@@ -182,9 +194,35 @@ public:
     void ListView_ColumnClick(TListView* list, int column);
     void ListView_SelectItem(TListView* list, int row);
     void ListBox_LogClick();
+    void M37Click();
+    void M38Click();
+    void M39Click();
+    void M61Click();
+    void M70Click();
+    void M80Click();
+    void CheckBox_guest_useClick();
+    void CheckBox_preset_useClick();
+    void RadioButton_web_firstClick();
+    void RadioButton_web_mix_preselectClick();
+    void RadioButton_preset_1by1Click();
+    void RadioButton_preset_randomClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void BuildComponents();
+    void BuildMenus();
+    void BuildLayout();
+    void ConnectHandlers();
+    void ShowPopup(TListView* list, const QPoint& pos);
+    void DisablePop2();
+
     bool inTick_ = false;
+    bool shownOnce_ = false;
+    ui::ListDelegate* queueDelegate_ = nullptr;
+    QSplitter* mainSplitter_ = nullptr;   // queue area | guest lists | preset pool
+    QSplitter* guestSplitter_ = nullptr;  // guest requests | guest pool
 };
 
 // Program entry's window creation: TForm1, TForm2, TForm_InfoBox, TForm3, in this order.

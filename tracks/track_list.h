@@ -18,6 +18,14 @@ struct TrackRow {
     bool operator==(const TrackRow&) const = default;
 };
 
+// The item behind one row. A sort fills sortKey first, so comparing rows costs no text lookups.
+class TrackItem : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    QString sortKey;
+    bool operator<(const QTreeWidgetItem& other) const override;
+};
+
 class TListView : public QTreeWidget {
     Q_OBJECT
 public:
@@ -40,6 +48,23 @@ public:
     int SelectedIndex() const;  // -1 when no row is selected
     void SelectRow(int i);      // -1 or an index naming no row clears the selection
     void ScrollToLast();
+
+    // Column header captions, 0 Status .. 7 File.
+    QString ColumnCaption(int column) const;
+    void SetColumnCaption(int column, const QString& caption);
+
+signals:
+    void PointerEntered();
+    void PointerLeft();
+    void FocusLost(Qt::FocusReason reason);
+
+protected:
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 };
+
+// Rows are files on disk; a folder is not a playable file.
+bool FileExists(const QString& path);
 
 }  // namespace tracks

@@ -1,0 +1,127 @@
+#include "ui/list_presentation.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QPainter>
+#include <QToolTip>
+#include <algorithm>
+
+namespace ui {
+
+namespace {
+
+QColor ToolTipBackground() { return QToolTip::palette().color(QPalette::ToolTipBase); }
+
+inline char16_t Fold(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; }
+
+QString FoldedKey(const QString& text) {
+    QString key = text;
+    for (QChar& ch : key) {
+        const char16_t c = ch.unicode();
+        if (c >= u'a' && c <= u'z') ch = QChar(char16_t(c - 32));
+    }
+    return key;
+}
+
+}  // namespace
+
+void ApplyListLook(tracks::TListView* list, ListKind kind, const platform::DisplayTexts* texts) {
+    QPalette pal = list->palette();
+    switch (kind) {
+        case ListKind::Queue: break;
+        case ListKind::GuestRequests: pal.setColor(QPalette::Base, kLightGreen); break;
+        case ListKind::GuestPool: pal.setColor(QPalette::Base, ToolTipBackground()); break;
+        case ListKind::Presets: pal.setColor(QPalette::Base, kSkyBlue); break;
+    }
+    list->setPalette(pal);
+
+    for (int c = 0; c < 7; ++c) list->setColumnWidth(c, (c == 1 || c == 2) ? 100 : 50);
+    if (kind == ListKind::GuestRequests) {
+        list->setColumnHidden(4, true);  // Year
+        list->setColumnHidden(5, true);  // Time
+    }
+    list->header()->setSectionsClickable(kind == ListKind::GuestPool || kind == ListKind::Presets);
+    list->setItemDelegate(new ListDelegate(kind, texts, list));
+}
+
+ListDelegate::ListDelegate(ListKind kind, const platform::DisplayTexts* texts, QObject* parent)
+    : QStyledItemDelegate(parent), kind_(kind), texts_(texts) {}
+
+QString ListDelegate::Word(const char16_t* key) const {
+    return texts_ ? QString::fromStdU16String(texts_->Get(key)) : QString();
+}
+
+ListDelegate::RowLook ListDelegate::LookOf(int row, const QString& status) const {
+    RowLook look;
+    switch (kind_) {
+        case ListKind::Queue:
+            if (!marks_.active) break;
+            if (row == marks_.current) {
+                look = {true, kRed, kLightGreen, true, false, Word(u"st_running")};
+            } else if (row == marks_.next) {
+                look = {true, kBlue, ToolTipBackground(), false, false, Word(u"st_next")};
+            }
+            break;
+        case ListKind::GuestPool:
+            if (status == Word(u"st_blocked")) look = {true, kDarkRed, {}, false, true, {}};
+            if (status == Word(u"st_chosen")) {
+                look.special = true;
+                look.text = kTeal;
+            }
+            break;
+        case ListKind::Presets:
+            if (status == Word(u"st_blocked")) look = {true, kDarkRed, {}, false, true, {}};
+            break;
+        case ListKind::GuestRequests: break;
+    }
+    return look;
+}
+
+void ListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                         const QModelIndex& index) const {
+    if (kind_ == ListKind::GuestRequests || (kind_ == ListKind::Queue && !marks_.active)) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    QStyleOptionViewItem opt(option);
+    initStyleOption(&opt, index);
+    const QString status = index.column() == 0 ? opt.text : index.siblingAtColumn(0).data().toString();
+    const RowLook look = LookOf(index.row(), status);
+    if (look.special) {
+        opt.palette.setColor(QPalette::Text, look.text);
+        if (look.background.isValid()) opt.backgroundBrush = look.background;
+        opt.font.setBold(look.bold);
+        opt.font.setStrikeOut(look.struck);
+        if (index.column() == 0 && !look.status.isNull()) opt.text = look.status;
+    }
+    const QWidget* widget = opt.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+}
+
+ListDelegate* DelegateOf(const tracks::TListView* list) {
+    return list ? qobject_cast<ListDelegate*>(list->itemDelegate()) : nullptr;
+}
+
+int CompareSortKeys(const QString& a, const QString& b) {
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t x = Fold(a[i].unicode()), y = Fold(b[i].unicode());
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+void SortList(tracks::TListView& list, int column, bool descending) {
+    if (column < 0 || column > 7 || list.Count() < 2) return;
+    const int n = list.Count();
+    for (int i = 0; i < n; ++i)
+        if (auto* item = dynamic_cast<tracks::TrackItem*>(list.topLevelItem(i)))
+            item->sortKey = FoldedKey(item->text(column));
+    // The model sort moves the items themselves, so selection and current row follow them.
+    list.sortItems(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    for (int i = 0; i < n; ++i)
+        if (auto* item = dynamic_cast<tracks::TrackItem*>(list.topLevelItem(i))) item->sortKey.clear();
+}
+
+}  // namespace ui

@@ -1,0 +1,70 @@
+#pragma once
+// How the four track lists look: colours, the status drawing of their rows and the header sort.
+#include <QColor>
+#include <QStyledItemDelegate>
+
+#include "platform/display_texts.h"
+#include "tracks/track_list.h"
+
+namespace ui {
+
+enum class ListKind { Queue, GuestRequests, GuestPool, Presets };
+
+inline const QColor kLightGreen{192, 220, 192};
+inline const QColor kSkyBlue{166, 202, 240};
+inline const QColor kDarkRed{128, 0, 0};
+inline const QColor kTeal{0, 128, 128};
+inline const QColor kBlue{0, 0, 255};
+inline const QColor kRed{255, 0, 0};
+inline const QColor kSplitterPurple{128, 0, 128};
+
+// Background, hint, column widths and the drawing delegate of one list.
+void ApplyListLook(tracks::TListView* list, ListKind kind, const platform::DisplayTexts* texts);
+
+// The current and next queue rows, marked only while a deck plays or is paused.
+struct QueueMarks {
+    bool active = false;
+    int current = -1;
+    int next = -1;
+};
+
+// Draws rows by their status. It only compares indices and texts.
+class ListDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    ListDelegate(ListKind kind, const platform::DisplayTexts* texts, QObject* parent = nullptr);
+
+    ListKind Kind() const { return kind_; }
+    void SetQueueMarks(const QueueMarks& marks) { marks_ = marks; }
+    const QueueMarks& Marks() const { return marks_; }
+
+    // The look of a row as drawn; exposed so it can be checked without painting.
+    struct RowLook {
+        bool special = false;
+        QColor text, background;
+        bool bold = false, struck = false;
+        QString status;  // caption shown in column 0 (empty: the row's own)
+    };
+    RowLook LookOf(int row, const QString& status) const;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+
+private:
+    QString Word(const char16_t* key) const;
+
+    ListKind kind_;
+    const platform::DisplayTexts* texts_;
+    QueueMarks marks_;
+};
+
+ListDelegate* DelegateOf(const tracks::TListView* list);
+
+// Keys compare as text by UTF-16 code unit, a..z folded onto A..Z and nothing else; a prefix
+// sorts first. Returns <0, 0 or >0.
+int CompareSortKeys(const QString& a, const QString& b);
+
+// Sorts the rows once by column 0..7 (Status, Title .. File); the selected row stays selected.
+void SortList(tracks::TListView& list, int column, bool descending);
+
+}  // namespace ui
