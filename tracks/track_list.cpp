@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QFocusEvent>
 #include <QItemSelectionModel>
+#include <QSignalBlocker>
 #include <QStringList>
 #include <filesystem>
 #include <system_error>
@@ -104,7 +105,14 @@ void TListView::AppendRows(const std::vector<TrackRow>& rows) {
 }
 
 void TListView::DeleteRow(int i) {
-    if (ValidIndex(i)) delete takeTopLevelItem(i);
+    if (!ValidIndex(i)) return;
+    if (selectionModel()->isRowSelected(i, QModelIndex()) || selectionModel()->currentIndex().row() == i) {
+        // The view would otherwise select the following row by itself; a deleted selection
+        // leaves no row selected.
+        const QSignalBlocker quiet(selectionModel());
+        selectionModel()->clear();
+    }
+    delete takeTopLevelItem(i);
 }
 
 void TListView::ClearRows() { clear(); }
