@@ -1,10 +1,46 @@
-// Playlist commands on the main window. (Not written yet.)
+// Playlist commands on the main window: loading and saving a track list through the file dialogs.
 #include "app/main_window.h"
+#include "platform/user_interface.h"
+#include "tracks/playlist_file.h"
 
 namespace app {
 
-void TForm1::LoadListDialog(TListView*) {}
-void TForm1::pop3Click() {}
-void TForm1::pop4Click() {}
+void TForm1::LoadListDialog(TListView* list) {
+    const auto chosen = platform::UserInterface().OpenFiles(tracks::OpenPlayListDialog1());
+    if (!chosen.empty()) {
+        const QString file = QString::fromStdU16String(chosen.front());
+        tracks::LVfromFile(
+            list, file, [this](const QString& line) { AddLog(line); },
+            [this](const QString& text) { AddDetails(text); });
+        AddLog(QStringLiteral("Geladen: \r\n\"") + file + u'"');
+    }
+    AddLog(QStringLiteral("Erzeuge Playlist"));
+}
+
+void TForm1::pop3Click() {
+    if (!PopupList) {
+        return;
+    }
+    LoadListDialog(PopupList);
+    RefreshAllListStates();
+    SetControlState(3);
+    SetStatusPanel(4, QString());
+    if (CheckWebConfig()) {
+        SetStatusPanel(1, Text(u"H22"));
+        MakeHTML();
+        MakeGuestPoolHTML();
+    } else {
+        SetStatusPanel(1, Text(u"H21"));
+    }
+}
+
+void TForm1::pop4Click() {
+    if (!PopupList) {
+        return;
+    }
+    if (const auto chosen = platform::UserInterface().SaveFile(tracks::SaveListDialog1())) {
+        tracks::LVtoFile(PopupList, QString::fromStdU16String(*chosen));
+    }
+}
 
 }  // namespace app
