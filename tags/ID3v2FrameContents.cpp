@@ -223,8 +223,9 @@ std::string TID3v2Frame::GetURL() const {
 }
 
 void TID3v2Frame::SetURL(std::string_view Value) {
-    fData.clear();
-    AppendBytes(fData, Value.empty() ? std::string_view(" ") : Value);
+    TBuffer b;
+    AppendBytes(b, Value.empty() ? std::string_view(" ") : Value);
+    fData = std::move(b);
     FinishContentChange();
 }
 
