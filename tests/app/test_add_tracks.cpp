@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QSignalBlocker>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <filesystem>
 
 #include "app/main_window.h"
@@ -170,6 +171,32 @@ TEST_F(AddTracks, TheDialogAddsTheChosenFilesInOrderWithoutDuplicates) {
     platform::Guarded([&] { form->M11Click(); });
     EXPECT_EQ(q->Count(), 3);
     EXPECT_EQ(form->StatusPanel(1), QStringLiteral("x"));
+}
+
+TEST_F(AddTracks, ABatchLetsEventsThroughButNotTheFeedingTimersOrASecondBatch) {
+    const QString a = Write("a.mp3"), b = Write("b.mp3"), c = Write("c.mp3"), d = Write("d.mp3");
+    Choose({a, b, c});
+    Choose({d});
+    int rowsSeen = -1;
+    QTimer::singleShot(0, form.get(), [&] {
+        rowsSeen = q->Count();
+        form->M11Click();  // a second batch from inside the first is refused
+    });
+    int feeds = 0;
+    for (QTimer* t : {form->Timer2, form->Timer3}) {
+        t->setInterval(0);
+        t->start();
+        QObject::connect(t, &QTimer::timeout, form.get(), [&] { ++feeds; });
+    }
+    platform::Guarded([&] { form->M11Click(); });
+    form->Timer2->stop();
+    form->Timer3->stop();
+
+    EXPECT_EQ(rowsSeen, 1) << "pending events run between the files";
+    EXPECT_EQ(feeds, 0);
+    EXPECT_EQ(rec->dialogs.size(), 1u);
+    EXPECT_EQ(Paths(q), (QStringList{a, b, c}));
+    EXPECT_TRUE(rec->errors.empty());
 }
 
 TEST_F(AddTracks, AFileTheProbeCannotOpenEndsTheBatchWithOneMessage) {

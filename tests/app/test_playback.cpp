@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSignalBlocker>
 #include <QTemporaryDir>
+#include <functional>
+#include <utility>
 
 #include "app/main_window.h"
 #include "platform/guard.h"
@@ -417,6 +419,48 @@ TEST_F(Playback, FadeLabelAndModeEmphasis) {
     form->CheckBox_block_latest->setEnabled(false);
     form->ShowRepeatMode();
     EXPECT_FALSE(form->CheckBox_block_latest->font().bold()) << "a disabled option is not emphasised";
+}
+
+// A test deck that runs a hook when it opens, once.
+class HookDeck : public TTestDeck {
+public:
+    using TTestDeck::TTestDeck;
+    std::function<void()> onOpen;
+    void Open() override {
+        if (auto hook = std::exchange(onOpen, nullptr)) hook();
+        TTestDeck::Open();
+    }
+};
+
+TEST(PlaybackTick, ATickDoesNotStartInsideAnotherTick) {
+    EnsureApplication();
+    platform::ScopedRecorder rec;
+    QTemporaryDir dir;
+    auto clock = std::make_shared<playback::TTestClock>();
+    auto form = app::CreateWindows([clock]() -> std::unique_ptr<playback::AudioDeck> {
+        return std::make_unique<HookDeck>(clock);
+    });
+    for (const char* n : {"a.mp3", "b.mp3", "c.mp3", "d.mp3"}) {
+        const QString path = dir.filePath(n);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        clock->SetLength(path, 10000);
+        tracks::TrackRow row;
+        row.FileName = path;
+        form->ListView_soon->AppendRow(row);
+    }
+    form->TrackBar_fader->setValue(5);
+    form->Button_PlayListClick();
+    // The hand-over's Open lets a pending tick in (as a modal message or an event pass would).
+    static_cast<HookDeck*>(form->MediaPlayer2.get())->onOpen = [&] { form->Timer1Timer(); };
+    for (int i = 0; i < 6; ++i) {
+        clock->Advance(1000);
+        form->Timer1Timer();
+    }
+    EXPECT_EQ(form->MediaPlayer2->FileName(), dir.filePath("b.mp3"));
+    EXPECT_EQ(form->CurIndex, 1) << "one hand-over, not two";
+    EXPECT_EQ(form->MediaPlayer1->FileName(), dir.filePath("a.mp3"));
+    EXPECT_EQ(form->MediaPlayer1->Mode(), mpPlaying);
 }
 
 class QueueStates : public Playback {
