@@ -128,20 +128,6 @@ std::u16string HeaderLine(std::u16string_view name) {
     return u"[" + OneLine(name) + u"]";
 }
 
-std::string Serialize(const std::vector<std::u16string>& lines) {
-    std::u16string text;
-    size_t size = 0;
-    for (const auto& l : lines) {
-        size += l.size() + 1;
-    }
-    text.reserve(size);
-    for (const auto& l : lines) {
-        text += l;
-        text += u'\n';
-    }
-    return U16ToUtf8(text);
-}
-
 }  // namespace
 
 std::optional<int32_t> ParseIniInteger(std::u16string_view text) {
@@ -201,54 +187,44 @@ std::u16string IniFoldCase(std::u16string_view text) {
 
 IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {
     if (auto text = ReadTextFile(path_)) {
-        Parse(*text);
+        Parse(std::move(*text));
     }
 }
 
-void IniFile::Parse(std::u16string_view text) {
+void IniFile::Parse(std::u16string text) {
+    text_ = std::move(text);
     lines_.clear();
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(u'\n', start);
-        const bool last = end == std::u16string_view::npos;
-        if (last) {
-            end = text.size();
-        }
-        auto line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == u'\r') {
-            line.remove_suffix(1);
-        }
-        lines_.emplace_back(line);
-        start = last ? end : end + 1;
-    }
-    Reindex();
-}
-
-void IniFile::Reindex() {
     sections_.clear();
     firstSection_.clear();
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        std::u16string_view name;
-        if (HeaderName(lines_[i], name)) {
-            firstSection_.try_emplace(IniFoldCase(name), sections_.size());
-            sections_.push_back({i});
+    const std::u16string_view all = text_;
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t end = all.find(u'\n', start);
+        const bool last = end == std::u16string_view::npos;
+        if (last) {
+            end = all.size();
         }
+        size_t size = end - start;
+        if (size > 0 && all[end - 1] == u'\r') {
+            --size;
+        }
+        std::u16string_view name;
+        if (HeaderName(all.substr(start, size), name)) {
+            firstSection_.try_emplace(IniFoldCase(name), sections_.size());
+            sections_.push_back(lines_.size());
+        }
+        lines_.push_back({start, size});
+        start = last ? end : end + 1;
     }
 }
 
 size_t IniFile::SectionEnd(size_t sectionIndex) const {
-    return sectionIndex + 1 < sections_.size() ? sections_[sectionIndex + 1].header : lines_.size();
+    return sectionIndex + 1 < sections_.size() ? sections_[sectionIndex + 1] : lines_.size();
 }
 
-const IniFile::SectionRef* IniFile::Find(std::u16string_view section, size_t* index) const {
+size_t IniFile::Find(std::u16string_view section) const {
     auto it = firstSection_.find(IniFoldCase(Trim(section)));
-    if (it == firstSection_.end()) {
-        return nullptr;
-    }
-    if (index) {
-        *index = it->second;
-    }
-    return &sections_[it->second];
+    return it == firstSection_.end() ? std::u16string_view::npos : it->second;
 }
 
 int IniFile::SectionCount() const {
@@ -258,35 +234,52 @@ int IniFile::SectionCount() const {
 std::vector<std::u16string> IniFile::SectionNames() const {
     std::vector<std::u16string> names;
     names.reserve(sections_.size());
-    for (const auto& s : sections_) {
+    for (size_t header : sections_) {
         std::u16string_view name;
-        HeaderName(lines_[s.header], name);
+        HeaderName(Line(header), name);
         names.emplace_back(name);
     }
     return names;
 }
 
 bool IniFile::HasSection(std::u16string_view section) const {
-    return Find(section) != nullptr;
+    return Find(section) != std::u16string_view::npos;
 }
 
 std::u16string IniFile::ReadString(std::u16string_view section, std::u16string_view key,
                                    std::u16string_view def) const {
-    size_t index = 0;
-    const SectionRef* s = Find(section, &index);
-    if (!s) {
-        return std::u16string(def);
-    }
-    const auto wanted = Trim(key);
-    const size_t end = SectionEnd(index);
-    for (size_t i = s->header + 1; i < end; ++i) {
-        const std::u16string_view line = lines_[i];
-        size_t eq;
-        if (EntryKey(line, eq) && SameName(Trim(line.substr(0, eq)), wanted)) {
-            return CleanValue(line.substr(eq + 1));
+    return std::move(ReadStrings(section, {key}, def).front());
+}
+
+std::vector<std::u16string> IniFile::ReadStrings(std::u16string_view section,
+                                                 const std::vector<std::u16string_view>& keys,
+                                                 std::u16string_view def) const {
+    std::vector<std::u16string> values(keys.size());
+    std::vector<bool> found(keys.size(), false);
+    const size_t index = Find(section);
+    if (index != std::u16string_view::npos) {
+        const size_t end = SectionEnd(index);
+        for (size_t i = sections_[index] + 1; i < end; ++i) {
+            const std::u16string_view line = Line(i);
+            size_t eq;
+            if (!EntryKey(line, eq)) {
+                continue;
+            }
+            const auto name = Trim(line.substr(0, eq));
+            for (size_t k = 0; k < keys.size(); ++k) {
+                if (!found[k] && SameName(name, Trim(keys[k]))) {
+                    found[k] = true;  // the first match wins
+                    values[k] = CleanValue(line.substr(eq + 1));
+                }
+            }
         }
     }
-    return std::u16string(def);
+    for (size_t k = 0; k < keys.size(); ++k) {
+        if (!found[k]) {
+            values[k] = def;
+        }
+    }
+    return values;
 }
 
 int32_t IniFile::ReadInteger(std::u16string_view section, std::u16string_view key, int32_t def) const {
@@ -300,29 +293,39 @@ bool IniFile::ReadBool(std::u16string_view section, std::u16string_view key, boo
 void IniFile::WriteString(std::u16string_view section, std::u16string_view key,
                           std::u16string_view value) {
     // Start from the file as it is now; one that exists but cannot be read must not be replaced.
-    IniFile current(path_);
     std::error_code ec;
-    if (current.lines_.empty() && std::filesystem::exists(path_, ec) && !ReadBinaryFile(path_)) {
-        throw UnableToWrite(path_.string());
+    std::u16string text;
+    if (std::filesystem::exists(path_, ec)) {
+        auto current = ReadTextFile(path_);
+        if (!current) {
+            throw UnableToWrite(path_.string());
+        }
+        text = std::move(*current);
     }
+    Parse(std::move(text));
 
-    auto& lines = current.lines_;
-    size_t index = 0;
-    if (const SectionRef* s = current.Find(section, &index)) {
+    std::vector<std::u16string> lines;
+    lines.reserve(lines_.size() + 3);
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        lines.emplace_back(Line(i));
+    }
+    const size_t index = Find(section);
+    if (index != std::u16string_view::npos) {
+        const size_t header = sections_[index];
+        const size_t end = SectionEnd(index);
         const auto wanted = Trim(key);
-        const size_t end = current.SectionEnd(index);
         bool done = false;
-        for (size_t i = s->header + 1; i < end && !done; ++i) {
+        for (size_t i = header + 1; i < end && !done; ++i) {
             size_t eq;
             if (EntryKey(lines[i], eq) && SameName(Trim(std::u16string_view(lines[i]).substr(0, eq)), wanted)) {
-                lines[i] = lines[i].substr(0, eq) + u"=" + OneLine(value);
+                lines[i].replace(eq + 1, std::u16string::npos, OneLine(value));
                 done = true;
             }
         }
         if (!done) {
             // After the section's last entry, so blank lines before the next section stay there.
             size_t at = end;
-            while (at > s->header + 1 && IsBlankLine(lines[at - 1])) {
+            while (at > header + 1 && IsBlankLine(lines[at - 1])) {
                 --at;
             }
             lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), EntryLine(key, value));
@@ -335,9 +338,13 @@ void IniFile::WriteString(std::u16string_view section, std::u16string_view key,
         lines.push_back(EntryLine(key, value));
     }
 
-    WriteFileAtomic(path_, Serialize(lines));
-    lines_ = std::move(lines);
-    Reindex();
+    std::u16string updated;
+    for (const auto& l : lines) {
+        updated += l;
+        updated += u'\n';
+    }
+    WriteFileAtomic(path_, U16ToUtf8(updated));
+    Parse(std::move(updated));
 }
 
 void IniWriter::Section(std::u16string_view name) {

@@ -33,6 +33,10 @@ public:
     bool HasSection(std::u16string_view section) const;
     std::u16string ReadString(std::u16string_view section, std::u16string_view key,
                               std::u16string_view def) const;
+    // Several keys of one section at once, each with the same default.
+    std::vector<std::u16string> ReadStrings(std::u16string_view section,
+                                            const std::vector<std::u16string_view>& keys,
+                                            std::u16string_view def) const;
     // A whole number as ParseIniInteger reads it; `def` when missing or not a whole number.
     int32_t ReadInteger(std::u16string_view section, std::u16string_view key, int32_t def) const;
     // Read as an integer; anything but 0 is true.
@@ -45,17 +49,19 @@ public:
     void WriteString(std::u16string_view section, std::u16string_view key, std::u16string_view value);
 
 private:
-    struct SectionRef {
-        size_t header;  // index of the header line in lines_
+    struct LineRef {
+        size_t begin, size;  // into text_, line end excluded
     };
-    void Parse(std::u16string_view text);
-    void Reindex();
+    void Parse(std::u16string text);
+    std::u16string_view Line(size_t i) const { return {text_.data() + lines_[i].begin, lines_[i].size}; }
     size_t SectionEnd(size_t sectionIndex) const;  // one past its last line
-    const SectionRef* Find(std::u16string_view section, size_t* index = nullptr) const;
+    // Position in sections_ of the first section of that name, or npos.
+    size_t Find(std::u16string_view section) const;
 
     std::filesystem::path path_;
-    std::vector<std::u16string> lines_;
-    std::vector<SectionRef> sections_;  // every header, in file order
+    std::u16string text_;       // the whole file, decoded
+    std::vector<LineRef> lines_;
+    std::vector<size_t> sections_;  // line index of every header, in file order
     // lower-cased section name -> position in sections_ of its first header
     std::unordered_map<std::u16string, size_t> firstSection_;
 };

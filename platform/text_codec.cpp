@@ -25,16 +25,6 @@ constexpr char16_t kCp1252High[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-void AppendCodePoint(std::u16string& out, char32_t cp) {
-    if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
-    } else {
-        cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    }
-}
-
 // Decodes one UTF-8 sequence at `i`; returns its length, or 0 when it is not a valid,
 // shortest-form sequence of a scalar value.
 size_t DecodeOne(std::string_view s, size_t i, char32_t& cp) {
@@ -90,26 +80,33 @@ std::atomic<unsigned> tempCounter{0};
 }  // namespace
 
 std::u16string Utf8ToU16(std::string_view utf8) {
-    std::u16string out;
-    out.reserve(utf8.size());
+    // Never more code units than bytes; filled by index, cut to size at the end.
+    std::u16string out(utf8.size(), u'\0');
+    size_t o = 0;
     size_t i = 0;
     while (i < utf8.size()) {
         const auto b0 = static_cast<unsigned char>(utf8[i]);
         if (b0 < 0x80) {
-            out.push_back(b0);
+            out[o++] = b0;
             ++i;
             continue;
         }
         char32_t cp;
         const size_t len = DecodeOne(utf8, i, cp);
         if (len == 0) {
-            out.push_back(kReplacement);
+            out[o++] = kReplacement;
             ++i;
+        } else if (cp < 0x10000) {
+            out[o++] = static_cast<char16_t>(cp);
+            i += len;
         } else {
-            AppendCodePoint(out, cp);
+            cp -= 0x10000;
+            out[o++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+            out[o++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
             i += len;
         }
     }
+    out.resize(o);
     return out;
 }
 

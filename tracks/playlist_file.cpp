@@ -54,11 +54,13 @@ void LVfromFile(TListView* LV, const QString& FileName, const LineSink& addLog,
         present.insert(LV->SubItem(i, siFileName));
     }
 
+    const std::vector<std::u16string_view> keys(std::begin(kKeys), std::end(kKeys));
     std::vector<TrackRow> rows;
     rows.reserve(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
-        const std::u16string section = QString::number(i).toStdU16String();
-        const QString fn = QString::fromStdU16String(ini.ReadString(section, kKeys[7], kMissing));
+        // One lookup of the section for all eight keys.
+        const auto values = ini.ReadStrings(QString::number(i).toStdU16String(), keys, kMissing);
+        const QString fn = QString::fromStdU16String(values[7]);
         if (fn == QStringView(kMissing.data(), kMissing.size()) || present.contains(fn)) {
             addDetails(QString::fromUtf16(u"Doppelt oder ung\u00FCltig: \r\n") + FileNamePart(fn));
             continue;
@@ -66,7 +68,7 @@ void LVfromFile(TListView* LV, const QString& FileName, const LineSink& addLog,
         TrackRow row;
         for (int c = 0; c < 7; ++c) {
             QString& field = c == 0 ? row.Status : row.SubItem(c - 1);
-            field = QString::fromStdU16String(ini.ReadString(section, kKeys[c], kMissing));
+            field = QString::fromStdU16String(values[static_cast<size_t>(c)]);
         }
         row.FileName = fn;
         present.insert(fn);
