@@ -1,0 +1,564 @@
+// The main window at start, its control-state phases, list commands, sorting, selection, the
+// mode panel and the log, driven through the same handlers a click runs.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <thread>
+
+#include "app/main_window.h"
+#include "platform/guard.h"
+#include "platform/user_interface.h"
+#include "playback/test_deck.h"
+#include "settings/Dlg_Settings.h"
+#include "ui/Dlg_Details.h"
+
+namespace {
+
+using app::TForm1;
+using playback::TTestDeck;
+using tracks::TListView;
+using tracks::TrackRow;
+
+void EnsureApplication() {
+    if (QApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "test_app";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+}
+
+TrackRow Row(const QString& file, const QString& status = QStringLiteral("ready"),
+             const QString& title = QString()) {
+    TrackRow r;
+    r.Status = status;
+    r.Title = title.isEmpty() ? QStringLiteral("Title ") + file : title;
+    r.Artist = QStringLiteral("Artist");
+    r.Year = QStringLiteral("2000");
+    r.FileName = file;
+    return r;
+}
+
+QStringList Column(const TListView* list, int column) {
+    QStringList out;
+    for (int i = 0; i < list->Count(); ++i) out << list->Row(i).Column(column);
+    return out;
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApplication();
+        clock = std::make_shared<playback::TTestClock>();
+        clock->SetDefaultLength(180000);
+        form = app::CreateWindows(playback::TestDeckFactory(clock));
+    }
+
+    TTestDeck& Deck(int n) {
+        auto* d = n == 1 ? form->MediaPlayer1.get() : form->MediaPlayer2.get();
+        return *static_cast<TTestDeck*>(d);
+    }
+    void StartDeck(int n, const QString& file = QStringLiteral("/m/a.mp3")) {
+        Deck(n).SetFileName(file);
+        Deck(n).Open();
+        Deck(n).Play();
+    }
+    void Run(void (TForm1::*handler)()) { platform::Guarded([&] { (form.get()->*handler)(); }); }
+
+    platform::ScopedRecorder recorder;
+    std::shared_ptr<playback::TTestClock> clock;
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(MainWindow, StartsWithEverythingOffAndTheCreationCaptions) {
+    for (QPushButton* b : {form->Button_PlayList, form->Button_Pause, form->Button_Stop, form->Button_FF,
+                           form->Button_fadenow})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    EXPECT_TRUE(form->Button_fadenow->isHidden());
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             form->CheckBox_block_latest, form->RadioButton_finish, form->RadioButton_restart,
+             form->CheckBox_guest_use, form->RadioButton_web_first, form->RadioButton_web_mix_preselect,
+             form->CheckBox_preset_use, form->RadioButton_preset_1by1, form->RadioButton_preset_random})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_FALSE(form->M70->isEnabled());
+    EXPECT_FALSE(form->M80->isEnabled());
+
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_FALSE(form->Timer2->isActive());
+    EXPECT_FALSE(form->Timer3->isActive());
+    EXPECT_EQ(form->Timer1->interval(), 1000);
+    EXPECT_EQ(form->Timer2->interval(), 5000);
+    EXPECT_EQ(form->Timer3->interval(), 10000);
+    EXPECT_EQ(Deck(1).Mode(), playback::mpStopped);
+    EXPECT_EQ(Deck(2).Mode(), playback::mpStopped);
+    EXPECT_FALSE(form->MediaPlayer1->AutoEnable());
+    EXPECT_EQ(form->MediaPlayer2->EnabledButtons(), 0);
+
+    const QStringList columns{"Status", "Title", "Artist", "Album", "Year", "Time", "Source", "File"};
+    for (TListView* list : {form->ListView_soon, form->ListView_Guest, form->ListView_Guest_Pool,
+                            form->ListView_preselect}) {
+        EXPECT_EQ(list->Count(), 0);
+        EXPECT_EQ(list->columnCount(), 8);
+        for (int c = 0; c < 8; ++c) EXPECT_EQ(list->ColumnCaption(c), columns[c]);
+        EXPECT_EQ(list->toolTip(), "Click Right");
+        EXPECT_EQ(form->findChild<TListView*>(list->objectName()), list);
+    }
+
+    EXPECT_EQ(form->windowTitle(), "Quorbel Media Mixer");
+    EXPECT_TRUE(form->M99->text().startsWith("Quorbel Media Mixer"));
+    EXPECT_TRUE(form->M99->text().contains("V.8"));
+    EXPECT_TRUE(form->M99->text().contains("26.05.26"));
+    EXPECT_FALSE(form->M99->isEnabled());
+    const std::vector<std::pair<QString, QString>> menus = {
+        {form->M10->title(), "&File"},          {form->M11->text(), "Add &Audio File To List"},
+        {form->M19->text(), "&E&xit"},          {form->M30->title(), "&Settings"},
+        {form->M31->text(), "&Player Mode"},    {form->M37->text(), "&Fran\u00e7ais"},
+        {form->M38->text(), "&Deutsch"},        {form->M39->text(), "&English"},
+        {form->M60->title(), "&Display"},       {form->M61->text(), "&Banner"},
+        {form->M62->text(), "Input &Panel"},    {form->M69->text(), "&Log Window"},
+        {form->M70->text(), "&Webserver On"},   {form->M80->text(), "W&ebserver Off"},
+        {form->M90->title(), "&Info"},          {form->pop0->text(), "&Clear List"},
+        {form->pop1->text(), "&Add Sound Files"}, {form->pop2->text(), "&Remove Sound File"},
+        {form->pop3->text(), "&Load Playlist"}, {form->pop4->text(), "&Save Playlist"},
+        {form->Button_PlayList->text(), "Play &List"}, {form->Button_Pause->text(), "&Pause"},
+        {form->Button_Stop->text(), "&Stop"},   {form->Button_FF->text(), "&Forward"},
+        {form->Button_fadenow->text(), "Fade &out"},
+        {form->RadioButton_finish->text(), "Play List Once"},
+        {form->RadioButton_restart->text(), "Repeat List"},
+        {form->RadioButton_web_first->text(), "Prefer Web"},
+        {form->RadioButton_web_mix_preselect->text(), "Mix Web"},
+        {form->RadioButton_preset_1by1->text(), "Play In Order"},
+        {form->RadioButton_preset_random->text(), "Play At Random"},
+        {form->CheckBox_block_latest->text(), "Block Recent Tracks"},
+        {form->CheckBox_guest_use->text(), "Allow Remote Requests"},
+        {form->CheckBox_preset_use->text(), "Add Preset Tracks"},
+        {form->RadioGroup_Repeat->title(), "Queue Play Mode"},
+        {form->GroupBox_Guest->title(), "Guest's Requests"},
+        {form->GroupBox_Preset->title(), "Pool Of Presets"},
+        {form->Label_von1->text(), "of"}, {form->Label_von2->text(), "of"},
+        {form->Label_unit1->text(), "min"}, {form->Label_unit2->text(), "min"},
+        {form->Label_IP->text(), ""}};
+    for (const auto& [actual, expected] : menus) EXPECT_EQ(actual, expected);
+    EXPECT_FALSE(form->M69->isVisible());
+    EXPECT_TRUE(form->M62->isChecked());
+    // The context menu: three commands, a separator, two commands.
+    const QList<QAction*> popup = form->PopupMenu1->actions();
+    ASSERT_EQ(popup.size(), 6);
+    EXPECT_TRUE(popup[3]->isSeparator());
+    EXPECT_EQ(popup[2], form->pop2);
+    EXPECT_EQ(form->ListView_Guest->contextMenuPolicy(), Qt::NoContextMenu);
+    EXPECT_EQ(form->ListView_soon->contextMenuPolicy(), Qt::CustomContextMenu);
+
+    EXPECT_TRUE(form->RadioButton_finish->isChecked());
+    EXPECT_FALSE(form->RadioButton_restart->isChecked());
+    EXPECT_TRUE(form->RadioButton_web_first->isChecked());
+    EXPECT_TRUE(form->RadioButton_preset_1by1->isChecked());
+    EXPECT_FALSE(form->RadioButton_preset_random->isChecked());
+    EXPECT_FALSE(form->CheckBox_guest_use->isChecked());
+    EXPECT_FALSE(form->CheckBox_block_latest->isChecked());
+    EXPECT_EQ(form->TrackBar_fader->value(), 0);
+    EXPECT_EQ(form->TrackBar_fader->maximum(), 15);
+    EXPECT_TRUE(form->ListBox_Log->isHidden());
+
+    // Display texts in English; str_check waits for a language file.
+    EXPECT_EQ(form->Text(u"st_ready"), "ready");
+    EXPECT_EQ(form->Text(u"st_chosen"), "chosen");
+    EXPECT_EQ(form->Text(u"str_go_on"), "Go On");
+    EXPECT_EQ(form->Text(u"LB_fadeover"), "fadeover");
+    EXPECT_EQ(form->Text(u"H26"), "Mediaplayer stopped");
+    EXPECT_TRUE(form->Texts.Has(u"str_check"));
+    EXPECT_EQ(form->Text(u"str_check"), "");
+
+    ASSERT_NE(form->StatusBar1, nullptr);
+    const int widths[4] = {100, 200, 100, 100};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(form->StatusPanels[static_cast<size_t>(i)]->width(), widths[i]);
+    EXPECT_GE(form->StatusPanels[4]->minimumWidth(), 50);
+    EXPECT_EQ(form->CurIndex, 0);
+    EXPECT_EQ(form->SortColumn + form->SortLastColumn + form->SortDescending, 0);
+    // The other windows exist, hidden, after the main window.
+    ASSERT_NE(form->Form2, nullptr);
+    ASSERT_NE(form->Form3, nullptr);
+    ASSERT_NE(form->Form_InfoBox, nullptr);
+    EXPECT_FALSE(form->Form3->isVisible());
+    EXPECT_EQ(form->Form3->windowTitle(), "Details Box");
+}
+
+TEST_F(MainWindow, FirstShowingSetsTheWebMessage) {
+    EXPECT_EQ(form->StatusPanel(1), "");
+    form->show();
+    EXPECT_EQ(form->StatusPanel(1), "Web configuration missing");
+    EXPECT_EQ(form->LanguageCode, "eng");
+    form->SetStatusPanel(1, "other");
+    form->hide();
+    form->show();  // only the first showing
+    EXPECT_EQ(form->StatusPanel(1), "other");
+}
+
+TEST_F(MainWindow, StoppedPhaseNeedsAQueue) {
+    form->Button_Pause->setEnabled(true);
+    form->Button_Stop->setEnabled(true);
+    form->SetControlState(1);  // queue cleared during playback: nothing changes
+    EXPECT_TRUE(form->Button_Pause->isEnabled());
+    EXPECT_TRUE(form->Button_Stop->isEnabled());
+    EXPECT_FALSE(form->Button_PlayList->isEnabled());
+
+    form->ListView_soon->AppendRow(Row("/m/a.mp3"));
+    form->Button_FF->setEnabled(true);
+    form->SetControlState(1);
+    EXPECT_TRUE(form->Button_PlayList->isEnabled());
+    EXPECT_TRUE(form->CheckBox_block_latest->isEnabled());
+    EXPECT_TRUE(form->RadioButton_finish->isEnabled());
+    EXPECT_TRUE(form->RadioButton_restart->isEnabled());
+    EXPECT_FALSE(form->Button_Pause->isEnabled());
+    EXPECT_FALSE(form->Button_Stop->isEnabled());
+    EXPECT_FALSE(form->Button_FF->isEnabled());
+    EXPECT_FALSE(form->CheckBox_guest_use->isEnabled());  // not named in this phase
+}
+
+TEST_F(MainWindow, PlayingPhaseComparesTheForwardTextAsText) {
+    QLineEdit* ff = form->Form2->Edit_FFsec;
+    const std::vector<std::pair<QString, bool>> cases = {
+        {"0", false}, {"10", true}, {"-5", false}, {"", false}, {"6", true}};
+    for (const auto& [text, enabled] : cases) {
+        form->Button_FF->setEnabled(false);
+        ff->setText(text);
+        form->SetControlState(2);
+        EXPECT_EQ(form->Button_FF->isEnabled(), enabled) << text.toStdString();
+        EXPECT_EQ(form->Button_FF->text(), "&Forward [" + text + "]");
+        EXPECT_EQ(ff->isEnabled(), enabled) << text.toStdString();
+    }
+    EXPECT_FALSE(form->Button_PlayList->isEnabled());
+    EXPECT_TRUE(form->Button_Pause->isEnabled());
+    EXPECT_TRUE(form->Button_Stop->isEnabled());
+    EXPECT_FALSE(form->M70->isEnabled());  // empty guest pool
+    form->ListView_Guest_Pool->AppendRow(Row("/m/g.mp3"));
+    form->SetControlState(2);
+    EXPECT_TRUE(form->M70->isEnabled());
+
+    // The caption follows the forward word of the language.
+    form->Texts.Set(u"str_forward", u"Vor");
+    ff->setText("8");
+    form->UpdateForwardCaption();
+    EXPECT_EQ(form->Button_FF->text(), "&Vor [8]");
+    // Without a settings dialog the text is empty.
+    form->Form2 = nullptr;
+    EXPECT_EQ(form->ForwardSecondsText(), "");
+}
+
+TEST_F(MainWindow, ListsChangedPhaseFollowsEachList) {
+    form->ListView_Guest_Pool->AppendRow(Row("/m/g.mp3"));
+    form->SetControlState(3);
+    EXPECT_TRUE(form->M70->isEnabled());
+    EXPECT_FALSE(form->CheckBox_guest_use->isEnabled());  // the pool alone is not enough
+    EXPECT_FALSE(form->Button_PlayList->isEnabled());
+    EXPECT_FALSE(form->CheckBox_preset_use->isEnabled());
+
+    form->ListView_Guest->AppendRow(Row("/m/g.mp3"));
+    form->ListView_soon->AppendRow(Row("/m/q.mp3"));
+    form->ListView_preselect->AppendRow(Row("/m/p.mp3"));
+    form->SetControlState(3);
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             form->CheckBox_guest_use, form->Button_PlayList, form->RadioButton_finish, form->RadioButton_restart,
+             form->CheckBox_block_latest, form->CheckBox_preset_use, form->RadioButton_preset_1by1,
+             form->RadioButton_preset_random})
+        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+
+    // The guest mode look runs last: with the box unchecked its radio buttons stay off.
+    EXPECT_FALSE(form->RadioButton_web_first->isEnabled());
+    EXPECT_FALSE(form->RadioButton_web_mix_preselect->isEnabled());
+
+    // The guest box checked and enabled with a filled pool switches the request timer on.
+    form->CheckBox_guest_use->setChecked(true);
+    EXPECT_TRUE(form->Timer2->isActive());
+    EXPECT_TRUE(form->RadioButton_web_mix_preselect->isEnabled());
+    EXPECT_TRUE(form->CheckBox_guest_use->font().bold());
+
+    form->ListView_Guest->ClearRows();
+    form->ListView_soon->ClearRows();
+    form->ListView_preselect->ClearRows();
+    form->SetControlState(3);
+    EXPECT_FALSE(form->CheckBox_guest_use->isEnabled());
+    EXPECT_FALSE(form->RadioButton_web_first->isEnabled());
+    EXPECT_FALSE(form->Button_PlayList->isEnabled());
+    EXPECT_FALSE(form->CheckBox_preset_use->isEnabled());
+    EXPECT_FALSE(form->Timer2->isActive());  // a disabled box switches it off
+    EXPECT_FALSE(form->CheckBox_guest_use->font().bold());
+}
+
+TEST_F(MainWindow, GuestAndPresetOptions) {
+    form->ListView_Guest->AppendRow(Row("/m/g.mp3"));
+    form->SetControlState(3);
+    // Checked with nothing playing and an empty pool: the timer stays off.
+    form->CheckBox_guest_use->setChecked(true);
+    EXPECT_FALSE(form->Timer2->isActive());
+    // Checked while a deck plays: on.
+    form->CheckBox_guest_use->setChecked(false);
+    StartDeck(1);
+    form->CheckBox_guest_use->setChecked(true);
+    EXPECT_TRUE(form->Timer2->isActive());
+    form->CheckBox_guest_use->setChecked(false);
+    EXPECT_FALSE(form->Timer2->isActive());
+
+    // Switching on a running timer keeps its interval going.
+    form->Timer2->start();
+    const int before = form->Timer2->remainingTime();
+    TForm1::SetTimerEnabled(form->Timer2, true);
+    EXPECT_LE(form->Timer2->remainingTime(), before);
+
+    // Presets: checking while a deck plays starts the preset timer; unchecking leaves it.
+    form->CheckBox_preset_use->setEnabled(true);
+    form->CheckBox_preset_use->setChecked(true);
+    EXPECT_TRUE(form->Timer3->isActive());
+    EXPECT_TRUE(form->RadioButton_preset_random->isEnabled());
+    form->CheckBox_preset_use->setChecked(false);
+    EXPECT_TRUE(form->Timer3->isActive());
+    EXPECT_FALSE(form->RadioButton_preset_random->isEnabled());
+    Deck(1).Stop();
+    form->CheckBox_preset_use->setChecked(true);
+    EXPECT_FALSE(form->Timer3->isActive());
+
+    // A radio button switched on switches its partner off and takes the emphasis.
+    form->RadioButton_preset_random->setChecked(true);
+    EXPECT_FALSE(form->RadioButton_preset_1by1->isChecked());
+    EXPECT_TRUE(form->RadioButton_preset_random->font().bold());
+    EXPECT_FALSE(form->RadioButton_preset_1by1->font().bold());
+    // The user cannot switch a selected one off by clicking it again.
+    form->RadioButton_preset_random->click();
+    EXPECT_TRUE(form->RadioButton_preset_random->isChecked());
+    // Code may leave both off (a settings file can).
+    form->RadioButton_preset_random->setChecked(false);
+    EXPECT_FALSE(form->RadioButton_preset_1by1->isChecked());
+    EXPECT_FALSE(form->RadioButton_preset_random->isChecked());
+}
+
+TEST_F(MainWindow, ListOperationsThroughTheWindow) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto touch = [&](const QString& name) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        return f.fileName();
+    };
+    const QString a = touch("a.mp3"), b = touch("b.mp3"), c = touch("c.mp3");
+    form->ListView_soon->AppendRows({Row(a), Row(b), Row(a)});
+    form->ListView_Guest->AppendRow(Row(c));
+    form->ListView_Guest_Pool->AppendRows({Row(a, ""), Row(c, ""), Row(dir.filePath("gone.mp3"), "")});
+    form->ListView_preselect->AppendRows({Row(b), Row(b), Row(c)});
+
+    EXPECT_EQ(form->FindQueueIndex(a), 2);
+    EXPECT_EQ(form->FindQueueIndex(c), -1);
+    EXPECT_TRUE(form->ListHasValue(form->ListView_soon, tracks::siFileName, b));
+    EXPECT_FALSE(form->ListHasValue(form->ListView_soon, tracks::siFileName, b.toUpper()));
+    EXPECT_FALSE(form->ListHasValue(nullptr, tracks::siFileName, b));
+
+    form->RefreshAllListStates();
+    EXPECT_EQ(Column(form->ListView_Guest_Pool, 0), (QStringList{"blocked", "chosen", "error"}));
+    EXPECT_EQ(Column(form->ListView_soon, 0), (QStringList{"blocked", "blocked", "blocked"}));
+    EXPECT_EQ(Column(form->ListView_Guest, 0), (QStringList{"chosen"}));
+    EXPECT_EQ(Column(form->ListView_preselect, 0), (QStringList{"blocked", "blocked", "chosen"}));
+
+    // A language change: the new words are written.
+    form->Texts.Set(u"st_chosen", u"gew\u00e4hlt");
+    form->RefreshListStates(form->ListView_Guest_Pool);
+    EXPECT_EQ(form->ListView_Guest_Pool->Caption(1), "gew\u00e4hlt");
+
+    form->RemoveRowsByValue(form->ListView_preselect, tracks::siFileName, b);
+    EXPECT_EQ(Column(form->ListView_preselect, 8 - 1), (QStringList{c}));
+
+    // Clear List empties the list it was opened on and nothing else, then phase 3.
+    form->PopupList = form->ListView_soon;
+    form->CurIndex = 2;
+    Run(&TForm1::pop0Click);
+    EXPECT_EQ(form->ListView_soon->Count(), 0);
+    EXPECT_EQ(form->CurIndex, 2);
+    EXPECT_EQ(form->ListView_Guest_Pool->Count(), 3);
+    EXPECT_FALSE(form->Button_PlayList->isEnabled());
+    EXPECT_TRUE(form->M70->isEnabled());
+    EXPECT_TRUE(form->CheckBox_guest_use->isEnabled());
+}
+
+TEST_F(MainWindow, HeaderClicksShareOneSortState) {
+    TListView* pool = form->ListView_Guest_Pool;
+    TListView* presets = form->ListView_preselect;
+    pool->AppendRows({Row("/1", "blocked", "b"), Row("/2", "ready", "C"), Row("/3", "chosen", "a")});
+    presets->AppendRows({Row("/4", "ready", "x"), Row("/5", "ready", "y")});
+    presets->SetSubItem(0, tracks::siYear, "1990");
+    presets->SetSubItem(1, tracks::siYear, "####");
+
+    form->ListView_ColumnClick(pool, 0);  // the remembered column starts at 0: descending
+    EXPECT_EQ(Column(pool, 0), (QStringList{"ready", "chosen", "blocked"}));
+    EXPECT_EQ(form->SortDescending, 1);
+    form->ListView_ColumnClick(pool, 1);  // another column: ascending
+    EXPECT_EQ(Column(pool, 1), (QStringList{"a", "b", "C"}));
+    form->ListView_ColumnClick(pool, 1);  // again: reversed
+    EXPECT_EQ(Column(pool, 1), (QStringList{"C", "b", "a"}));
+
+    form->ListView_ColumnClick(pool, 4);      // Year in the pool, ascending
+    form->ListView_ColumnClick(presets, 4);  // Year in the presets: same column, so descending
+    EXPECT_EQ(form->SortDescending, 1);
+    EXPECT_EQ(Column(presets, 4), (QStringList{"1990", "####"}));
+    EXPECT_EQ(form->SortColumn, 4);
+    EXPECT_EQ(form->SortLastColumn, 4);
+
+    // A click on a header of the pool reaches the same handler.
+    form->SortDescending = 0;
+    form->SortLastColumn = 0;
+    emit pool->header()->sectionClicked(1);
+    EXPECT_EQ(Column(pool, 1), (QStringList{"a", "b", "C"}));
+    // The queue's header sorts nothing.
+    EXPECT_FALSE(form->ListView_soon->header()->sectionsClickable());
+}
+
+TEST_F(MainWindow, SelectionPreparesRemove) {
+    TListView* q = form->ListView_soon;
+    q->AppendRows({Row("/a", "ready", "Intro"), Row("/b", "", "Silent"), Row("/c", "soon", "Rock & Roll")});
+    q->SelectRow(0);
+    EXPECT_TRUE(form->pop2->isEnabled());
+    EXPECT_EQ(form->pop2->text(), "Remove *Intro*");
+    q->SelectRow(1);  // empty status
+    EXPECT_FALSE(form->pop2->isEnabled());
+    q->SelectRow(2);
+    EXPECT_TRUE(form->pop2->isEnabled());
+    EXPECT_EQ(form->pop2->text(), "Remove *Rock && Roll*");  // shown as one ampersand
+
+    emit q->PointerLeft();
+    EXPECT_FALSE(form->pop2->isEnabled());
+
+    TListView* pool = form->ListView_Guest_Pool;
+    pool->AppendRow(Row("/g", "ready", "Guest"));
+    pool->SelectRow(0);
+    EXPECT_TRUE(form->pop2->isEnabled());
+    emit pool->PointerEntered();
+    EXPECT_FALSE(form->pop2->isEnabled());
+    form->ListView_SelectItem(pool, 0);
+    emit pool->FocusLost(Qt::PopupFocusReason);  // the context menu opening
+    EXPECT_TRUE(form->pop2->isEnabled());
+    emit pool->FocusLost(Qt::MouseFocusReason);
+    EXPECT_FALSE(form->pop2->isEnabled());
+
+    // The presets and the request list have the same action.
+    form->ListView_preselect->AppendRow(Row("/p", "blocked", "Preset"));
+    form->ListView_preselect->SelectRow(0);
+    EXPECT_EQ(form->pop2->text(), "Remove *Preset*");
+    form->ListView_Guest->AppendRow(Row("/r", "", "Request"));
+    form->ListView_Guest->SelectRow(0);
+    EXPECT_FALSE(form->pop2->isEnabled());
+}
+
+TEST_F(MainWindow, ModePanelAndDetailsBoxToggle) {
+    form->show();
+    QApplication::processEvents();
+    const int listWidth = form->ListView_soon->width();
+    const QRect panel = form->Panel1->geometry();
+    EXPECT_EQ(panel.width(), 213);
+    EXPECT_EQ(panel.right(), form->centralWidget()->width() - 1);  // on the right edge
+
+    Run(&TForm1::M62Click);
+    QApplication::processEvents();
+    EXPECT_FALSE(form->M62->isChecked());
+    EXPECT_FALSE(form->Panel1->isVisible());
+    EXPECT_GE(form->ListView_soon->width(), listWidth + 200);  // the lists take its width
+
+    Run(&TForm1::M62Click);
+    QApplication::processEvents();
+    EXPECT_TRUE(form->M62->isChecked());
+    EXPECT_TRUE(form->Panel1->isVisible());
+    EXPECT_EQ(form->Panel1->geometry(), panel);
+    EXPECT_EQ(form->ListView_soon->width(), listWidth);
+
+    // A click on the menu item itself toggles once, not twice.
+    form->M62->trigger();
+    EXPECT_FALSE(form->M62->isChecked());
+    EXPECT_TRUE(form->Panel1->isHidden());
+    form->M62->trigger();
+    EXPECT_TRUE(form->M62->isChecked());
+
+    Run(&TForm1::M69Click);
+    EXPECT_TRUE(form->M69->isChecked());
+    EXPECT_TRUE(form->Form3->isVisible());
+    Run(&TForm1::M69Click);
+    EXPECT_FALSE(form->M69->isChecked());
+    EXPECT_FALSE(form->Form3->isVisible());
+    form->hide();
+}
+
+TEST_F(MainWindow, LogAndDetails) {
+    form->AddLog("Timer 2");
+    form->AddLog("Reading title list");
+    ASSERT_EQ(form->ListBox_Log->count(), 2);
+    EXPECT_EQ(form->ListBox_Log->currentRow(), 1);
+    EXPECT_TRUE(form->ListBox_Log->item(1)->isSelected());
+    EXPECT_FALSE(form->ListBox_Log->item(0)->isSelected());
+
+    form->ListBox_Log->setCurrentRow(0);
+    Run(&TForm1::ListBox_LogClick);
+    EXPECT_EQ(form->StatusPanel(4), "Timer 2");
+
+    form->AddDetails("Doppelt oder ung\u00fcltig: \r\nx.mp3");
+    EXPECT_EQ(form->Form3->Text(), "Doppelt oder ung\u00fcltig: \nx.mp3");
+
+    // Lines from another thread arrive on the window's thread, in order.
+    std::thread worker([&] {
+        form->AddLog("GET /index.html");
+        form->AddLog("served");
+    });
+    worker.join();
+    EXPECT_EQ(form->ListBox_Log->count(), 2);
+    QApplication::processEvents();
+    ASSERT_EQ(form->ListBox_Log->count(), 4);
+    EXPECT_EQ(form->ListBox_Log->item(3)->text(), "served");
+}
+
+TEST_F(MainWindow, QueueDrawingWritesCurrentAndNextWhilePlaying) {
+    TListView* q = form->ListView_soon;
+    q->AppendRows({Row("/a", "played"), Row("/b", "ready"), Row("/c", "soon")});
+    form->CurIndex = 1;
+    form->NextIndex = 2;
+    form->RepaintQueue();  // nothing plays: captions stay
+    EXPECT_EQ(Column(q, 0), (QStringList{"played", "ready", "soon"}));
+
+    StartDeck(2);
+    Deck(2).Pause();
+    form->RepaintQueue();
+    EXPECT_EQ(Column(q, 0), (QStringList{"played", "running", "next"}));
+
+    form->NextIndex = 1;  // the same row: running wins
+    q->SetCaption(2, "soon");
+    form->RepaintQueue();
+    EXPECT_EQ(Column(q, 0), (QStringList{"played", "running", "soon"}));
+
+    form->CurIndex = -1;  // indices naming no row draw nothing
+    form->NextIndex = 7;
+    form->RepaintQueue();
+    EXPECT_EQ(Column(q, 0), (QStringList{"played", "running", "soon"}));
+}
+
+TEST_F(MainWindow, ExitClosesOnlyPlayingDecks) {
+    StartDeck(1, "/m/a.mp3");
+    StartDeck(2, "/m/b.mp3");
+    Deck(2).Pause();
+    form->show();
+    clock->Commands().clear();
+    Run(&TForm1::M19Click);
+    EXPECT_TRUE(clock->Commands().contains("1:Close"));
+    EXPECT_FALSE(clock->Commands().contains("2:Close"));
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainWindow, HandlerErrorsShowInABox) {
+    // A handler that fails (here: Exit with a deck whose close throws) reports and goes on.
+    struct Failing : TTestDeck {
+        using TTestDeck::TTestDeck;
+        playback::TMPModes Mode() const override { return playback::mpPlaying; }
+        void Close() override { throw playback::DeckError("device gone"); }
+    };
+    auto failing = app::CreateWindows([this] { return std::make_unique<Failing>(clock); });
+    failing->M19->trigger();
+    ASSERT_EQ(recorder->errors.size(), 1u);
+    EXPECT_EQ(recorder->errors[0], u"device gone");
+}
+
+}  // namespace
