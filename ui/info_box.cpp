@@ -1,6 +1,7 @@
 #include "ui/info_box.h"
 
 #include <QCloseEvent>
+#include <QResizeEvent>
 
 #include "ui/list_presentation.h"
 
@@ -34,6 +35,11 @@ TForm_InfoBox::TForm_InfoBox(QWidget* parent) : QWidget(parent, Qt::Window) {
     nextFont.setPixelSize(20);
     Label_Next->setFont(nextFont);
     Label_Next->adjustSize();
+}
+
+void TForm_InfoBox::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Label_Now->setGeometry(rect());
 }
 
 void TForm_InfoBox::closeEvent(QCloseEvent* event) {

@@ -19,6 +19,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;  // the now line fills the window
 };
 
 }  // namespace ui

@@ -65,7 +65,7 @@ ListDelegate::RowLook ListDelegate::LookOf(int row, const QString& status) const
         case ListKind::GuestPool:
             if (status == Word(u"st_blocked")) look = {true, kDarkRed, {}, false, true, {}};
             if (status == Word(u"st_chosen")) {
-                look.special = true;
+                look.marked = true;
                 look.text = kTeal;
             }
             break;
@@ -87,7 +87,7 @@ void ListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     initStyleOption(&opt, index);
     const QString status = index.column() == 0 ? opt.text : index.siblingAtColumn(0).data().toString();
     const RowLook look = LookOf(index.row(), status);
-    if (look.special) {
+    if (look.marked) {
         opt.palette.setColor(QPalette::Text, look.text);
         if (look.background.isValid()) opt.backgroundBrush = look.background;
         opt.font.setBold(look.bold);

@@ -40,7 +40,7 @@ public:
 
     // The look of a row as drawn; exposed so it can be checked without painting.
     struct RowLook {
-        bool special = false;
+        bool marked = false;
         QColor text, background;
         bool bold = false, struck = false;
         QString status;  // caption shown in column 0 (empty: the row's own)

@@ -99,38 +99,38 @@ TEST_F(Presentation, SortingOrdersRowsOnceAndKeepsTheSelection) {
 TEST_F(Presentation, PoolRowsShowBlockedAndChosenByTheWordsInForce) {
     ListDelegate pool(ListKind::GuestPool, &texts);
     auto blocked = pool.LookOf(0, "blocked");
-    EXPECT_TRUE(blocked.special);
+    EXPECT_TRUE(blocked.marked);
     EXPECT_EQ(blocked.text, ui::kDarkRed);
     EXPECT_TRUE(blocked.struck);
     auto chosen = pool.LookOf(0, "chosen");
-    EXPECT_TRUE(chosen.special);
+    EXPECT_TRUE(chosen.marked);
     EXPECT_EQ(chosen.text, ui::kTeal);
     EXPECT_FALSE(chosen.struck);
-    EXPECT_FALSE(pool.LookOf(0, "ready").special);
-    EXPECT_FALSE(pool.LookOf(0, "Blocked").special);
+    EXPECT_FALSE(pool.LookOf(0, "ready").marked);
+    EXPECT_FALSE(pool.LookOf(0, "Blocked").marked);
 
     ListDelegate presets(ListKind::Presets, &texts);
     EXPECT_TRUE(presets.LookOf(0, "blocked").struck);
-    EXPECT_FALSE(presets.LookOf(0, "chosen").special);  // presets mark only blocked rows
+    EXPECT_FALSE(presets.LookOf(0, "chosen").marked);  // presets mark only blocked rows
 
     ListDelegate requests(ListKind::GuestRequests, &texts);
-    EXPECT_FALSE(requests.LookOf(0, "blocked").special);
+    EXPECT_FALSE(requests.LookOf(0, "blocked").marked);
 
     // After a language change the old word is drawn plainly.
     texts.Set(u"st_blocked", u"gesperrt");
-    EXPECT_FALSE(pool.LookOf(0, "blocked").special);
+    EXPECT_FALSE(pool.LookOf(0, "blocked").marked);
     EXPECT_TRUE(pool.LookOf(0, "gesperrt").struck);
 }
 
 TEST_F(Presentation, QueueMarksCurrentAndNextOnlyWhilePlaying) {
     ListDelegate queue(ListKind::Queue, &texts);
     queue.SetQueueMarks({false, 1, 2});
-    EXPECT_FALSE(queue.LookOf(1, "running").special);
-    EXPECT_FALSE(queue.LookOf(2, "").special);
+    EXPECT_FALSE(queue.LookOf(1, "running").marked);
+    EXPECT_FALSE(queue.LookOf(2, "").marked);
 
     queue.SetQueueMarks({true, 1, 2});
     auto current = queue.LookOf(1, "ready");
-    EXPECT_TRUE(current.special);
+    EXPECT_TRUE(current.marked);
     EXPECT_EQ(current.text, ui::kRed);
     EXPECT_EQ(current.background, ui::kLightGreen);
     EXPECT_TRUE(current.bold);
@@ -139,7 +139,7 @@ TEST_F(Presentation, QueueMarksCurrentAndNextOnlyWhilePlaying) {
     EXPECT_EQ(next.text, ui::kBlue);
     EXPECT_FALSE(next.bold);
     EXPECT_EQ(next.status, "next");
-    EXPECT_FALSE(queue.LookOf(0, "played").special);
+    EXPECT_FALSE(queue.LookOf(0, "played").marked);
 
     queue.SetQueueMarks({true, 3, 3});  // the current row wins
     EXPECT_EQ(queue.LookOf(3, "").status, "running");
