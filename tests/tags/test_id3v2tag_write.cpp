@@ -321,3 +321,52 @@ TEST_F(ID3v2TagWrite, FilesClusterPaddingAndTemporaryNames) {
     EXPECT_EQ(MP3ERR_FOpenCrt, tag.RemoveFromStream(withTag));
     EXPECT_EQ(before, withTag.Data());
 }
+
+namespace {
+// Accepts writes only up to a size limit, like a full disk.
+class FullStream : public TMemoryStream {
+public:
+    FullStream(id3test::Bytes bytes, int64_t limit) : TMemoryStream(std::move(bytes)), limit_(limit) {}
+    int64_t Write(const void* buffer, int64_t count) override {
+        const int64_t room = std::max<int64_t>(0, limit_ - Position());
+        return TMemoryStream::Write(buffer, std::min(count, room));
+    }
+
+private:
+    int64_t limit_;
+};
+}  // namespace
+
+TEST_F(ID3v2TagWrite, FailedWriteBackKeepsTheAudioInATemporaryFile) {
+    std::vector<std::u16string> shown;
+    SetErrorHandler([&](const std::u16string&, const std::u16string& text) { shown.push_back(text); });
+    const Bytes audio = Audio(4);
+    // Room for the new tag but not for all of the audio behind it.
+    FullStream s(audio, int64_t(audio.size()) + 100);
+    TID3v2Tag tag;
+    tag.Clear();
+    tag.SetTitle(u"Too big for the disk");
+    EXPECT_EQ(MP3ERR_SWrite, tag.WriteToStream(s));
+    ASSERT_EQ(1u, TempFilesLeft());
+    const fs::path kept = fs::directory_iterator(tmp_)->path();
+    EXPECT_EQ(audio, ReadFile(kept));
+    ASSERT_EQ(1u, shown.size());
+    EXPECT_NE(std::u16string::npos, shown[0].find(kept.u16string()));
+    fs::remove(kept);
+
+    // Removing: the stream is cut before the audio moves down; a failed move keeps the copy.
+    Bytes tagged = Tag(3, Frame(3, "TIT2", Latin1("x")), 100);
+    Append(tagged, audio);
+    FullStream r(tagged, 1000);
+    EXPECT_EQ(ID3ERR_Cache, tag.RemoveFromStream(r));
+    ASSERT_EQ(1u, TempFilesLeft());
+    const fs::path keptRest = fs::directory_iterator(tmp_)->path();
+    EXPECT_EQ(audio, ReadFile(keptRest));
+    fs::remove(keptRest);
+
+    // A write that fits leaves nothing behind.
+    FullStream roomy(audio, 1 << 20);
+    EXPECT_EQ(MP3ERR_None, tag.WriteToStream(roomy));
+    EXPECT_EQ(0u, TempFilesLeft());
+    SetErrorHandler(nullptr);
+}

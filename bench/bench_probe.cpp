@@ -1,0 +1,187 @@
+// Probe throughput: what adding a track costs the tag library per file — the ID3v2 tag read,
+// the MPEG frame search from the tag's end (or 0) and the ID3v1 read, on one open stream.
+// Runs over the corpus (when present) and over 1,000 generated MP3 files.
+//
+// Extra modes used by compare_taglib.sh:
+//   bench_probe --generate DIR      writes the 1,000 generated files into DIR and exits
+//   bench_probe --rate FILE...      probes the files repeatedly for about two seconds and prints
+//                                   "quorbel: N files, X files/s"
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <unistd.h>
+#include <string>
+#include <vector>
+
+#include "tags/Tagwright.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kGeneratedFiles = 1000;
+
+// One probe, as the track list does it.
+bool Probe(const fs::path& file) {
+    static tags::TID3v2Tag v2;
+    static tags::TMpegInfo mpeg;
+    static tags::TID3v1Tag v1;
+    auto stream = tags::TFileStream::Open(file, tags::fmOpenRead);
+    if (!stream) return false;
+    v2.ReadFromStream(*stream);
+    stream->SetPosition(v2.Exists() ? int64_t(v2.Size()) : 0);
+    mpeg.LoadFromStream(*stream);
+    v1.ReadFromStream(*stream);
+    benchmark::DoNotOptimize(v2.Title());
+    benchmark::DoNotOptimize(v1.Title());
+    benchmark::DoNotOptimize(mpeg.Duration());
+    return true;
+}
+
+void PutSyncSafe(std::string& b, uint32_t v) {
+    for (int i = 3; i >= 0; --i) b += char((v >> (7 * i)) & 0x7F);
+}
+
+std::string TextFrame(const std::string& id, const std::string& text) {
+    std::string f = id;
+    const uint32_t n = uint32_t(text.size() + 1);
+    f += char(n >> 24), f += char(n >> 16), f += char(n >> 8), f += char(n);
+    f += std::string(2, '\0');
+    f += '\0';
+    return f + text;
+}
+
+// An MP3 file of typical shape: ID3v2.3 tag with text frames and padding, MPEG-1 Layer III
+// frames at 128 kbit/s, ID3v1 trailer.
+std::string MakeMp3(int index, std::mt19937& rng) {
+    std::string frames;
+    frames += TextFrame("TIT2", "Generated title number " + std::to_string(index));
+    frames += TextFrame("TPE1", "Artist " + std::to_string(index % 37));
+    frames += TextFrame("TALB", "Album " + std::to_string(index % 11));
+    frames += TextFrame("TYER", std::to_string(1970 + index % 50));
+    frames += TextFrame("TRCK", std::to_string(1 + index % 14));
+    frames += TextFrame("TCON", "(17)Rock");
+    frames += TextFrame("TENC", "bench");
+    const uint32_t padding = 256 + rng() % 2048;
+    std::string file = "ID3";
+    file += char(3), file += char(0), file += char(0);
+    PutSyncSafe(file, uint32_t(frames.size() + padding));
+    file += frames;
+    file += std::string(padding, '\0');
+    const int mpegFrames = 60 + int(rng() % 60);
+    for (int i = 0; i < mpegFrames; ++i) {
+        file += "\xFF\xFB\x90\x64";
+        std::string body(413, '\0');
+        for (char& c : body) c = char(rng());
+        file += body;
+    }
+    std::string trailer = "TAG" + ("Generated title number " + std::to_string(index)).substr(0, 30);
+    trailer.resize(125, ' ');
+    trailer += '\0';
+    trailer += char(1 + index % 14);
+    trailer += char(17);
+    return file + trailer;
+}
+
+std::vector<fs::path> Generate(const fs::path& dir) {
+    fs::create_directories(dir);
+    std::mt19937 rng(1234);
+    std::vector<fs::path> files;
+    for (int i = 0; i < kGeneratedFiles; ++i) {
+        fs::path p = dir / ("track" + std::to_string(i) + ".mp3");
+        std::ofstream(p, std::ios::binary) << MakeMp3(i, rng);
+        files.push_back(p);
+    }
+    return files;
+}
+
+std::vector<fs::path> CorpusFiles() {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    const fs::path root = QMM_CORPUS_DIR;
+    if (!fs::is_directory(root, ec)) return files;
+    for (const auto& e : fs::recursive_directory_iterator(root, ec))
+        if (e.is_regular_file() && e.path().filename() != "README.md") files.push_back(e.path());
+    return files;
+}
+
+class GeneratedSet {
+public:
+    GeneratedSet() {
+        dir_ = fs::temp_directory_path() / ("qmm-bench-probe-" + std::to_string(::getpid()));
+        files_ = Generate(dir_);
+    }
+    ~GeneratedSet() {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    const std::vector<fs::path>& Files() const { return files_; }
+
+private:
+    fs::path dir_;
+    std::vector<fs::path> files_;
+};
+
+GeneratedSet& Generated() {
+    static GeneratedSet set;
+    return set;
+}
+
+void ProbeAll(benchmark::State& state, const std::vector<fs::path>& files) {
+    if (files.empty()) {
+        state.SkipWithError("no files");
+        return;
+    }
+    for (const auto& f : files) Probe(f);  // warm the page cache
+    for (auto _ : state)
+        for (const auto& f : files) Probe(f);
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(files.size()));
+    state.counters["files"] = double(files.size());
+}
+
+void BM_ProbeCorpus(benchmark::State& state) {
+    static const std::vector<fs::path> files = CorpusFiles();
+    ProbeAll(state, files);
+}
+BENCHMARK(BM_ProbeCorpus)->Unit(benchmark::kMillisecond);
+
+void BM_ProbeGenerated1000(benchmark::State& state) { ProbeAll(state, Generated().Files()); }
+BENCHMARK(BM_ProbeGenerated1000)->Unit(benchmark::kMillisecond);
+
+// Files per second over about two seconds of repeated passes, after one warm pass.
+int RateMode(int argc, char** argv) {
+    std::vector<fs::path> files(argv + 2, argv + argc);
+    for (const auto& f : files) Probe(f);
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    int64_t probed = 0;
+    double seconds = 0;
+    do {
+        for (const auto& f : files) Probe(f);
+        probed += int64_t(files.size());
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    } while (seconds < 2.0);
+    std::printf("quorbel: %zu files, %.0f files/s\n", files.size(), double(probed) / seconds);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--generate") == 0) {
+        Generate(argv[2]);
+        return 0;
+    }
+    if (argc >= 3 && std::strcmp(argv[1], "--rate") == 0) return RateMode(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
