@@ -300,6 +300,9 @@ void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
     }
     // A replaced file keeps its permissions; a new one gets the usual ones (umask applies).
     ok = ok && (!existed || ::fchmod(fd, mode) == 0);
+    if (ok && existed && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
+        [[maybe_unused]] const int owner = ::fchown(fd, st.st_uid, st.st_gid);  // best effort
+    }
     ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
