@@ -1,6 +1,9 @@
 // Adding tracks with their details to a list, and removing the selected row.
+#include <QAbstractItemModel>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QSet>
 #include <QSignalBlocker>
 #include <optional>
 
@@ -29,6 +32,62 @@ std::filesystem::path ToPath(const QString& path) {
     return std::filesystem::path(path.toStdU16String());
 }
 
+// The paths of a list's rows, for the duplicate check: a batch of a thousand files would
+// otherwise scan the list once per file. Rows this index appends keep it current; any other
+// change to the list marks it stale and the next lookup reads the rows again.
+class PathIndex : public QObject {
+public:
+    static PathIndex& Of(TListView* list) {
+        static const QString name = QStringLiteral("qmm_path_index");
+        if (auto* found = list->findChild<QObject*>(name, Qt::FindDirectChildrenOnly))
+            return *static_cast<PathIndex*>(found);
+        auto* index = new PathIndex(list);
+        index->setObjectName(name);
+        return *index;
+    }
+
+    bool Contains(const QString& path) {
+        if (stale_) Rebuild();
+        return paths_.contains(path);
+    }
+
+    void Append(const tracks::TrackRow& row) {
+        const bool wasStale = stale_;
+        own_ = true;
+        list_->AppendRow(row);
+        own_ = false;
+        if (!wasStale && !stale_) paths_.insert(row.FileName);
+    }
+
+private:
+    explicit PathIndex(TListView* list) : QObject(list), list_(list) {
+        const QAbstractItemModel* m = list->model();
+        const auto stale = [this] {
+            if (!own_) stale_ = true;
+        };
+        connect(m, &QAbstractItemModel::rowsInserted, this, stale);
+        connect(m, &QAbstractItemModel::rowsRemoved, this, stale);
+        connect(m, &QAbstractItemModel::rowsMoved, this, stale);
+        connect(m, &QAbstractItemModel::dataChanged, this, stale);
+        connect(m, &QAbstractItemModel::layoutChanged, this, stale);
+        connect(m, &QAbstractItemModel::modelReset, this, stale);
+    }
+
+    void Rebuild() {
+        paths_.clear();
+        for (int i = 0; i < list_->Count(); ++i) paths_.insert(list_->SubItem(i, siFileName));
+        stale_ = false;
+    }
+
+    TListView* list_;
+    QSet<QString> paths_;
+    bool stale_ = true, own_ = false;
+};
+
+// Repainting costs more than probing a file: during a quick run of probes the window is
+// brought up to date at most this often (milliseconds).
+constexpr int kRefreshMs = 50;
+
 // Set while a dialog batch is being added: the feeding timers, which add to and trim the queue
 // from their ticks, must not run while the window lets pending events through between files.
 int batchDepth = 0;
@@ -38,7 +97,11 @@ int batchDepth = 0;
 void TForm1::ProbeTrack(const QString& path) {
     if (!FileExists(path)) return;
     SetStatusPanel(4, Text(u"str_check") + QStringLiteral(": ") + path);
-    if (QWidget* panel = StatusPanels[4]) panel->repaint();
+    static QElapsedTimer sincePaint;
+    if (!sincePaint.isValid() || sincePaint.elapsed() >= kRefreshMs) {
+        if (QWidget* panel = StatusPanels[4]) panel->repaint();
+        sincePaint.start();
+    }
 
     {
         tags::TFileStream stream(ToPath(path), tags::fmOpenRead);  // throws when it cannot be opened
@@ -55,7 +118,8 @@ void TForm1::ProbeTrack(const QString& path) {
 }
 
 void TForm1::AddTrack(TListView* list, const QString& path, const QString& source) {
-    if (path == QStringLiteral("-") || ListHasValue(list, siFileName, path)) return;
+    PathIndex& index = PathIndex::Of(list);
+    if (path == QStringLiteral("-") || index.Contains(path)) return;
     // A path without a file is not probed; it must not inherit the previous file's details.
     ID3v1Reader->Clear();
     ProbeLength = 0;
@@ -72,7 +136,7 @@ void TForm1::AddTrack(TListView* list, const QString& path, const QString& sourc
     row.Time = tracks::FormatMinSec(ProbeLength);
     row.Src = source;
     row.FileName = path;
-    list->AppendRow(row);
+    index.Append(row);
 }
 
 void TForm1::AddFilesDialog(TListView* list) {
@@ -91,12 +155,15 @@ void TForm1::AddFilesDialog(TListView* list) {
         } done;
         const QSignalBlocker block2(Timer2), block3(Timer3);
         const QString source = Text(u"str_file");
+        QElapsedTimer sinceEvents;
         for (const std::u16string& file : files) {
             AddTrack(list, QString::fromStdU16String(file), source);
             // Keep the window drawn and the playback tick running during a long batch; user
             // input waits until the batch is done, so nothing else changes the lists meanwhile.
-            if (files.size() > 1)
+            if (files.size() > 1 && (!sinceEvents.isValid() || sinceEvents.elapsed() >= kRefreshMs)) {
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                sinceEvents.start();
+            }
         }
     }
 

@@ -137,6 +137,37 @@ TEST_F(AddTracks, APathWithoutAFileGetsAnEmptyRowNotThePreviousDetails) {
     EXPECT_TRUE(rec->errors.empty());
 }
 
+TEST_F(AddTracks, DuplicatesAreJudgedByTheRowsAsTheyAreNow) {
+    const QString a = Write("a.mp3"), b = Write("b.mp3"), c = Write("c.mp3");
+    Add(q, a);
+    Add(q, a);
+    EXPECT_EQ(Paths(q), QStringList{a});
+
+    // Rows that came in by other ways count too.
+    TrackRow loaded;
+    loaded.FileName = b;
+    q->AppendRow(loaded);
+    Add(q, b);
+    EXPECT_EQ(Paths(q), (QStringList{a, b}));
+
+    // A row whose path was changed no longer holds the old one.
+    q->SetSubItem(0, tracks::siFileName, c);
+    Add(q, c);
+    Add(q, a);
+    EXPECT_EQ(Paths(q), (QStringList{c, b, a}));
+
+    // Deleted and cleared rows are gone for the check as well.
+    q->DeleteRow(1);
+    Add(q, b);
+    EXPECT_EQ(Paths(q), (QStringList{c, a, b}));
+    form->PopupList = q;
+    platform::Guarded([&] { form->pop0Click(); });
+    Add(q, a);
+    EXPECT_EQ(Paths(q), QStringList{a});
+    Add(form->ListView_Guest_Pool, a);
+    EXPECT_EQ(form->ListView_Guest_Pool->Count(), 1) << "each list judges its own rows";
+}
+
 TEST_F(AddTracks, TheDialogAddsTheChosenFilesInOrderWithoutDuplicates) {
     const QString a = Write("a.mp3"), b = Write("b.mp3"), c = Write("c.wav");
     Add(q, b);

@@ -1,0 +1,292 @@
+// Adding tracks: what AddTrack costs per file on the main window with the real probe deck — the
+// duplicate check, the ID3v2 tag read, the MPEG frame search, the ID3v1 read and the length
+// measured by opening the file for playback. Runs over 1,000 generated MP3 files (real encoded
+// audio of 20 seconds, each with its own ID3v2 tag and ID3v1 trailer) and over the corpus.
+//
+// Extra modes used by compare_add_taglib.sh:
+//   bench_add_tracks --generate DIR      writes the 1,000 files into DIR and exits
+//   bench_add_tracks --rate FILE...      adds the files to an empty list again and again for about
+//                                        two seconds and prints "quorbel: N files, X files/s"
+#include <benchmark/benchmark.h>
+#include <sndfile.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QString>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "app/main_window.h"
+#include "platform/user_interface.h"
+#include "playback/audio_deck.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kGeneratedFiles = 1000;
+constexpr double kSeconds = 20;
+
+// 20 seconds of a two-tone signal, encoded as MP3 by libsndfile; the bytes of the file.
+std::string EncodeAudio(const fs::path& scratch) {
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 2;
+    info.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    SNDFILE* f = sf_open(scratch.c_str(), SFM_WRITE, &info);
+    if (!f) {
+        std::fprintf(stderr, "cannot write MP3: %s\n", sf_strerror(nullptr));
+        std::exit(1);
+    }
+    const int frames = int(kSeconds * info.samplerate);
+    std::vector<float> buf(size_t(frames) * 2);
+    for (int i = 0; i < frames; ++i) {
+        const double t = double(i) / info.samplerate;
+        buf[2 * size_t(i)] = float(0.3 * std::sin(2 * std::numbers::pi * 440 * t));
+        buf[2 * size_t(i) + 1] = float(0.3 * std::sin(2 * std::numbers::pi * 660 * t));
+    }
+    sf_writef_float(f, buf.data(), frames);
+    sf_close(f);
+    std::ifstream in(scratch, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    fs::remove(scratch);
+    return bytes;
+}
+
+void PutSyncSafe(std::string& b, uint32_t v) {
+    for (int i = 3; i >= 0; --i) b += char((v >> (7 * i)) & 0x7F);
+}
+
+std::string TextFrame(const std::string& id, const std::string& text) {
+    std::string f = id;
+    const uint32_t n = uint32_t(text.size() + 1);
+    f += char(n >> 24), f += char(n >> 16), f += char(n >> 8), f += char(n);
+    f += std::string(2, '\0');
+    f += '\0';
+    return f + text;
+}
+
+std::string Trailer(int index) {
+    auto field = [](std::string s, size_t n) {
+        s.resize(n, ' ');
+        return s;
+    };
+    std::string t = "TAG";
+    t += field("Generated title number " + std::to_string(index), 30);
+    t += field("Artist " + std::to_string(index % 37), 30);
+    t += field("Album " + std::to_string(index % 11), 30);
+    t += std::to_string(1970 + index % 50);
+    t += field("", 28);
+    t += '\0';
+    t += char(1 + index % 14);
+    t += char(17);
+    return t;
+}
+
+std::vector<fs::path> Generate(const fs::path& dir) {
+    fs::create_directories(dir);
+    const std::string audio = EncodeAudio(dir / "scratch.mp3");
+    std::vector<fs::path> files;
+    for (int i = 0; i < kGeneratedFiles; ++i) {
+        std::string frames = TextFrame("TIT2", "Generated title number " + std::to_string(i)) +
+                             TextFrame("TPE1", "Artist " + std::to_string(i % 37)) +
+                             TextFrame("TALB", "Album " + std::to_string(i % 11)) +
+                             TextFrame("TYER", std::to_string(1970 + i % 50));
+        const uint32_t padding = 512 + uint32_t(i % 7) * 300;
+        std::string head = "ID3";
+        head += char(3), head += char(0), head += char(0);
+        PutSyncSafe(head, uint32_t(frames.size() + padding));
+        const fs::path p = dir / ("track" + std::to_string(i) + ".mp3");
+        std::ofstream(p, std::ios::binary) << head << frames << std::string(padding, '\0') << audio << Trailer(i);
+        files.push_back(p);
+    }
+    return files;
+}
+
+std::vector<fs::path> CorpusFiles() {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    const fs::path root = QMM_CORPUS_DIR;
+    if (!fs::is_directory(root, ec)) return files;
+    for (const auto& e : fs::recursive_directory_iterator(root, ec))
+        if (e.is_regular_file() && e.path().filename() != "README.md") files.push_back(e.path());
+    return files;
+}
+
+class GeneratedSet {
+public:
+    GeneratedSet() {
+        dir_ = fs::temp_directory_path() / ("qmm-bench-add-" + std::to_string(::getpid()));
+        files_ = Generate(dir_);
+    }
+    ~GeneratedSet() {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    const std::vector<fs::path>& Files() const { return files_; }
+
+private:
+    fs::path dir_;
+    std::vector<fs::path> files_;
+};
+
+GeneratedSet& Generated() {
+    static GeneratedSet set;
+    return set;
+}
+
+// The main window with the real decks, shown as in the program; gone before the application.
+std::unique_ptr<app::TForm1> theForm;
+app::TForm1& Form() {
+    if (!theForm) {
+        theForm = app::CreateWindows(playback::MakeRealDeck);
+        theForm->show();
+        QCoreApplication::processEvents();
+    }
+    return *theForm;
+}
+
+QStringList Names(const std::vector<fs::path>& files) {
+    QStringList out;
+    for (const auto& f : files) out << QFile::decodeName(f.c_str());
+    return out;
+}
+
+// One pass: every file into an emptied list. Files the probe rejects are counted as failures.
+int AddAll(const QStringList& files) {
+    app::TForm1& form = Form();
+    tracks::TListView* list = form.ListView_Guest_Pool;
+    list->ClearRows();
+    int failed = 0;
+    for (const QString& f : files) {
+        try {
+            form.AddTrack(list, f, QStringLiteral("File"));
+        } catch (const std::exception&) {
+            ++failed;
+        }
+    }
+    return failed;
+}
+
+void AddFiles(benchmark::State& state, const std::vector<fs::path>& paths) {
+    if (paths.empty()) {
+        state.SkipWithError("no files");
+        return;
+    }
+    const QStringList files = Names(paths);
+    const int failed = AddAll(files);  // warms the page cache
+    for (auto _ : state) AddAll(files);
+    state.SetItemsProcessed(int64_t(state.iterations()) * files.size());
+    state.counters["files"] = double(files.size());
+    state.counters["rejected"] = failed;
+    state.counters["files_per_s"] =
+        benchmark::Counter(double(state.iterations()) * double(files.size()), benchmark::Counter::kIsRate);
+}
+
+void BM_AddTrackGenerated1000(benchmark::State& state) { AddFiles(state, Generated().Files()); }
+BENCHMARK(BM_AddTrackGenerated1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_AddTrackCorpus(benchmark::State& state) {
+    static const std::vector<fs::path> files = CorpusFiles();
+    AddFiles(state, files);
+}
+BENCHMARK(BM_AddTrackCorpus)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The share of the probe deck alone: open (which measures the length) and close.
+void BM_ProbeDeckGenerated1000(benchmark::State& state) {
+    const QStringList files = Names(Generated().Files());
+    auto deck = playback::MakeRealDeck();
+    for (auto _ : state)
+        for (const QString& f : files) {
+            deck->SetFileName(f);
+            deck->Open();
+            benchmark::DoNotOptimize(deck->Length());
+            deck->Close();
+        }
+    state.counters["files_per_s"] =
+        benchmark::Counter(double(state.iterations()) * double(files.size()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ProbeDeckGenerated1000)->Unit(benchmark::kMillisecond);
+
+// The same 1,000 files through the file dialog: the window is kept drawn between files.
+void BM_AddFilesDialogGenerated1000(benchmark::State& state) {
+    const QStringList files = Names(Generated().Files());
+    std::vector<std::u16string> answer;
+    for (const QString& f : files) answer.push_back(f.toStdU16String());
+    platform::ScopedRecorder rec;
+    app::TForm1& form = Form();
+    for (auto _ : state) {
+        form.ListView_preselect->ClearRows();
+        rec->openAnswers.push_back(answer);
+        form.PopupList = form.ListView_preselect;
+        form.AddFilesDialog(form.ListView_preselect);
+    }
+    state.counters["files_per_s"] =
+        benchmark::Counter(double(state.iterations()) * double(files.size()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_AddFilesDialogGenerated1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Processor time of the whole process: the machine may be shared, so wall time alone misleads.
+double CpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+// Files per second over about two seconds of repeated passes, after one warm pass.
+int RateMode(int argc, char** argv) {
+    std::vector<fs::path> paths(argv + 2, argv + argc);
+    const QStringList files = Names(paths);
+    const int failed = AddAll(files);
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const double cpuStart = CpuSeconds();
+    int64_t added = 0;
+    double seconds = 0;
+    do {
+        AddAll(files);
+        added += files.size();
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    } while (seconds < 2.0);
+    const double cpu = CpuSeconds() - cpuStart;
+    if (failed > 0) std::fprintf(stderr, "%d of %zu files were rejected by the probe\n", failed, paths.size());
+    std::printf("quorbel: %zu files, %.0f files/s, %.0f files per cpu second\n", paths.size(),
+                double(added) / seconds, double(added) / cpu);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--generate") == 0) {
+        Generate(argv[2]);
+        return 0;
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
+    platform::ScopedRecorder messages;  // nothing waits on a message box
+    int rc = 0;
+    if (argc >= 3 && std::strcmp(argv[1], "--rate") == 0) {
+        rc = RateMode(argc, argv);
+    } else {
+        benchmark::Initialize(&argc, argv);
+        if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+        benchmark::RunSpecifiedBenchmarks();
+        benchmark::Shutdown();
+    }
+    theForm.reset();
+    return rc;
+}
