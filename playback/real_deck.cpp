@@ -9,7 +9,7 @@ namespace playback {
 
 namespace {
 constexpr std::uint64_t kRingMask = (1 << 16) - 1;
-}
+}  // namespace
 
 TRealDeck::TRealDeck() : ring_(new float[kRingFrames * SdlMixer::kChannels]()) {
     static_assert((kRingFrames & (kRingFrames - 1)) == 0, "the ring size must be a power of two");
@@ -142,6 +142,13 @@ void TRealDeck::SetPosition(int ms) {
     startFrame_ = frame;
 }
 
+bool TRealDeck::WantsRefill() const noexcept {
+    if (!playing_.load(std::memory_order_relaxed) || eof_.load(std::memory_order_relaxed)) return false;
+    const std::uint64_t buffered =
+        writePos_.load(std::memory_order_relaxed) - readPos_.load(std::memory_order_relaxed);
+    return buffered < kRingFrames / 2;
+}
+
 void TRealDeck::Refill() noexcept {
     std::lock_guard lock(decodeMutex_);
     FillLocked();
@@ -156,6 +163,18 @@ void TRealDeck::FillLocked() noexcept {
         const std::uint64_t w = writePos_.load(std::memory_order_relaxed);
         const std::uint64_t r = readPos_.load(std::memory_order_acquire);
         if (kRingFrames - (w - r) < maxOut) return;
+        if (step_ == 1.0 && fileChannels_ == ch) {
+            // Already in the mix format: decode straight into the ring, up to its wrap point.
+            const std::uint64_t at = w & kRingMask;
+            const auto room = static_cast<sf_count_t>(std::min<std::uint64_t>(kRingFrames - (w - r), kRingFrames - at));
+            const sf_count_t got = sf_readf_float(file_, &ring_[at * ch], room);
+            if (got <= 0) {
+                eof_.store(true, std::memory_order_release);
+                return;
+            }
+            writePos_.store(w + static_cast<std::uint64_t>(got), std::memory_order_release);
+            continue;
+        }
         const sf_count_t got = sf_readf_float(file_, decoded_.data(), kChunkFrames);
         if (got <= 0) {
             eof_.store(true, std::memory_order_release);
@@ -210,11 +229,11 @@ bool TRealDeck::MixInto(float* out, int frames) noexcept {
     const std::uint64_t avail = writePos_.load(std::memory_order_acquire) - r;
     const std::uint64_t n = std::min<std::uint64_t>(avail, static_cast<std::uint64_t>(frames));
     constexpr int ch = SdlMixer::kChannels;
-    for (std::uint64_t k = 0; k < n; ++k) {
-        const float* src = &ring_[((r + k) & kRingMask) * ch];
-        out[k * ch] += src[0];
-        out[k * ch + 1] += src[1];
-    }
+    // At most two spans: up to the ring's end, then from its start.
+    const std::uint64_t at = r & kRingMask;
+    const std::uint64_t first = std::min<std::uint64_t>(n, kRingFrames - at);
+    AddSamples(out, &ring_[at * ch], first * ch);
+    AddSamples(out + first * ch, &ring_[0], (n - first) * ch);
     readPos_.store(r + n, std::memory_order_release);
     played_.fetch_add(n, std::memory_order_release);
     if (n == static_cast<std::uint64_t>(frames)) return false;

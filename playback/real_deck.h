@@ -38,6 +38,7 @@ public:
 
 private:
     bool MixInto(float* out, int frames) noexcept override;
+    bool WantsRefill() const noexcept override;
     void Refill() noexcept override;
     void FillLocked() noexcept;        // needs decodeMutex_
     void ResetStreamLocked() noexcept; // needs decodeMutex_ and the callback held off

@@ -10,9 +10,10 @@
 namespace playback {
 
 namespace {
-// Decoder rounds when nobody wakes it; far below the buffered time of a voice.
-constexpr auto kDecoderPeriod = std::chrono::milliseconds(15);
-constexpr Uint16 kDeviceFrames = 2048;
+// The callback wakes the decoder when a voice runs low; this round is only a safety net.
+constexpr auto kDecoderPeriod = std::chrono::milliseconds(500);
+// About 93 ms per callback: few wake-ups, and Pause still answers within a tenth of a second.
+constexpr Uint16 kDeviceFrames = 4096;
 
 // Attach and Detach run on the UI thread; this only keeps them whole if that ever changes.
 std::mutex& LifecycleMutex() {
@@ -20,6 +21,21 @@ std::mutex& LifecycleMutex() {
     return m;
 }
 }  // namespace
+
+void AddSamples(float* __restrict out, const float* __restrict in, std::size_t count) noexcept {
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8)
+        for (std::size_t k = 0; k < 8; ++k) out[i + k] += in[i + k];
+    for (; i < count; ++i) out[i] += in[i];
+}
+
+void ClampSamples(float* samples, std::size_t count) noexcept {
+    auto clamp = [](float v) { return v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : v); };
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8)
+        for (std::size_t k = 0; k < 8; ++k) samples[i + k] = clamp(samples[i + k]);
+    for (; i < count; ++i) samples[i] = clamp(samples[i]);
+}
 
 SdlMixer& SdlMixer::Instance() {
     // Never destroyed: decks owned by other static objects may detach during exit.
@@ -102,10 +118,7 @@ void SdlMixer::Attach(MixerVoice* voice) {
         SDL_UnlockAudioDevice(device_);
     }
     if (started) {
-        {
-            std::lock_guard w(wakeMutex_);
-            stopDecoder_ = false;
-        }
+        stopDecoder_.store(false);
         decoder_ = std::thread(&SdlMixer::DecoderLoop, this);
         SDL_PauseAudioDevice(device_, 0);
     }
@@ -127,12 +140,12 @@ void SdlMixer::Detach(MixerVoice* voice) {
         last = voices_.empty();
     }
     if (!last) return;
-    {
-        std::lock_guard w(wakeMutex_);
-        stopDecoder_ = true;
-    }
-    wake_.notify_all();
+    stopDecoder_.store(true);
+    WakeDecoder();
     if (decoder_.joinable()) decoder_.join();
+    while (wake_.try_acquire()) {
+    }
+    wakePending_.store(false);
     std::lock_guard lock(voicesMutex_);
     CloseDevice();
 }
@@ -149,12 +162,9 @@ void SdlMixer::WithCallbackHeld(const std::function<void()>& fn) {
     if (dev) SDL_UnlockAudioDevice(dev);
 }
 
-void SdlMixer::WakeDecoder() {
-    {
-        std::lock_guard w(wakeMutex_);
-        wakeRequested_ = true;
-    }
-    wake_.notify_one();
+void SdlMixer::WakeDecoder() noexcept {
+    // One pending wake is enough; this also keeps the semaphore's count bounded.
+    if (!wakePending_.exchange(true)) wake_.release();
 }
 
 void SDLCALL SdlMixer::Callback(void* self, Uint8* stream, int len) {
@@ -165,10 +175,14 @@ void SDLCALL SdlMixer::Callback(void* self, Uint8* stream, int len) {
 }
 
 void SdlMixer::Mix(float* out, int frames) noexcept {
-    for (MixerVoice* v : voices_)
+    bool refill = false;
+    for (MixerVoice* v : voices_) {
         if (v->MixInto(out, frames)) underruns_.fetch_add(1, std::memory_order_relaxed);
+        refill = refill || v->WantsRefill();
+    }
+    if (refill) WakeDecoder();
     // Overlapping tracks may add up beyond full scale; clip rather than wrap.
-    for (int i = 0; i < frames * kChannels; ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
+    ClampSamples(out, static_cast<std::size_t>(frames) * kChannels);
 }
 
 void SdlMixer::DecoderLoop() {
@@ -177,10 +191,8 @@ void SdlMixer::DecoderLoop() {
             std::lock_guard lock(voicesMutex_);
             for (MixerVoice* v : voices_) v->Refill();
         }
-        std::unique_lock w(wakeMutex_);
-        wake_.wait_for(w, kDecoderPeriod, [this] { return wakeRequested_ || stopDecoder_; });
-        if (stopDecoder_) return;
-        wakeRequested_ = false;
+        if (wake_.try_acquire_for(kDecoderPeriod)) wakePending_.store(false);
+        if (stopDecoder_.load()) return;
     }
 }
 

@@ -5,11 +5,12 @@
 #include <SDL2/SDL_audio.h>
 
 #include <atomic>
-#include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <semaphore>
 #include <thread>
 #include <vector>
 
@@ -22,9 +23,15 @@ public:
     // Audio thread: add up to `frames` interleaved stereo frames to `out`. Must not block.
     // Returns true when the voice wanted to play but its buffer ran dry before its end.
     virtual bool MixInto(float* out, int frames) noexcept = 0;
+    // Audio thread, after MixInto: true when the buffer has run low enough to want decoding now.
+    virtual bool WantsRefill() const noexcept = 0;
     // Decoder thread: decode ahead into the voice's buffer.
     virtual void Refill() noexcept = 0;
 };
+
+// out[i] += in[i] and clamping to [-1, 1], written so the compiler can use vector instructions.
+void AddSamples(float* __restrict out, const float* __restrict in, std::size_t count) noexcept;
+void ClampSamples(float* samples, std::size_t count) noexcept;
 
 class SdlMixer {
 public:
@@ -42,8 +49,8 @@ public:
 
     // Runs `fn` while the audio callback is held off, so a voice can reset what the callback reads.
     void WithCallbackHeld(const std::function<void()>& fn);
-    // Asks the decoder thread for a pass now rather than at its next round.
-    void WakeDecoder();
+    // Asks the decoder thread for a pass now. Never blocks, so the audio callback may call it.
+    void WakeDecoder() noexcept;
 
     int Rate() const { return rate_; }
     bool IsOpen() const;
@@ -74,9 +81,8 @@ private:
     std::atomic<std::uint64_t> underruns_{0};
 
     std::thread decoder_;
-    std::mutex wakeMutex_;
-    std::condition_variable wake_;
-    bool wakeRequested_ = false, stopDecoder_ = false;
+    std::counting_semaphore<> wake_{0};
+    std::atomic<bool> wakePending_{false}, stopDecoder_{false};
 
     std::mutex noticeMutex_;
     std::function<void(const QString&)> noticeHandler_;

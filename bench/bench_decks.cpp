@@ -1,0 +1,113 @@
+// CPU spent while two decks play MP3 files at the same time (an overlap as long as the tracks),
+// on SDL's silent dummy driver. bench/decode_cpu.sh compares it with mpg123 decoding the same files.
+//   QMM_BENCH_SECONDS  length of the tracks and of the overlap (default 60)
+//   QMM_BENCH_DIR      where the MP3 files are written and kept (default: a temporary folder)
+#include "playback/real_deck.h"
+#include "playback/sdl_mixer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <sndfile.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+#include <random>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace {
+
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    auto sec = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return sec(u.ru_utime) + sec(u.ru_stime);
+}
+
+// Something with the spread of music rather than a pure tone: a few drifting partials, a beat
+// and some noise, so the encoder spends its bits as it would on a real track.
+void WriteTrack(const QString& path, double seconds, double base, unsigned seed) {
+    constexpr int rate = 44100;
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = 2;
+    info.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!f) throw std::runtime_error(sf_strerror(nullptr));
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
+    std::vector<float> block(2 * 4096);
+    const auto total = static_cast<long>(seconds * rate);
+    for (long done = 0; done < total;) {
+        const long n = std::min<long>(4096, total - done);
+        for (long i = 0; i < n; ++i) {
+            const double t = static_cast<double>(done + i) / rate;
+            const double beat = std::exp(-8.0 * std::fmod(t, 0.5));
+            double s = 0;
+            for (int k = 1; k <= 5; ++k)
+                s += std::sin(2 * std::numbers::pi * base * k * (1 + 0.01 * std::sin(t * k))) / k;
+            const float v = static_cast<float>(0.15 * s * (0.5 + 0.5 * beat));
+            block[2 * i] = v + 0.05f * noise(rng);
+            block[2 * i + 1] = v + 0.05f * noise(rng);
+        }
+        sf_writef_float(f, block.data(), n);
+        done += n;
+    }
+    sf_close(f);
+}
+
+void BM_TwoDecksOverlap(benchmark::State& state) {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    const char* secEnv = std::getenv("QMM_BENCH_SECONDS");
+    const double seconds = secEnv ? std::atof(secEnv) : 60.0;
+    QTemporaryDir tmp;
+    const char* dirEnv = std::getenv("QMM_BENCH_DIR");
+    const QDir dir(dirEnv ? QString::fromLocal8Bit(dirEnv) : tmp.path());
+    const QString a = dir.filePath("deck1.mp3"), b = dir.filePath("deck2.mp3");
+    WriteTrack(a, seconds, 220, 1);
+    WriteTrack(b, seconds, 330, 2);
+
+    auto& mixer = playback::SdlMixer::Instance();
+    std::string driver;
+    for (auto _ : state) {
+        playback::TRealDeck one, two;
+        one.SetFileName(a);
+        two.SetFileName(b);
+        const std::uint64_t underrunsBefore = mixer.Underruns();
+        const double cpuBefore = CpuSeconds();
+        const auto wallBefore = std::chrono::steady_clock::now();
+        one.Open();
+        two.Open();
+        one.Play();
+        two.Play();
+        driver = mixer.DriverName().toStdString();
+        // Read the decks once a second, as the main window's tick does.
+        while (one.Mode() == playback::mpPlaying || two.Mode() == playback::mpPlaying) {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            benchmark::DoNotOptimize(one.Position() + two.Position() + one.Length());
+        }
+        one.Close();
+        two.Close();
+        const double cpu = CpuSeconds() - cpuBefore;
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
+        state.SetIterationTime(wall);
+        state.counters["cpu_s"] = cpu;
+        state.counters["wall_s"] = wall;
+        state.counters["audio_s"] = 2 * seconds;
+        state.counters["cpu_percent"] = 100 * cpu / wall;
+        state.counters["underruns"] = static_cast<double>(mixer.Underruns() - underrunsBefore);
+    }
+    state.SetLabel(driver);
+}
+
+BENCHMARK(BM_TwoDecksOverlap)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
