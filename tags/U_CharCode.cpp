@@ -35,7 +35,7 @@ constexpr std::u16string_view kGenres[] = {
     u"Satire", u"Slow Jam", u"Club", u"Tango", u"Samba", u"Folklore", u"Ballad",
     u"Power Ballad", u"Rhythmic Soul", u"Freestyle", u"Duet", u"Punk Rock", u"Drum Solo",
     u"A capella", u"Euro-House", u"Dance Hall", u"Goa", u"Drum & Bass", u"Club-House",
-    u"Hardcore", u"Terror", u"Indie", u"BritPop", u"Negerpunk", u"Polsk Punk", u"Beat",
+    u"Hardcore", u"Terror", u"Indie", u"BritPop", u"Afro-Punk", u"Polsk Punk", u"Beat",
     u"Christian Gangsta Rap", u"Heavy Metal", u"Black Metal", u"Crossover",
     u"Contemporary Christian", u"Christian Rock", u"Merengue", u"Salsa", u"Trash Metal",
     u"Anime", u"JPop", u"Synthpop",
