@@ -51,4 +51,8 @@ using DeckFactory = std::function<std::unique_ptr<AudioDeck>()>;
 // The real deck: libsndfile decoding into one shared SDL2 output mixer.
 std::unique_ptr<AudioDeck> MakeRealDeck();
 
+// Receives the real decks' one notice that no audio output could be opened and playback goes on
+// silently. It runs on the UI thread; a notice given before a handler is set waits for it.
+void SetAudioNoticeHandler(std::function<void(const QString&)> handler);
+
 }  // namespace playback

@@ -41,9 +41,12 @@ void TRealDeck::Open() {
     SF_INFO info{};
     SNDFILE* f = sf_open(QFile::encodeName(fileName_).constData(), SFM_READ, &info);
     if (!f) throw DeckError(sf_strerror(nullptr));
-    if (info.samplerate <= 0 || info.channels <= 0) {
+    if (info.channels <= 0 || info.samplerate < kMinRate || info.samplerate > kMaxRate) {
         sf_close(f);
-        throw DeckError("The file holds no playable audio.");
+        throw DeckError(QStringLiteral("Unsupported audio format (%1 channels at %2 Hz).")
+                            .arg(info.channels)
+                            .arg(info.samplerate)
+                            .toStdString());
     }
     std::lock_guard lock(decodeMutex_);
     file_ = f;
@@ -52,8 +55,10 @@ void TRealDeck::Open() {
     step_ = static_cast<double>(fileRate_) / SdlMixer::kRate;
     decoded_.assign(static_cast<size_t>(kChunkFrames) * fileChannels_, 0.0f);
     stereo_.assign(static_cast<size_t>(kChunkFrames + 1) * SdlMixer::kChannels, 0.0f);
+    // Split so that a frame count near the type's limit (an unknown length) cannot overflow.
     const std::int64_t frames = std::max<sf_count_t>(info.frames, 0);
-    length_ = static_cast<int>(std::min<std::int64_t>(frames * 1000 / fileRate_, INT32_MAX));
+    const std::int64_t ms = frames / fileRate_ * 1000 + frames % fileRate_ * 1000 / fileRate_;
+    length_ = static_cast<int>(std::min<std::int64_t>(ms, INT32_MAX));
     startFrame_ = 0;
     mode_ = mpStopped;
     SdlMixer::Instance().WithCallbackHeld([this] { ResetStreamLocked(); });
@@ -157,17 +162,16 @@ void TRealDeck::Refill() noexcept {
 void TRealDeck::FillLocked() noexcept {
     if (!file_ || eof_.load(std::memory_order_relaxed)) return;
     constexpr int ch = SdlMixer::kChannels;
-    // Output frames one chunk can give, with room for rounding.
-    const auto maxOut = static_cast<std::uint64_t>(std::ceil(kChunkFrames / step_)) + 2;
     for (;;) {
         const std::uint64_t w = writePos_.load(std::memory_order_relaxed);
         const std::uint64_t r = readPos_.load(std::memory_order_acquire);
-        if (kRingFrames - (w - r) < maxOut) return;
+        const std::uint64_t room = kRingFrames - (w - r);
+        if (room < kChunkFrames) return;  // wait until a worthwhile piece is free
         if (step_ == 1.0 && fileChannels_ == ch) {
             // Already in the mix format: decode straight into the ring, up to its wrap point.
             const std::uint64_t at = w & kRingMask;
-            const auto room = static_cast<sf_count_t>(std::min<std::uint64_t>(kRingFrames - (w - r), kRingFrames - at));
-            const sf_count_t got = sf_readf_float(file_, &ring_[at * ch], room);
+            const auto want = static_cast<sf_count_t>(std::min(room, kRingFrames - at));
+            const sf_count_t got = sf_readf_float(file_, &ring_[at * ch], want);
             if (got <= 0) {
                 eof_.store(true, std::memory_order_release);
                 return;
@@ -175,7 +179,11 @@ void TRealDeck::FillLocked() noexcept {
             writePos_.store(w + static_cast<std::uint64_t>(got), std::memory_order_release);
             continue;
         }
-        const sf_count_t got = sf_readf_float(file_, decoded_.data(), kChunkFrames);
+        // As many input frames as fit the free room once resampled (two frames spare for rounding).
+        const auto want = static_cast<sf_count_t>(
+            std::min<double>(kChunkFrames, std::floor(static_cast<double>(room - 2) * step_)));
+        if (want < 1) return;
+        const sf_count_t got = sf_readf_float(file_, decoded_.data(), want);
         if (got <= 0) {
             eof_.store(true, std::memory_order_release);
             return;
@@ -246,5 +254,9 @@ bool TRealDeck::MixInto(float* out, int frames) noexcept {
 }
 
 std::unique_ptr<AudioDeck> MakeRealDeck() { return std::make_unique<TRealDeck>(); }
+
+void SetAudioNoticeHandler(std::function<void(const QString&)> handler) {
+    SdlMixer::Instance().SetNoticeHandler(std::move(handler));
+}
 
 }  // namespace playback

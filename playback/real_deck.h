@@ -46,7 +46,8 @@ private:
     void Release();
 
     static constexpr std::uint64_t kRingFrames = 1 << 16;  // about 1.5 s at the mix rate
-    static constexpr int kChunkFrames = 2048;
+    static constexpr std::uint64_t kChunkFrames = 2048;
+    static constexpr int kMinRate = 1000, kMaxRate = 768000;
 
     // UI thread only.
     QString fileName_;

@@ -167,6 +167,14 @@ TEST_F(RealDeckTest, PlaysInRealTimePausesSeeksAndStopsAtTheEnd) {
     deck.Close();
     EXPECT_FALSE(deck.IsOpen());
     EXPECT_EQ(deck.Position(), 0);
+
+    // A low rate is resampled to the mix rate; it still plays to its exact end.
+    WriteTone(Path("low.wav"), kWav16, 8000, 1, 300, 0.3);
+    deck.SetFileName(Path("low.wav"));
+    deck.Open();
+    deck.Play();
+    EXPECT_TRUE(WaitStopped(deck, 1500ms));
+    EXPECT_EQ(deck.Position(), 300);
 }
 
 // Both decks are heard together while they overlap: the disk driver's output holds both tones.
@@ -240,7 +248,6 @@ TEST(RealDeckFallback, SilentDriverWhenNoOutputOpens) {
             WriteTone(path, kWav16, 44100, 1, 440, 0.3);
             auto& mixer = SdlMixer::Instance();
             QStringList notices;
-            mixer.SetNoticeHandler([&](const QString& text) { notices << text; });
             for (int round = 0; round < 2; ++round) {
                 auto deck = MakeRealDeck();
                 deck->SetFileName(path);
@@ -248,6 +255,8 @@ TEST(RealDeckFallback, SilentDriverWhenNoOutputOpens) {
                 deck->Play();
                 if (mixer.DriverName() != "dummy") std::exit(2);
                 if (!WaitStopped(*deck, 1000ms) || deck->Position() != 300) std::exit(3);
+                // The notice waits for a handler that comes later.
+                if (round == 0) SetAudioNoticeHandler([&](const QString& text) { notices << text; });
             }
             // Said once, even though the device was opened twice.
             if (notices.size() != 1 || !notices[0].contains("no-such-driver", Qt::CaseInsensitive))
