@@ -35,6 +35,9 @@ public:
     void SetPosition(int ms) override;
     int Length() const override { return file_ ? length_ : 0; }
     bool IsOpen() const override { return file_ != nullptr; }
+    // Commands are synchronous and no completion notice is sent, so both flags are only kept.
+    bool Wait() const { return wait_; }
+    bool Notify() const { return notify_; }
 
 private:
     bool MixInto(float* out, int frames) noexcept override;

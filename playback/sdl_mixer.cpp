@@ -91,7 +91,12 @@ void SdlMixer::CloseDevice() {
 
 void SdlMixer::Attach(MixerVoice* voice) {
     std::optional<QString> notice;
-    {
+    AttachVoice(voice, notice);
+    // Outside the locks: the handler may well ask the mixer something.
+    if (notice) Notify(*notice);
+}
+
+void SdlMixer::AttachVoice(MixerVoice* voice, std::optional<QString>& notice) {
     std::lock_guard life(LifecycleMutex());
     bool started = false;
     {
@@ -122,9 +127,6 @@ void SdlMixer::Attach(MixerVoice* voice) {
         decoder_ = std::thread(&SdlMixer::DecoderLoop, this);
         SDL_PauseAudioDevice(device_, 0);
     }
-    }
-    // Outside the locks: the handler may well ask the mixer something.
-    if (notice) Notify(*notice);
 }
 
 void SdlMixer::Detach(MixerVoice* voice) {

@@ -68,6 +68,7 @@ private:
     SdlMixer() = default;
     static void SDLCALL Callback(void* self, Uint8* stream, int len);
     void Mix(float* out, int frames) noexcept;
+    void AttachVoice(MixerVoice* voice, std::optional<QString>& notice);
     bool OpenDevice(QString* error);
     void CloseDevice();
     void DecoderLoop();
