@@ -23,13 +23,31 @@ using playback::TTestDeck;
 using tracks::TListView;
 using tracks::TrackRow;
 
-void EnsureApplication() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-}
+// One application for the whole test program, made before any test and deleted after the last
+// one: deleting it during static destruction, after Qt's own globals are gone, crashes once a
+// window has been shown.
+class ApplicationEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (QApplication::instance()) return;
+        static int argc = 1;
+        static char name[] = "test_app";
+        static char* argv[] = {name, nullptr};
+        app_ = new QApplication(argc, argv);
+    }
+    void TearDown() override {
+        delete app_;
+        app_ = nullptr;
+    }
+
+private:
+    QApplication* app_ = nullptr;
+};
+
+[[maybe_unused]] const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+
+void EnsureApplication() { ASSERT_NE(QApplication::instance(), nullptr); }
 
 TrackRow Row(const QString& file, const QString& status = QStringLiteral("ready"),
              const QString& title = QString()) {
