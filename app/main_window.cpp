@@ -843,7 +843,7 @@ void TForm1::ListView_SelectItem(TListView* list, int row) {
 std::unique_ptr<TForm1> CreateWindows(playback::DeckFactory decks) {
     auto form1 = std::make_unique<TForm1>(std::move(decks));
     TForm1* f = form1.get();
-    f->Form2 = new settings::TForm2(f);
+    f->Form2 = new settings::TForm2(&f->SetRec, &f->Texts, f);
     f->Form_InfoBox = new ui::TForm_InfoBox(f);
     f->Form3 = new ui::TForm3(f);
     QObject::connect(f->Form_InfoBox, &ui::TForm_InfoBox::Closed, f, [f] { f->M61->setChecked(false); });
