@@ -7,13 +7,8 @@
 
 namespace playback {
 
-namespace {
-constexpr std::uint64_t kRingMask = (1 << 16) - 1;
-}  // namespace
-
 TRealDeck::TRealDeck() : ring_(new float[kRingFrames * SdlMixer::kChannels]()) {
     static_assert((kRingFrames & (kRingFrames - 1)) == 0, "the ring size must be a power of two");
-    static_assert(kRingMask == kRingFrames - 1);
 }
 
 TRealDeck::~TRealDeck() { Release(); }

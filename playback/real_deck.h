@@ -48,7 +48,10 @@ private:
     void Halt();                       // the callback stops taking frames
     void Release();
 
-    static constexpr std::uint64_t kRingFrames = 1 << 16;  // about 1.5 s at the mix rate
+    // About 1.5 s at the mix rate: the decoder wakes seldom (at half empty), and a busy machine
+    // has most of a second to spare before a buffer runs dry.
+    static constexpr std::uint64_t kRingFrames = 1 << 16;
+    static constexpr std::uint64_t kRingMask = kRingFrames - 1;
     static constexpr std::uint64_t kChunkFrames = 2048;
     static constexpr int kMinRate = 1000, kMaxRate = 768000;
 

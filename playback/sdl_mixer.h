@@ -57,6 +57,8 @@ public:
     QString DriverName() const;
     // Callbacks that found a playing voice's buffer empty before its end, since the process began.
     std::uint64_t Underruns() const { return underruns_.load(std::memory_order_relaxed); }
+    // CPU time the decoder thread has used since the process began.
+    double DecoderCpuSeconds() const { return decoderCpuNs_.load(std::memory_order_relaxed) / 1e9; }
 
     // The fallback notice ("no audio output...") is given once per process. It goes to the
     // handler when one is set (on the thread that opened the device, i.e. the UI thread), else it
@@ -80,6 +82,7 @@ private:
     int rate_ = kRate;
     QString driver_;
     std::atomic<std::uint64_t> underruns_{0};
+    std::atomic<std::int64_t> decoderCpuNs_{0};
 
     std::thread decoder_;
     std::counting_semaphore<> wake_{0};

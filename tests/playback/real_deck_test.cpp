@@ -131,9 +131,9 @@ TEST_F(RealDeckTest, PlaysInRealTimePausesSeeksAndStopsAtTheEnd) {
     const int pos = deck.Position();
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-    // The mixer hands out one device buffer (about 46 ms) ahead of the clock.
+    // The mixer hands out one device buffer (about 186 ms) ahead of the clock.
     EXPECT_GT(pos, elapsed - 200);
-    EXPECT_LT(pos, elapsed + 150);
+    EXPECT_LT(pos, elapsed + 300);
 
     deck.Pause();
     EXPECT_EQ(deck.Mode(), mpPaused);
