@@ -28,7 +28,7 @@ function(qmm_tests name)
   if(NOT srcs)
     return()
   endif()
-  add_executable(${name} ${srcs})
+  add_executable(${name} ${srcs} ${PROJECT_SOURCE_DIR}/tests/support/test_env.cpp)
   target_compile_options(${name} PRIVATE -Wall -Wextra -Werror)
   target_compile_definitions(${name} PRIVATE
     QMM_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus"
@@ -37,5 +37,5 @@ function(qmm_tests name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;ASAN_OPTIONS=detect_leaks=0" TIMEOUT 300)
+    PROPERTIES TIMEOUT 300)
 endfunction()
