@@ -131,7 +131,7 @@ TForm1::TForm1(playback::DeckFactory decks, QWidget* parent) : QMainWindow(paren
     setObjectName(QStringLiteral("Form1"));
     MediaPlayer1 = decks();
     MediaPlayer2 = decks();
-    MediaPlayer3 = decks();
+    MediaPlayer3 = playback::MakeProbeDeckFor(decks);  // it only measures lengths
     Dispatcher = std::make_unique<QtDispatcher>();
     BuildComponents();
     BuildMenus();

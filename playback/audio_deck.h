@@ -51,6 +51,12 @@ using DeckFactory = std::function<std::unique_ptr<AudioDeck>()>;
 // The real deck: libsndfile decoding into one shared SDL2 output mixer.
 std::unique_ptr<AudioDeck> MakeRealDeck();
 
+// The deck that only measures lengths: same lengths and errors as the real deck, but it cannot play.
+std::unique_ptr<AudioDeck> MakeProbeDeck();
+// The probe deck (MediaPlayer3) that goes with decks from `decks`: the measuring deck for the real
+// decks, otherwise one more deck from `decks` (tests keep their own decks for all three).
+std::unique_ptr<AudioDeck> MakeProbeDeckFor(const DeckFactory& decks);
+
 // Receives the real decks' one notice that no audio output could be opened and playback goes on
 // silently. It runs on the UI thread; a notice given before a handler is set waits for it.
 void SetAudioNoticeHandler(std::function<void(const QString&)> handler);

@@ -1,11 +1,44 @@
 #include "playback/real_deck.h"
 
+#include "playback/probe_deck.h"
+
 #include <QFile>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <optional>
 
 namespace playback {
+
+SNDFILE* OpenSoundFile(const QString& path, SF_INFO& info) {
+    info = SF_INFO{};
+    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!f) throw DeckError(sf_strerror(nullptr));
+    if (info.channels <= 0 || info.samplerate < TRealDeck::kMinRate || info.samplerate > TRealDeck::kMaxRate) {
+        sf_close(f);
+        throw DeckError(QStringLiteral("Unsupported audio format (%1 channels at %2 Hz).")
+                            .arg(info.channels)
+                            .arg(info.samplerate)
+                            .toStdString());
+    }
+    return f;
+}
+
+int FramesToMs(std::int64_t frames, int rate) {
+    // Split so that a frame count near the type's limit (an unknown length) cannot overflow.
+    frames = std::max<std::int64_t>(frames, 0);
+    const std::int64_t ms = frames / rate * 1000 + frames % rate * 1000 / rate;
+    return static_cast<int>(std::min<std::int64_t>(ms, INT32_MAX));
+}
+
+int SoundFileLengthMs(const SF_INFO& info, const std::optional<MpegLength>& mpeg) {
+    const int ms = FramesToMs(info.frames, info.samplerate);
+    // For MPEG audio without a usable Xing header libsndfile estimates the length from the file's
+    // size (tags included) and stops decoding there: the track ends at the shorter of the two.
+    if (mpeg && (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) return std::min(ms, mpeg->ms);
+    return ms;
+}
 
 TRealDeck::TRealDeck() : ring_(new float[kRingFrames * SdlMixer::kChannels]()) {
     static_assert((kRingFrames & (kRingFrames - 1)) == 0, "the ring size must be a power of two");
@@ -34,15 +67,7 @@ void TRealDeck::Release() {
 void TRealDeck::Open() {
     Release();
     SF_INFO info{};
-    SNDFILE* f = sf_open(QFile::encodeName(fileName_).constData(), SFM_READ, &info);
-    if (!f) throw DeckError(sf_strerror(nullptr));
-    if (info.channels <= 0 || info.samplerate < kMinRate || info.samplerate > kMaxRate) {
-        sf_close(f);
-        throw DeckError(QStringLiteral("Unsupported audio format (%1 channels at %2 Hz).")
-                            .arg(info.channels)
-                            .arg(info.samplerate)
-                            .toStdString());
-    }
+    SNDFILE* f = OpenSoundFile(fileName_, info);
     std::lock_guard lock(decodeMutex_);
     file_ = f;
     fileRate_ = info.samplerate;
@@ -50,10 +75,7 @@ void TRealDeck::Open() {
     step_ = static_cast<double>(fileRate_) / SdlMixer::kRate;
     decoded_.assign(static_cast<size_t>(kChunkFrames) * fileChannels_, 0.0f);
     stereo_.assign(static_cast<size_t>(kChunkFrames + 1) * SdlMixer::kChannels, 0.0f);
-    // Split so that a frame count near the type's limit (an unknown length) cannot overflow.
-    const std::int64_t frames = std::max<sf_count_t>(info.frames, 0);
-    const std::int64_t ms = frames / fileRate_ * 1000 + frames % fileRate_ * 1000 / fileRate_;
-    length_ = static_cast<int>(std::min<std::int64_t>(ms, INT32_MAX));
+    length_ = SoundFileLengthMs(info, MeasureMpeg(QFile::encodeName(fileName_).toStdString()));
     startFrame_ = 0;
     mode_ = mpStopped;
     SdlMixer::Instance().WithCallbackHeld([this] { ResetStreamLocked(); });

@@ -2,6 +2,7 @@
 // The deck that plays: libsndfile decodes the file ahead into a ring buffer, the shared SDL
 // mixer takes frames from it in its callback.
 #include "playback/audio_deck.h"
+#include "playback/probe_deck.h"
 #include "playback/sdl_mixer.h"
 
 #include <sndfile.h>
@@ -10,12 +11,24 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace playback {
 
+// Opens a file for decoding; throws DeckError when it cannot be read as audio or has a rate the
+// mixer cannot resample. The caller closes the handle.
+SNDFILE* OpenSoundFile(const QString& path, SF_INFO& info);
+// Milliseconds of `frames` sample frames at `rate`, without overflow for any frame count.
+int FramesToMs(std::int64_t frames, int rate);
+
+// The length of a file libsndfile opened, in milliseconds: what it decodes before it stops.
+int SoundFileLengthMs(const SF_INFO& info, const std::optional<MpegLength>& mpeg);
+
 class TRealDeck : public AudioDeck, private MixerVoice {
 public:
+    static constexpr int kMinRate = 1000, kMaxRate = 768000;
+
     TRealDeck();
     ~TRealDeck() override;
     TRealDeck(const TRealDeck&) = delete;
@@ -53,7 +66,6 @@ private:
     static constexpr std::uint64_t kRingFrames = 1 << 16;
     static constexpr std::uint64_t kRingMask = kRingFrames - 1;
     static constexpr std::uint64_t kChunkFrames = 2048;
-    static constexpr int kMinRate = 1000, kMaxRate = 768000;
 
     // UI thread only.
     QString fileName_;
