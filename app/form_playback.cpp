@@ -132,13 +132,7 @@ void TForm1::Button_PlayListClick() {
     MediaPlayer2->SetNotify(true);
     StartQueue();
     UpdateQueueStates();
-    if (CheckWebConfig()) {
-        SetStatusPanel(1, Text(u"H22"));
-        MakeHTML();
-        MakeGuestPoolHTML();
-    } else {
-        SetStatusPanel(1, Text(u"H21"));
-    }
+    ShowWebConfigAndMakePages();
 }
 
 void TForm1::HandOver() {
@@ -163,13 +157,7 @@ void TForm1::HandOver() {
             ShowProgress();
             q->SelectRow(NextIndex);
             if (q->ValidIndex(CurIndex)) q->SetCaption(CurIndex, Text(u"st_running"));
-            if (CheckWebConfig()) {
-                SetStatusPanel(1, Text(u"H22"));
-                MakeHTML();
-                MakeGuestPoolHTML();
-            } else {
-                SetStatusPanel(1, Text(u"H21"));
-            }
+            ShowWebConfigAndMakePages();
         } else {
             b.Stop();
         }

@@ -25,13 +25,7 @@ void TForm1::pop3Click() {
     RefreshAllListStates();
     SetControlState(3);
     SetStatusPanel(4, QString());
-    if (CheckWebConfig()) {
-        SetStatusPanel(1, Text(u"H22"));
-        MakeHTML();
-        MakeGuestPoolHTML();
-    } else {
-        SetStatusPanel(1, Text(u"H21"));
-    }
+    ShowWebConfigAndMakePages();
 }
 
 void TForm1::pop4Click() {

@@ -191,13 +191,7 @@ void TForm1::pop1Click() {
     if (batchDepth > 0 || !PopupList) return;
     AddFilesDialog(PopupList);
     RefreshAllListStates();
-    if (CheckWebConfig()) {
-        SetStatusPanel(1, Text(u"H22"));
-        MakeHTML();
-        MakeGuestPoolHTML();
-    } else {
-        SetStatusPanel(1, Text(u"H21"));
-    }
+    ShowWebConfigAndMakePages();
     SetControlState(3);
     SetStatusPanel(4, QString());
 }

@@ -160,6 +160,9 @@ public:
 
     // ---- web (pages and listener come later) ----
     bool CheckWebConfig();
+    // Status panel 1 tells whether the web configuration is complete; when it is, the pages are
+    // rewritten.
+    void ShowWebConfigAndMakePages();
     void MakeHTML();
     void MakeGuestPoolHTML();
     void UpdatePoolStates();

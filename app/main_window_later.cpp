@@ -5,6 +5,16 @@
 namespace app {
 
 bool TForm1::CheckWebConfig() { return false; }
+
+void TForm1::ShowWebConfigAndMakePages() {
+    if (CheckWebConfig()) {
+        SetStatusPanel(1, Text(u"H22"));
+        MakeHTML();
+        MakeGuestPoolHTML();
+    } else {
+        SetStatusPanel(1, Text(u"H21"));
+    }
+}
 void TForm1::MakeHTML() {}
 void TForm1::MakeGuestPoolHTML() {}
 void TForm1::UpdatePoolStates() {}
