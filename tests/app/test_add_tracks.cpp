@@ -13,18 +13,13 @@
 #include "platform/guard.h"
 #include "platform/user_interface.h"
 #include "playback/test_deck.h"
+#include "tests/support/qt_app.h"
 
 namespace {
 
 using tracks::TrackRow;
 
-void EnsureApplication() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-}
+using test_support::EnsureApplication;
 
 // A 128-byte ID3v1 trailer; `year` is taken as 4 raw bytes.
 QByteArray Trailer(const QByteArray& title, const QByteArray& artist, const QByteArray& album,

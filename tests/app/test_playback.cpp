@@ -16,6 +16,7 @@
 #include "playback/test_deck.h"
 #include "settings/Dlg_Settings.h"
 #include "ui/info_box.h"
+#include "tests/support/qt_app.h"
 
 namespace {
 
@@ -24,13 +25,7 @@ using playback::mpPlaying;
 using playback::mpStopped;
 using playback::TTestDeck;
 
-void EnsureApplication() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-}
+using test_support::EnsureApplication;
 
 constexpr int kMinute = 60 * 1000;
 

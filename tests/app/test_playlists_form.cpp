@@ -12,21 +12,16 @@
 #include "playback/test_deck.h"
 #include "tracks/playlist_file.h"
 #include "ui/Dlg_Details.h"
+#include "tests/support/qt_app.h"
 
 namespace {
 
-void EnsureApp() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);  // lives for the whole test run
-}
+using test_support::EnsureApplication;
 
 class PlaylistCommands : public ::testing::Test {
 protected:
     void SetUp() override {
-        EnsureApp();
+        EnsureApplication();
         ASSERT_TRUE(dir.isValid());
         form = app::CreateWindows(playback::TestDeckFactory(std::make_shared<playback::TTestClock>()));
     }

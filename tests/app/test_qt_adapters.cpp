@@ -11,16 +11,11 @@
 #include "app/qt_user_interface.h"
 #include "platform/errors.h"
 #include "platform/user_interface.h"
+#include "tests/support/qt_app.h"
 
 namespace {
 
-void EnsureApplication() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-}
+using test_support::EnsureApplication;
 
 // Runs the event loop until the flag is set or two seconds have passed.
 bool PumpUntil(const std::atomic<bool>& flag) {

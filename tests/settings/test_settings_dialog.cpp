@@ -13,24 +13,18 @@
 #include "platform/ini_file.h"
 #include "platform/text_codec.h"
 #include "settings/Dlg_Settings.h"
+#include "tests/support/qt_app.h"
 
 using namespace settings;
 
 namespace {
 
-void EnsureApp() {
-    if (!QApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "test_settings";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);  // lives for the whole test run
-    }
-}
+using test_support::EnsureApplication;
 
 class SettingsDialog : public ::testing::Test {
 protected:
     void SetUp() override {
-        EnsureApp();
+        EnsureApplication();
         static std::atomic<int> counter{0};
         dir_ = std::filesystem::temp_directory_path() /
                ("qmm-settings-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));

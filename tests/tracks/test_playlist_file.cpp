@@ -11,24 +11,18 @@
 #include "platform/errors.h"
 #include "platform/text_codec.h"
 #include "tracks/playlist_file.h"
+#include "tests/support/qt_app.h"
 
 using namespace tracks;
 
 namespace {
 
-void EnsureApp() {
-    if (!QApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "test_tracks";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);  // lives for the whole test run
-    }
-}
+using test_support::EnsureApplication;
 
 class PlaylistFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        EnsureApp();
+        EnsureApplication();
         static std::atomic<int> counter{0};
         dir_ = std::filesystem::temp_directory_path() /
                ("qmm-playlist-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));

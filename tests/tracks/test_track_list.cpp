@@ -11,19 +11,14 @@
 #include "tracks/list_ops.h"
 #include "tracks/time_format.h"
 #include "tracks/track_list.h"
+#include "tests/support/qt_app.h"
 
 namespace {
 
 using tracks::TListView;
 using tracks::TrackRow;
 
-void EnsureApplication() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_tracks";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-}
+using test_support::EnsureApplication;
 
 TrackRow MakeRow(const QString& file, const QString& status = QStringLiteral("ready")) {
     TrackRow r;

@@ -7,6 +7,7 @@
 #include "ui/Dlg_Details.h"
 #include "ui/info_box.h"
 #include "ui/list_presentation.h"
+#include "tests/support/qt_app.h"
 
 namespace {
 
@@ -15,13 +16,7 @@ using tracks::TrackRow;
 using ui::ListDelegate;
 using ui::ListKind;
 
-void EnsureApplication() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_ui";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-}
+using test_support::EnsureApplication;
 
 class Presentation : public ::testing::Test {
 protected:
