@@ -1,7 +1,8 @@
 // CPU spent while two decks play MP3 files at the same time (an overlap as long as the tracks),
 // on SDL's silent dummy driver. bench/decode_cpu.sh compares it with mpg123 decoding the same files.
 //   QMM_BENCH_SECONDS  length of the tracks and of the overlap (default 60)
-//   QMM_BENCH_DIR      where the MP3 files are written and kept (default: a temporary folder)
+//   QMM_BENCH_DIR      where the MP3 files are written and kept (default: a temporary folder);
+//                      files already there are used as they are
 #include "playback/real_deck.h"
 #include "playback/sdl_mixer.h"
 
@@ -70,8 +71,9 @@ void BM_TwoDecksOverlap(benchmark::State& state) {
     const char* dirEnv = std::getenv("QMM_BENCH_DIR");
     const QDir dir(dirEnv ? QString::fromLocal8Bit(dirEnv) : tmp.path());
     const QString a = dir.filePath("deck1.mp3"), b = dir.filePath("deck2.mp3");
-    WriteTrack(a, seconds, 220, 1);
-    WriteTrack(b, seconds, 330, 2);
+    // Files kept from an earlier run in the same folder are reused (the script runs this repeatedly).
+    if (!QFile::exists(a)) WriteTrack(a, seconds, 220, 1);
+    if (!QFile::exists(b)) WriteTrack(b, seconds, 330, 2);
 
     auto& mixer = playback::SdlMixer::Instance();
     std::string driver;

@@ -108,9 +108,9 @@ void TRealDeck::Play() {
         attached_ = true;
     }
     {
-        // Start with a full buffer so the first callbacks never find it empty.
+        // Start with enough buffered that the first callbacks never find it empty.
         std::lock_guard lock(decodeMutex_);
-        FillLocked();
+        FillLocked(kStartFrames);
     }
     playing_.store(true, std::memory_order_release);
     mode_ = mpPlaying;
@@ -176,18 +176,19 @@ void TRealDeck::Refill() noexcept {
     FillLocked();
 }
 
-void TRealDeck::FillLocked() noexcept {
+void TRealDeck::FillLocked(std::uint64_t limit) noexcept {
     if (!file_ || eof_.load(std::memory_order_relaxed)) return;
     constexpr int ch = SdlMixer::kChannels;
     for (;;) {
         const std::uint64_t w = writePos_.load(std::memory_order_relaxed);
         const std::uint64_t r = readPos_.load(std::memory_order_acquire);
+        if (w - r >= limit) return;
         const std::uint64_t room = kRingFrames - (w - r);
         if (room < kChunkFrames) return;  // wait until a worthwhile piece is free
         if (step_ == 1.0 && fileChannels_ == ch) {
             // Already in the mix format: decode straight into the ring, up to its wrap point.
             const std::uint64_t at = w & kRingMask;
-            const auto want = static_cast<sf_count_t>(std::min(room, kRingFrames - at));
+            const auto want = static_cast<sf_count_t>(std::min({room, kRingFrames - at, limit - (w - r)}));
             const sf_count_t got = sf_readf_float(file_, &ring_[at * ch], want);
             if (got <= 0) {
                 eof_.store(true, std::memory_order_release);

@@ -56,16 +56,22 @@ private:
     bool MixInto(float* out, int frames) noexcept override;
     bool WantsRefill() const noexcept override;
     void Refill() noexcept override;
-    void FillLocked() noexcept;        // needs decodeMutex_
+    // Decodes until the ring is full or `limit` frames are buffered; needs decodeMutex_.
+    void FillLocked(std::uint64_t limit = kRingFrames) noexcept;
     void ResetStreamLocked() noexcept; // needs decodeMutex_ and the callback held off
     void Halt();                       // the callback stops taking frames
     void Release();
 
-    // About 1.5 s at the mix rate: the decoder wakes seldom (at half empty), and a busy machine
-    // has most of a second to spare before a buffer runs dry.
-    static constexpr std::uint64_t kRingFrames = 1 << 16;
+    // About 3 s at the mix rate. The decoder wakes when half of it is free and then decodes some
+    // 1.5 s in one go: woken often and briefly it finds its code and tables cold each time, which
+    // costs more than the decoding itself. A much larger ring costs more again: the mixer then
+    // reads samples that have long left the cache. A busy machine has over a second to spare
+    // before a buffer runs dry.
+    static constexpr std::uint64_t kRingFrames = 1 << 17;
     static constexpr std::uint64_t kRingMask = kRingFrames - 1;
     static constexpr std::uint64_t kChunkFrames = 2048;
+    // What Play decodes before it returns (about 1.5 s); the decoder thread does the rest.
+    static constexpr std::uint64_t kStartFrames = 1 << 16;
 
     // UI thread only.
     QString fileName_;
