@@ -52,7 +52,7 @@ for ((run = 1; run <= RUNS; run++)); do
   printf "run %d: decks %.3f s CPU (decoder thread %.3f s), %.0f underruns; mpg123 %s s\n" "$run" "$d" "$dd" "$u" "${ps[*]}" >&2
 done
 
-stats() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { printf "%.3f %.3f", v[1], v[int((NR + 1) / 2)] }'; }
+stats() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { printf "%.3f %.3f\n", v[1], v[int((NR + 1) / 2)] }'; }
 read -r dmin dmed < <(stats "${decks[@]}")
 read -r ddmin ddmed < <(stats "${decoders[@]}")
 read -r pmin pmed < <(stats "${peers[@]}")
