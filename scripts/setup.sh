@@ -8,7 +8,7 @@ packages=(
   libsndfile1-dev libsdl2-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do
