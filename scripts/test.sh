@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds and runs every test. Extra arguments go to cmake's configure step.
+# Installs what is missing, builds and runs every test. Extra arguments go to cmake's configure step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
-"$(dirname "$0")/build.sh" "$@"
+./scripts/setup.sh
+./scripts/build.sh "$@"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "${JOBS:-$(nproc)}" --no-tests=error
