@@ -30,6 +30,7 @@
 #include "app/main_window.h"
 #include "platform/user_interface.h"
 #include "playback/audio_deck.h"
+#include "bench/bench_files.h"
 
 namespace fs = std::filesystem;
 using AudioDeckMaker = std::unique_ptr<playback::AudioDeck> (*)();
@@ -115,35 +116,10 @@ std::vector<fs::path> Generate(const fs::path& dir) {
     return files;
 }
 
-std::vector<fs::path> CorpusFiles() {
-    std::vector<fs::path> files;
-    std::error_code ec;
-    const fs::path root = QMM_CORPUS_DIR;
-    if (!fs::is_directory(root, ec)) return files;
-    for (const auto& e : fs::recursive_directory_iterator(root, ec))
-        if (e.is_regular_file() && e.path().filename() != "README.md") files.push_back(e.path());
-    return files;
-}
+using bench::CorpusFiles;
 
-class GeneratedSet {
-public:
-    GeneratedSet() {
-        dir_ = fs::temp_directory_path() / ("qmm-bench-add-" + std::to_string(::getpid()));
-        files_ = Generate(dir_);
-    }
-    ~GeneratedSet() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    const std::vector<fs::path>& Files() const { return files_; }
-
-private:
-    fs::path dir_;
-    std::vector<fs::path> files_;
-};
-
-GeneratedSet& Generated() {
-    static GeneratedSet set;
+bench::GeneratedSet& Generated() {
+    static bench::GeneratedSet set("qmm-bench-add-", Generate);
     return set;
 }
 
