@@ -4,7 +4,7 @@
 
 #include "platform/ini_file.h"
 #include "platform/text_codec.h"
-#include "test_helpers.h"
+#include "tests/support/temp_dir.h"
 
 using namespace platform;
 

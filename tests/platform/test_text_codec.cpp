@@ -7,7 +7,7 @@
 #include "platform/guard.h"
 #include "platform/text_codec.h"
 #include "platform/user_interface.h"
-#include "test_helpers.h"
+#include "tests/support/temp_dir.h"
 
 using namespace platform;
 

@@ -14,6 +14,7 @@
 #include "platform/text_codec.h"
 #include "settings/Dlg_Settings.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/temp_dir.h"
 
 using namespace settings;
 
@@ -23,17 +24,7 @@ using test_support::EnsureApplication;
 
 class SettingsDialog : public ::testing::Test {
 protected:
-    void SetUp() override {
-        EnsureApplication();
-        static std::atomic<int> counter{0};
-        dir_ = std::filesystem::temp_directory_path() /
-               ("qmm-settings-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
+    void SetUp() override { EnsureApplication(); }
     QString PathOf(const std::string& name) const { return QString::fromStdString((dir_ / name).string()); }
     std::string Slurp(const QString& p) const {
         return platform::ReadBinaryFile(p.toStdString()).value_or("<missing>");
@@ -48,7 +39,8 @@ protected:
         QApplication::sendEvent(w, &e);
     }
 
-    std::filesystem::path dir_;
+    testutil::TempDir tmp_;
+    const std::filesystem::path& dir_ = tmp_.path();
 };
 
 // Which member of each pair is selected: "1", "2" or "-" for none.

@@ -12,6 +12,7 @@
 #include "platform/text_codec.h"
 #include "tracks/playlist_file.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/temp_dir.h"
 
 using namespace tracks;
 
@@ -21,17 +22,7 @@ using test_support::EnsureApplication;
 
 class PlaylistFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        EnsureApplication();
-        static std::atomic<int> counter{0};
-        dir_ = std::filesystem::temp_directory_path() /
-               ("qmm-playlist-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
+    void SetUp() override { EnsureApplication(); }
     QString PathOf(const std::string& name) const { return QString::fromStdString((dir_ / name).string()); }
     std::string Slurp(const QString& p) const {
         return platform::ReadBinaryFile(p.toStdString()).value_or("<missing>");
@@ -44,7 +35,8 @@ protected:
                    [&](const QString& t) { details.push_back(t); });
     }
 
-    std::filesystem::path dir_;
+    testutil::TempDir tmp_;
+    const std::filesystem::path& dir_ = tmp_.path();
     QStringList log, details;
 };
 

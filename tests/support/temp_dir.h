@@ -15,7 +15,7 @@ public:
         static std::atomic<int> counter{0};
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         path_ = std::filesystem::temp_directory_path() /
-                ("qmm-platform-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+                ("qmm-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
                  (info ? info->name() : "x"));
         std::filesystem::create_directories(path_);
     }
