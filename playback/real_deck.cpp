@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 namespace playback {
@@ -40,7 +41,7 @@ int SoundFileLengthMs(const SF_INFO& info, const std::optional<MpegLength>& mpeg
     return ms;
 }
 
-TRealDeck::TRealDeck() : ring_(new float[kRingFrames * SdlMixer::kChannels]()) {
+TRealDeck::TRealDeck() : ring_(new std::int16_t[kRingFrames * SdlMixer::kChannels]()) {
     static_assert((kRingFrames & (kRingFrames - 1)) == 0, "the ring size must be a power of two");
 }
 
@@ -75,6 +76,7 @@ void TRealDeck::Open() {
     step_ = static_cast<double>(fileRate_) / SdlMixer::kRate;
     decoded_.assign(static_cast<size_t>(kChunkFrames) * fileChannels_, 0.0f);
     stereo_.assign(static_cast<size_t>(kChunkFrames + 1) * SdlMixer::kChannels, 0.0f);
+    converted_.assign(static_cast<size_t>(kOutFrames) * SdlMixer::kChannels, 0.0f);
     length_ = SoundFileLengthMs(info, MeasureMpeg(QFile::encodeName(fileName_).toStdString()));
     startFrame_ = 0;
     mode_ = mpStopped;
@@ -110,6 +112,7 @@ void TRealDeck::Play() {
     {
         // Start with enough buffered that the first callbacks never find it empty.
         std::lock_guard lock(decodeMutex_);
+        const SubnormalsAsZero fast;
         FillLocked(kStartFrames);
     }
     playing_.store(true, std::memory_order_release);
@@ -172,6 +175,8 @@ bool TRealDeck::WantsRefill() const noexcept {
 }
 
 void TRealDeck::Refill() noexcept {
+    // Topping up a little at every pass would make many short decoding runs, each of them slow.
+    if (!WantsRefill()) return;
     std::lock_guard lock(decodeMutex_);
     FillLocked();
 }
@@ -185,70 +190,83 @@ void TRealDeck::FillLocked(std::uint64_t limit) noexcept {
         if (w - r >= limit) return;
         const std::uint64_t room = kRingFrames - (w - r);
         if (room < kChunkFrames) return;  // wait until a worthwhile piece is free
+
+        const float* frames = decoded_.data();  // interleaved stereo at the mix rate
+        std::uint64_t count = 0;
         if (step_ == 1.0 && fileChannels_ == ch) {
-            // Already in the mix format: decode straight into the ring, up to its wrap point.
-            const std::uint64_t at = w & kRingMask;
-            const auto want = static_cast<sf_count_t>(std::min({room, kRingFrames - at, limit - (w - r)}));
-            const sf_count_t got = sf_readf_float(file_, &ring_[at * ch], want);
+            const auto want = static_cast<sf_count_t>(std::min(kChunkFrames, limit - (w - r)));
+            const sf_count_t got = sf_readf_float(file_, decoded_.data(), want);
             if (got <= 0) {
                 eof_.store(true, std::memory_order_release);
                 return;
             }
-            writePos_.store(w + static_cast<std::uint64_t>(got), std::memory_order_release);
-            continue;
-        }
-        // As many input frames as fit the free room once resampled (two frames spare for rounding).
-        const auto want = static_cast<sf_count_t>(
-            std::min<double>(kChunkFrames, std::floor(static_cast<double>(room - 2) * step_)));
-        if (want < 1) return;
-        const sf_count_t got = sf_readf_float(file_, decoded_.data(), want);
-        if (got <= 0) {
-            eof_.store(true, std::memory_order_release);
-            return;
-        }
-
-        // To stereo, after the frame carried over from the previous chunk.
-        const size_t carry = hasLast_ ? 1 : 0;
-        float* in = stereo_.data();
-        for (sf_count_t i = 0; i < got; ++i) {
-            const float* src = &decoded_[static_cast<size_t>(i) * fileChannels_];
-            float* dst = &in[(carry + static_cast<size_t>(i)) * ch];
-            dst[0] = src[0];
-            dst[1] = fileChannels_ > 1 ? src[1] : src[0];
-        }
-        const size_t n = carry + static_cast<size_t>(got);
-
-        std::uint64_t out = w;
-        auto put = [&](float left, float right) {
-            float* dst = &ring_[(out & kRingMask) * ch];
-            dst[0] = left;
-            dst[1] = right;
-            ++out;
-        };
-        if (step_ == 1.0) {
-            for (size_t i = carry; i < n; ++i) put(in[i * ch], in[i * ch + 1]);
+            count = static_cast<std::uint64_t>(got);
         } else {
-            // Linear interpolation; phase_ is measured from in[0].
-            double pos = phase_;
-            while (pos < static_cast<double>(n - 1)) {
-                const size_t i = static_cast<size_t>(pos);
-                const float f = static_cast<float>(pos - static_cast<double>(i));
-                const float* a = &in[i * ch];
-                const float* b = a + ch;
-                put(a[0] + (b[0] - a[0]) * f, a[1] + (b[1] - a[1]) * f);
-                pos += step_;
-            }
-            phase_ = pos - static_cast<double>(n - 1);
+            count = ConvertChunkLocked(std::min(room, kOutFrames));
+            if (count == 0) return;
+            frames = converted_.data();
         }
-        in[0] = in[(n - 1) * ch];
-        in[1] = in[(n - 1) * ch + 1];
-        hasLast_ = true;
-        writePos_.store(out, std::memory_order_release);
+
+        const std::uint64_t at = w & kRingMask;
+        const std::uint64_t first = std::min(count, kRingFrames - at);
+        FloatsToShorts(&ring_[at * ch], frames, first * ch);
+        FloatsToShorts(&ring_[0], frames + first * ch, (count - first) * ch);
+        writePos_.store(w + count, std::memory_order_release);
     }
 }
 
-bool TRealDeck::MixInto(float* out, int frames) noexcept {
-    if (!playing_.load(std::memory_order_acquire)) return false;
+std::uint64_t TRealDeck::ConvertChunkLocked(std::uint64_t space) noexcept {
+    constexpr int ch = SdlMixer::kChannels;
+    // As many input frames as fit `space` once resampled (two frames spare for rounding).
+    const auto want = static_cast<sf_count_t>(
+        std::min<double>(kChunkFrames, std::floor(static_cast<double>(space - 2) * step_)));
+    if (want < 1) return 0;
+    const sf_count_t got = sf_readf_float(file_, decoded_.data(), want);
+    if (got <= 0) {
+        eof_.store(true, std::memory_order_release);
+        return 0;
+    }
+
+    // To stereo, after the frame carried over from the previous chunk.
+    const size_t carry = hasLast_ ? 1 : 0;
+    float* in = stereo_.data();
+    for (sf_count_t i = 0; i < got; ++i) {
+        const float* src = &decoded_[static_cast<size_t>(i) * fileChannels_];
+        float* dst = &in[(carry + static_cast<size_t>(i)) * ch];
+        dst[0] = src[0];
+        dst[1] = fileChannels_ > 1 ? src[1] : src[0];
+    }
+    const size_t n = carry + static_cast<size_t>(got);
+
+    float* out = converted_.data();
+    if (step_ == 1.0) {
+        for (size_t i = carry; i < n; ++i, out += ch) {
+            out[0] = in[i * ch];
+            out[1] = in[i * ch + 1];
+        }
+    } else {
+        // Linear interpolation; phase_ is measured from in[0].
+        double pos = phase_;
+        while (pos < static_cast<double>(n - 1)) {
+            const size_t i = static_cast<size_t>(pos);
+            const float f = static_cast<float>(pos - static_cast<double>(i));
+            const float* a = &in[i * ch];
+            const float* b = a + ch;
+            out[0] = a[0] + (b[0] - a[0]) * f;
+            out[1] = a[1] + (b[1] - a[1]) * f;
+            out += ch;
+            pos += step_;
+        }
+        phase_ = pos - static_cast<double>(n - 1);
+    }
+    in[0] = in[(n - 1) * ch];
+    in[1] = in[(n - 1) * ch + 1];
+    hasLast_ = true;
+    return static_cast<std::uint64_t>(out - converted_.data()) / ch;
+}
+
+MixerVoice::Mixed TRealDeck::MixInto(std::int16_t* out, int frames, bool overwrite) noexcept {
+    if (!playing_.load(std::memory_order_acquire)) return {};
     // Reading eof_ first: once it is seen, every frame the decoder wrote is visible.
     const bool eof = eof_.load(std::memory_order_acquire);
     const std::uint64_t r = readPos_.load(std::memory_order_relaxed);
@@ -258,17 +276,26 @@ bool TRealDeck::MixInto(float* out, int frames) noexcept {
     // At most two spans: up to the ring's end, then from its start.
     const std::uint64_t at = r & kRingMask;
     const std::uint64_t first = std::min<std::uint64_t>(n, kRingFrames - at);
-    AddSamples(out, &ring_[at * ch], first * ch);
-    AddSamples(out + first * ch, &ring_[0], (n - first) * ch);
+    if (overwrite) {
+        std::memcpy(out, &ring_[at * ch], first * ch * sizeof(std::int16_t));
+        std::memcpy(out + first * ch, &ring_[0], (n - first) * ch * sizeof(std::int16_t));
+        std::memset(out + n * ch, 0, (static_cast<std::uint64_t>(frames) - n) * ch * sizeof(std::int16_t));
+    } else {
+        AddShorts(out, &ring_[at * ch], first * ch);
+        AddShorts(out + first * ch, &ring_[0], (n - first) * ch);
+    }
     readPos_.store(r + n, std::memory_order_release);
     played_.fetch_add(n, std::memory_order_release);
-    if (n == static_cast<std::uint64_t>(frames)) return false;
+    Mixed m;
+    m.wrote = true;
+    if (n == static_cast<std::uint64_t>(frames)) return m;
     if (eof) {
         finished_.store(true, std::memory_order_release);
         playing_.store(false, std::memory_order_release);
-        return false;
+        return m;
     }
-    return true;
+    m.underrun = true;
+    return m;
 }
 
 std::unique_ptr<AudioDeck> MakeRealDeck() { return std::make_unique<TRealDeck>(); }

@@ -53,23 +53,27 @@ public:
     bool Notify() const { return notify_; }
 
 private:
-    bool MixInto(float* out, int frames) noexcept override;
+    Mixed MixInto(std::int16_t* out, int frames, bool overwrite) noexcept override;
     bool WantsRefill() const noexcept override;
     void Refill() noexcept override;
     // Decodes until the ring is full or `limit` frames are buffered; needs decodeMutex_.
     void FillLocked(std::uint64_t limit = kRingFrames) noexcept;
+    // Decodes a chunk of a file that is not stereo at the mix rate into converted_, as at most
+    // `space` frames of it; returns how many (0 at the end of the file).
+    std::uint64_t ConvertChunkLocked(std::uint64_t space) noexcept;
     void ResetStreamLocked() noexcept; // needs decodeMutex_ and the callback held off
     void Halt();                       // the callback stops taking frames
     void Release();
 
-    // About 3 s at the mix rate. The decoder wakes when half of it is free and then decodes some
-    // 1.5 s in one go: woken often and briefly it finds its code and tables cold each time, which
-    // costs more than the decoding itself. A much larger ring costs more again: the mixer then
-    // reads samples that have long left the cache. A busy machine has over a second to spare
-    // before a buffer runs dry.
-    static constexpr std::uint64_t kRingFrames = 1 << 17;
+    // About 12 s at the mix rate, 2 MB. The decoder wakes when half of it is free and then decodes
+    // some 6 s in one go: woken often and briefly it finds its code and tables cold each time,
+    // which costs more than the decoding itself. A busy machine has seconds to spare before a
+    // buffer runs dry.
+    static constexpr std::uint64_t kRingFrames = 1 << 19;
     static constexpr std::uint64_t kRingMask = kRingFrames - 1;
     static constexpr std::uint64_t kChunkFrames = 2048;
+    // Most frames one resampled chunk may give (the size of converted_).
+    static constexpr std::uint64_t kOutFrames = 8192;
     // What Play decodes before it returns (about 1.5 s); the decoder thread does the rest.
     static constexpr std::uint64_t kStartFrames = 1 << 16;
 
@@ -85,12 +89,12 @@ private:
     SNDFILE* file_ = nullptr;  // written on the UI thread under decodeMutex_
     int fileRate_ = 0, fileChannels_ = 0;
     double step_ = 1.0;  // file frames per output frame
-    std::vector<float> decoded_, stereo_;
+    std::vector<float> decoded_, stereo_, converted_;
     bool hasLast_ = false;
     double phase_ = 0.0;
 
     // Shared with the audio callback.
-    std::unique_ptr<float[]> ring_;
+    std::unique_ptr<std::int16_t[]> ring_;
     std::atomic<std::uint64_t> readPos_{0}, writePos_{0}, played_{0};
     std::atomic<bool> playing_{false}, eof_{false}, finished_{false};
 };

@@ -4,50 +4,79 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <stdexcept>
 #if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace playback {
 
 namespace {
 // The callback wakes the decoder when a voice runs low; this round is only a safety net.
-constexpr auto kDecoderPeriod = std::chrono::milliseconds(500);
+constexpr auto kDecoderPeriod = std::chrono::seconds(2);
 // About 186 ms per callback: the output thread wakes rarely (each wake-up costs more than the
 // mixing), and Pause and Stop are still heard within a fifth of a second.
 constexpr Uint16 kDeviceFrames = 8192;
-
-// Decoded audio fades out through subnormal floats, and on x86 each of those costs about a hundred
-// cycles; the audio threads treat them as zero, which no one can hear.
-void FlushSubnormalsToZero() noexcept {
-#if defined(__SSE__)
-    _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero and denormals-are-zero
-#endif
-}
 
 // Attach and Detach run on the UI thread; this only keeps them whole if that ever changes.
 std::mutex& LifecycleMutex() {
     static std::mutex m;
     return m;
 }
+
+constexpr float kShortScale = 32767.0f;
+
+std::int16_t FloatToShort(float v) noexcept {
+    v = v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : v);
+    return static_cast<std::int16_t>(std::lrint(v * kShortScale));
+}
 }  // namespace
 
-void AddSamples(float* __restrict out, const float* __restrict in, std::size_t count) noexcept {
-    std::size_t i = 0;
-    for (; i + 8 <= count; i += 8)
-        for (std::size_t k = 0; k < 8; ++k) out[i + k] += in[i + k];
-    for (; i < count; ++i) out[i] += in[i];
+SubnormalsAsZero::SubnormalsAsZero() noexcept {
+#if defined(__SSE__)
+    saved_ = _mm_getcsr();
+    _mm_setcsr(saved_ | 0x8040);  // flush-to-zero and denormals-are-zero
+#endif
 }
 
-void ClampSamples(float* samples, std::size_t count) noexcept {
-    auto clamp = [](float v) { return v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : v); };
+SubnormalsAsZero::~SubnormalsAsZero() {
+#if defined(__SSE__)
+    _mm_setcsr(saved_);
+#endif
+}
+
+void FloatsToShorts(std::int16_t* __restrict out, const float* __restrict in, std::size_t count) noexcept {
     std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128 top = _mm_set1_ps(1.0f), bottom = _mm_set1_ps(-1.0f), scale = _mm_set1_ps(kShortScale);
+    auto scaled = [&](const float* p) {
+        return _mm_cvtps_epi32(_mm_mul_ps(_mm_max_ps(_mm_min_ps(_mm_loadu_ps(p), top), bottom), scale));
+    };
     for (; i + 8 <= count; i += 8)
-        for (std::size_t k = 0; k < 8; ++k) samples[i + k] = clamp(samples[i + k]);
-    for (; i < count; ++i) samples[i] = clamp(samples[i]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(scaled(in + i), scaled(in + i + 4)));
+#endif
+    for (; i < count; ++i) out[i] = FloatToShort(in[i]);
+}
+
+void AddShorts(std::int16_t* __restrict out, const std::int16_t* __restrict in, std::size_t count) noexcept {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 8 <= count; i += 8) {
+        auto* o = reinterpret_cast<__m128i*>(out + i);
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        _mm_storeu_si128(o, _mm_adds_epi16(_mm_loadu_si128(o), v));
+    }
+#endif
+    for (; i < count; ++i) {
+        const int v = out[i] + in[i];
+        out[i] = static_cast<std::int16_t>(v > 32767 ? 32767 : (v < -32768 ? -32768 : v));
+    }
 }
 
 SdlMixer& SdlMixer::Instance() {
@@ -73,14 +102,14 @@ bool SdlMixer::OpenDevice(QString* error) {
     }
     SDL_AudioSpec want{};
     want.freq = kRate;
-    want.format = AUDIO_F32SYS;
+    want.format = AUDIO_S16SYS;
     want.channels = kChannels;
     want.samples = kDeviceFrames;
     want.callback = &SdlMixer::Callback;
     want.userdata = this;
     SDL_AudioSpec have{};
     // No changes allowed: SDL converts to whatever the hardware takes, so the mix is always
-    // float stereo at kRate.
+    // 16-bit stereo at kRate.
     const SDL_AudioDeviceID dev = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (dev == 0) {
         *error = QString::fromUtf8(SDL_GetError());
@@ -183,26 +212,27 @@ void SdlMixer::WakeDecoder() noexcept {
 }
 
 void SDLCALL SdlMixer::Callback(void* self, Uint8* stream, int len) {
-    FlushSubnormalsToZero();
-    auto* out = reinterpret_cast<float*>(stream);
-    const int frames = len / static_cast<int>(sizeof(float) * kChannels);
-    std::memset(stream, 0, static_cast<size_t>(len));
+    auto* out = reinterpret_cast<std::int16_t*>(stream);
+    const int frames = len / static_cast<int>(sizeof(std::int16_t) * kChannels);
     static_cast<SdlMixer*>(self)->Mix(out, frames);
 }
 
-void SdlMixer::Mix(float* out, int frames) noexcept {
-    bool refill = false;
+void SdlMixer::Mix(std::int16_t* out, int frames) noexcept {
+    // The first voice writes over the buffer instead of adding to cleared memory: one pass less
+    // over it in every callback.
+    bool refill = false, wrote = false;
     for (MixerVoice* v : voices_) {
-        if (v->MixInto(out, frames)) underruns_.fetch_add(1, std::memory_order_relaxed);
+        const MixerVoice::Mixed m = v->MixInto(out, frames, !wrote);
+        if (m.underrun) underruns_.fetch_add(1, std::memory_order_relaxed);
+        wrote = wrote || m.wrote;
         refill = refill || v->WantsRefill();
     }
     if (refill) WakeDecoder();
-    // Overlapping tracks may add up beyond full scale; clip rather than wrap.
-    ClampSamples(out, static_cast<std::size_t>(frames) * kChannels);
+    if (!wrote) std::memset(out, 0, static_cast<std::size_t>(frames) * kChannels * sizeof(std::int16_t));
 }
 
 void SdlMixer::DecoderLoop() {
-    FlushSubnormalsToZero();
+    const SubnormalsAsZero fast;
     const std::int64_t before = decoderCpuNs_.load(std::memory_order_relaxed);
     for (;;) {
         {

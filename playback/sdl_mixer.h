@@ -20,18 +20,39 @@ namespace playback {
 class MixerVoice {
 public:
     virtual ~MixerVoice() = default;
-    // Audio thread: add up to `frames` interleaved stereo frames to `out`. Must not block.
-    // Returns true when the voice wanted to play but its buffer ran dry before its end.
-    virtual bool MixInto(float* out, int frames) noexcept = 0;
+    struct Mixed {
+        bool wrote = false;     // `out` holds this voice's sound
+        bool underrun = false;  // it wanted to play, but its buffer ran dry before its end
+    };
+    // Audio thread: puts up to `frames` interleaved stereo frames into `out`, added to what is
+    // there or, with `overwrite`, in place of it (silence after the voice's last frame). A voice
+    // with nothing to play leaves `out` alone. Must not block.
+    virtual Mixed MixInto(std::int16_t* out, int frames, bool overwrite) noexcept = 0;
     // Audio thread, after MixInto: true when the buffer has run low enough to want decoding now.
     virtual bool WantsRefill() const noexcept = 0;
     // Decoder thread: decode ahead into the voice's buffer.
     virtual void Refill() noexcept = 0;
 };
 
-// out[i] += in[i] and clamping to [-1, 1], written so the compiler can use vector instructions.
-void AddSamples(float* __restrict out, const float* __restrict in, std::size_t count) noexcept;
-void ClampSamples(float* samples, std::size_t count) noexcept;
+// Decoded audio fades out through subnormal floats, and on x86 each of those costs about a hundred
+// cycles. While one of these lives, the thread treats them as zero, which no one can hear.
+class SubnormalsAsZero {
+public:
+    SubnormalsAsZero() noexcept;
+    ~SubnormalsAsZero();
+    SubnormalsAsZero(const SubnormalsAsZero&) = delete;
+    SubnormalsAsZero& operator=(const SubnormalsAsZero&) = delete;
+
+private:
+    unsigned saved_ = 0;
+};
+
+// Decks buffer their sound as 16-bit samples, the format the output takes: half the memory of
+// floats to write ahead and read back, and that memory has mostly left the cache in between.
+// Full scale is ±32767; beyond it samples clip rather than wrap.
+void FloatsToShorts(std::int16_t* __restrict out, const float* __restrict in, std::size_t count) noexcept;
+// out[i] += in[i], clipped: overlapping tracks may add up beyond full scale.
+void AddShorts(std::int16_t* __restrict out, const std::int16_t* __restrict in, std::size_t count) noexcept;
 
 class SdlMixer {
 public:
@@ -69,7 +90,7 @@ public:
 private:
     SdlMixer() = default;
     static void SDLCALL Callback(void* self, Uint8* stream, int len);
-    void Mix(float* out, int frames) noexcept;
+    void Mix(std::int16_t* out, int frames) noexcept;
     void AttachVoice(MixerVoice* voice, std::optional<QString>& notice);
     bool OpenDevice(QString* error);
     void CloseDevice();

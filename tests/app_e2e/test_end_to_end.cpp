@@ -10,6 +10,7 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <numbers>
 #include <vector>
@@ -94,9 +95,10 @@ TEST(EndToEnd, AQueueOfThreeTracksPlaysWithOverlapsAndStops) {
     QFile raw(output);
     ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
     const QByteArray bytes = raw.readAll();
-    std::vector<float> mono(static_cast<size_t>(bytes.size()) / (2 * sizeof(float)));
-    const auto* frames = reinterpret_cast<const float*>(bytes.constData());
-    for (size_t i = 0; i < mono.size(); ++i) mono[i] = 0.5f * (frames[2 * i] + frames[2 * i + 1]);
+    // The output is 16-bit stereo.
+    std::vector<float> mono(static_cast<size_t>(bytes.size()) / (2 * sizeof(std::int16_t)));
+    const auto* frames = reinterpret_cast<const std::int16_t*>(bytes.constData());
+    for (size_t i = 0; i < mono.size(); ++i) mono[i] = 0.5f * (frames[2 * i] + frames[2 * i + 1]) / 32767.0f;
     ASSERT_GT(mono.size(), size_t(6 * kRate)) << "less than six seconds were written";
 
     // Which tones sound in each 50 ms window, and how long two neighbours sound together.

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <numbers>
@@ -210,9 +211,11 @@ TEST_F(RealDeckTest, OverlappingDecksAreMixed) {
 
     std::ifstream in(out.constData(), std::ios::binary | std::ios::ate);
     ASSERT_TRUE(in);
-    std::vector<float> pcm(static_cast<size_t>(in.tellg()) / sizeof(float));
+    std::vector<std::int16_t> raw(static_cast<size_t>(in.tellg()) / sizeof(std::int16_t));
     in.seekg(0);
-    in.read(reinterpret_cast<char*>(pcm.data()), static_cast<std::streamsize>(pcm.size() * sizeof(float)));
+    in.read(reinterpret_cast<char*>(raw.data()), static_cast<std::streamsize>(raw.size() * sizeof(std::int16_t)));
+    std::vector<float> pcm(raw.begin(), raw.end());
+    for (float& v : pcm) v /= 32767.0f;
     const size_t frames = pcm.size() / 2;
     ASSERT_GT(frames, size_t(SdlMixer::kRate * 3 / 2));
 
