@@ -38,18 +38,20 @@ peer_run() {
   awk '{ printf "%.3f\n", $1 + $2 }' <<<"$t"
 }
 
-decks=() decoders=() peers=() underruns=0
+decks=() decoders=() outputs=() peers=() underruns=0
 for ((run = 1; run <= RUNS; run++)); do
   "$BUILD_DIR/bin/bench_decks" --benchmark_out="$work/decks.json" --benchmark_out_format=json >/dev/null
   d=$(counter cpu_s "$work/decks.json")
   dd=$(counter decode_cpu_s "$work/decks.json")
+  do=$(counter output_cpu_s "$work/decks.json")
   u=$(counter underruns "$work/decks.json")
   underruns=$(awk -v a="$underruns" -v b="$u" 'BEGIN { print a + b }')
-  decks+=("$d") decoders+=("$dd")
+  decks+=("$d") decoders+=("$dd") outputs+=("$do")
   ps=()
   for _ in 1 2 3; do ps+=("$(peer_run)"); done
   peers+=("${ps[@]}")
-  printf "run %d: decks %.3f s CPU (decoder thread %.3f s), %.0f underruns; mpg123 %s s\n" "$run" "$d" "$dd" "$u" "${ps[*]}" >&2
+  printf "run %d: decks %.3f s CPU (decoder thread %.3f s, output thread %.3f s), %.0f underruns; mpg123 %s s\n" \
+    "$run" "$d" "$dd" "$do" "$u" "${ps[*]}" >&2
 done
 
 stats() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { printf "%.3f %.3f\n", v[1], v[int((NR + 1) / 2)] }'; }
