@@ -50,6 +50,7 @@ private:
 // Decks buffer their sound as 16-bit samples, the format the output takes: half the memory of
 // floats to write ahead and read back, and that memory has mostly left the cache in between.
 // Full scale is ±32767; beyond it samples clip rather than wrap.
+// Meant for memory that is read back much later: on x86 the stores bypass the cache.
 void FloatsToShorts(std::int16_t* __restrict out, const float* __restrict in, std::size_t count) noexcept;
 // out[i] += in[i], clipped: overlapping tracks may add up beyond full scale.
 void AddShorts(std::int16_t* __restrict out, const std::int16_t* __restrict in, std::size_t count) noexcept;
