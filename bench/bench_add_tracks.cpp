@@ -13,12 +13,10 @@
 #include <QApplication>
 #include <QFile>
 #include <QString>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -66,19 +64,6 @@ std::string EncodeAudio(const fs::path& scratch) {
     return bytes;
 }
 
-void PutSyncSafe(std::string& b, uint32_t v) {
-    for (int i = 3; i >= 0; --i) b += char((v >> (7 * i)) & 0x7F);
-}
-
-std::string TextFrame(const std::string& id, const std::string& text) {
-    std::string f = id;
-    const uint32_t n = uint32_t(text.size() + 1);
-    f += char(n >> 24), f += char(n >> 16), f += char(n >> 8), f += char(n);
-    f += std::string(2, '\0');
-    f += '\0';
-    return f + text;
-}
-
 std::string Trailer(int index) {
     auto field = [](std::string s, size_t n) {
         s.resize(n, ' ');
@@ -101,16 +86,14 @@ std::vector<fs::path> Generate(const fs::path& dir) {
     const std::string audio = EncodeAudio(dir / "scratch.mp3");
     std::vector<fs::path> files;
     for (int i = 0; i < kGeneratedFiles; ++i) {
-        std::string frames = TextFrame("TIT2", "Generated title number " + std::to_string(i)) +
-                             TextFrame("TPE1", "Artist " + std::to_string(i % 37)) +
-                             TextFrame("TALB", "Album " + std::to_string(i % 11)) +
-                             TextFrame("TYER", std::to_string(1970 + i % 50));
+        using bench::Id3TextFrame;
+        const std::string frames = Id3TextFrame("TIT2", "Generated title number " + std::to_string(i)) +
+                                   Id3TextFrame("TPE1", "Artist " + std::to_string(i % 37)) +
+                                   Id3TextFrame("TALB", "Album " + std::to_string(i % 11)) +
+                                   Id3TextFrame("TYER", std::to_string(1970 + i % 50));
         const uint32_t padding = 512 + uint32_t(i % 7) * 300;
-        std::string head = "ID3";
-        head += char(3), head += char(0), head += char(0);
-        PutSyncSafe(head, uint32_t(frames.size() + padding));
         const fs::path p = dir / ("track" + std::to_string(i) + ".mp3");
-        std::ofstream(p, std::ios::binary) << head << frames << std::string(padding, '\0') << audio << Trailer(i);
+        std::ofstream(p, std::ios::binary) << bench::Id3v23Tag(frames, padding) << audio << Trailer(i);
         files.push_back(p);
     }
     return files;
@@ -218,32 +201,20 @@ void BM_AddFilesDialogGenerated1000(benchmark::State& state) {
 }
 BENCHMARK(BM_AddFilesDialogGenerated1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Processor time of the whole process: the machine may be shared, so wall time alone misleads.
-double CpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
 // Files per second over about two seconds of repeated passes, after one warm pass.
 int RateMode(int argc, char** argv) {
-    std::vector<fs::path> paths(argv + 2, argv + argc);
+    const std::vector<fs::path> paths(argv + 2, argv + argc);
     const QStringList files = Names(paths);
-    const int failed = AddAll(files);
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    const double cpuStart = CpuSeconds();
-    int64_t added = 0;
-    double seconds = 0;
-    do {
-        AddAll(files);
-        added += files.size();
-        seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    } while (seconds < 2.0);
-    const double cpu = CpuSeconds() - cpuStart;
+    int failed = -1;  // counted on the warm pass
+    const bench::PassRate rate = bench::RepeatForTwoSeconds(
+        [&] {
+            const int rejected = AddAll(files);
+            if (failed < 0) failed = rejected;
+        },
+        paths.size());
     if (failed > 0) std::fprintf(stderr, "%d of %zu files were rejected by the probe\n", failed, paths.size());
-    std::printf("quorbel: %zu files, %.0f files/s, %.0f files per cpu second\n", paths.size(),
-                double(added) / seconds, double(added) / cpu);
+    std::printf("quorbel: %zu files, %.0f files/s, %.0f files per cpu second\n", paths.size(), rate.perSecond,
+                rate.perCpuSecond);
     return 0;
 }
 

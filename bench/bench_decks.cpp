@@ -3,6 +3,8 @@
 //   QMM_BENCH_SECONDS  length of the tracks and of the overlap (default 60)
 //   QMM_BENCH_DIR      where the MP3 files are written and kept (default: a temporary folder);
 //                      files already there are used as they are
+//   bench_decks --generate DIR   only writes the two files into DIR
+#include "bench/bench_files.h"
 #include "playback/real_deck.h"
 #include "playback/sdl_mixer.h"
 
@@ -11,25 +13,19 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <sndfile.h>
-#include <sys/resource.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <numbers>
 #include <random>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
-
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    auto sec = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return sec(u.ru_utime) + sec(u.ru_stime);
-}
 
 // Something with the spread of music rather than a pure tone: a few drifting partials, a beat
 // and some noise, so the encoder spends its bits as it would on a real track.
@@ -75,17 +71,27 @@ double OutputThreadCpuSeconds() {
     return total;
 }
 
-void BM_TwoDecksOverlap(benchmark::State& state) {
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
+double TrackSeconds() {
     const char* secEnv = std::getenv("QMM_BENCH_SECONDS");
-    const double seconds = secEnv ? std::atof(secEnv) : 60.0;
-    QTemporaryDir tmp;
-    const char* dirEnv = std::getenv("QMM_BENCH_DIR");
-    const QDir dir(dirEnv ? QString::fromLocal8Bit(dirEnv) : tmp.path());
+    return secEnv ? std::atof(secEnv) : 60.0;
+}
+
+// The two tracks in `dir`; files kept from an earlier run are reused (the script runs this
+// repeatedly).
+std::pair<QString, QString> Tracks(const QDir& dir) {
+    const double seconds = TrackSeconds();
     const QString a = dir.filePath("deck1.mp3"), b = dir.filePath("deck2.mp3");
-    // Files kept from an earlier run in the same folder are reused (the script runs this repeatedly).
     if (!QFile::exists(a)) WriteTrack(a, seconds, 220, 1);
     if (!QFile::exists(b)) WriteTrack(b, seconds, 330, 2);
+    return {a, b};
+}
+
+void BM_TwoDecksOverlap(benchmark::State& state) {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    const double seconds = TrackSeconds();
+    QTemporaryDir tmp;
+    const char* dirEnv = std::getenv("QMM_BENCH_DIR");
+    const auto [a, b] = Tracks(QDir(dirEnv ? QString::fromLocal8Bit(dirEnv) : tmp.path()));
 
     auto& mixer = playback::SdlMixer::Instance();
     std::string driver;
@@ -95,7 +101,7 @@ void BM_TwoDecksOverlap(benchmark::State& state) {
         two.SetFileName(b);
         const std::uint64_t underrunsBefore = mixer.Underruns();
         const double decodeBefore = mixer.DecoderCpuSeconds();
-        const double cpuBefore = CpuSeconds();
+        const double cpuBefore = bench::ProcessCpuSeconds();
         const auto wallBefore = std::chrono::steady_clock::now();
         one.Open();
         two.Open();
@@ -110,7 +116,7 @@ void BM_TwoDecksOverlap(benchmark::State& state) {
         const double output = OutputThreadCpuSeconds();
         one.Close();
         two.Close();
-        const double cpu = CpuSeconds() - cpuBefore;
+        const double cpu = bench::ProcessCpuSeconds() - cpuBefore;
         const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
         state.SetIterationTime(wall);
         state.counters["cpu_s"] = cpu;
@@ -128,4 +134,14 @@ BENCHMARK(BM_TwoDecksOverlap)->Iterations(1)->UseManualTime()->Unit(benchmark::k
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--generate") == 0) {
+        Tracks(QDir(QString::fromLocal8Bit(argv[2])));
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

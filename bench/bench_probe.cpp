@@ -8,7 +8,6 @@
 //                                   "quorbel: N files, X files/s"
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,36 +44,20 @@ bool Probe(const fs::path& file) {
     return true;
 }
 
-void PutSyncSafe(std::string& b, uint32_t v) {
-    for (int i = 3; i >= 0; --i) b += char((v >> (7 * i)) & 0x7F);
-}
-
-std::string TextFrame(const std::string& id, const std::string& text) {
-    std::string f = id;
-    const uint32_t n = uint32_t(text.size() + 1);
-    f += char(n >> 24), f += char(n >> 16), f += char(n >> 8), f += char(n);
-    f += std::string(2, '\0');
-    f += '\0';
-    return f + text;
-}
-
 // An MP3 file of typical shape: ID3v2.3 tag with text frames and padding, MPEG-1 Layer III
 // frames at 128 kbit/s, ID3v1 trailer.
 std::string MakeMp3(int index, std::mt19937& rng) {
+    using bench::Id3TextFrame;
     std::string frames;
-    frames += TextFrame("TIT2", "Generated title number " + std::to_string(index));
-    frames += TextFrame("TPE1", "Artist " + std::to_string(index % 37));
-    frames += TextFrame("TALB", "Album " + std::to_string(index % 11));
-    frames += TextFrame("TYER", std::to_string(1970 + index % 50));
-    frames += TextFrame("TRCK", std::to_string(1 + index % 14));
-    frames += TextFrame("TCON", "(17)Rock");
-    frames += TextFrame("TENC", "bench");
+    frames += Id3TextFrame("TIT2", "Generated title number " + std::to_string(index));
+    frames += Id3TextFrame("TPE1", "Artist " + std::to_string(index % 37));
+    frames += Id3TextFrame("TALB", "Album " + std::to_string(index % 11));
+    frames += Id3TextFrame("TYER", std::to_string(1970 + index % 50));
+    frames += Id3TextFrame("TRCK", std::to_string(1 + index % 14));
+    frames += Id3TextFrame("TCON", "(17)Rock");
+    frames += Id3TextFrame("TENC", "bench");
     const uint32_t padding = 256 + rng() % 2048;
-    std::string file = "ID3";
-    file += char(3), file += char(0), file += char(0);
-    PutSyncSafe(file, uint32_t(frames.size() + padding));
-    file += frames;
-    file += std::string(padding, '\0');
+    std::string file = bench::Id3v23Tag(frames, padding);
     const int mpegFrames = 60 + int(rng() % 60);
     for (int i = 0; i < mpegFrames; ++i) {
         file += "\xFF\xFB\x90\x64";
@@ -132,18 +115,13 @@ BENCHMARK(BM_ProbeGenerated1000)->Unit(benchmark::kMillisecond);
 
 // Files per second over about two seconds of repeated passes, after one warm pass.
 int RateMode(int argc, char** argv) {
-    std::vector<fs::path> files(argv + 2, argv + argc);
-    for (const auto& f : files) Probe(f);
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    int64_t probed = 0;
-    double seconds = 0;
-    do {
-        for (const auto& f : files) Probe(f);
-        probed += int64_t(files.size());
-        seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    } while (seconds < 2.0);
-    std::printf("quorbel: %zu files, %.0f files/s\n", files.size(), double(probed) / seconds);
+    const std::vector<fs::path> files(argv + 2, argv + argc);
+    const bench::PassRate rate = bench::RepeatForTwoSeconds(
+        [&] {
+            for (const auto& f : files) Probe(f);
+        },
+        files.size());
+    std::printf("quorbel: %zu files, %.0f files/s\n", files.size(), rate.perSecond);
     return 0;
 }
 

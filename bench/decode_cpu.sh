@@ -10,21 +10,14 @@
 #   QMM_BENCH_SECONDS   length of the tracks and of the overlap (default: 60)
 #   QMM_BENCH_RUNS      deck runs (default: 3)
 set -euo pipefail
-cd "$(dirname "$0")/.."
-BUILD_DIR=${BUILD_DIR:-build}
+source "$(dirname "$0")/common.sh"
+cd "$root"
 export QMM_BENCH_SECONDS=${QMM_BENCH_SECONDS:-60}
 RUNS=${QMM_BENCH_RUNS:-3}
 export SDL_AUDIODRIVER=dummy
 
-if ! command -v mpg123 >/dev/null; then
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends mpg123
-fi
-if [ ! -x "$BUILD_DIR/bin/bench_decks" ]; then
-  [ -f "$BUILD_DIR/CMakeCache.txt" ] || cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$BUILD_DIR" --target bench_decks
-fi
+bench_setup mpg123
+decks_bench="$(bench_program bench_decks)"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -40,7 +33,7 @@ peer_run() {
 
 decks=() decoders=() outputs=() peers=() underruns=0
 for ((run = 1; run <= RUNS; run++)); do
-  "$BUILD_DIR/bin/bench_decks" --benchmark_out="$work/decks.json" --benchmark_out_format=json >/dev/null
+  "$decks_bench" --benchmark_out="$work/decks.json" --benchmark_out_format=json >/dev/null
   d=$(counter cpu_s "$work/decks.json")
   dd=$(counter decode_cpu_s "$work/decks.json")
   do=$(counter output_cpu_s "$work/decks.json")

@@ -9,35 +9,25 @@
 #   BUILD_DIR           build folder holding bin/bench_decks (default: build; built when missing)
 #   QMM_BENCH_SECONDS   length of the tracks and of the overlap (default: 20)
 set -euo pipefail
-cd "$(dirname "$0")/.."
-BUILD_DIR=${BUILD_DIR:-build}
+source "$(dirname "$0")/common.sh"
+cd "$root"
 export QMM_BENCH_SECONDS=${QMM_BENCH_SECONDS:-20}
 export SDL_AUDIODRIVER=dummy
 
-missing=()
-command -v mpg123 >/dev/null || missing+=(mpg123)
-command -v valgrind >/dev/null || missing+=(valgrind)
-if [ ${#missing[@]} -gt 0 ]; then
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
-if [ ! -x "$BUILD_DIR/bin/bench_decks" ]; then
-  [ -f "$BUILD_DIR/CMakeCache.txt" ] || cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$BUILD_DIR" --target bench_decks
-fi
+bench_setup mpg123 valgrind
+decks_bench="$(bench_program bench_decks)"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export QMM_BENCH_DIR=$work
 
-# A first run writes the tracks, so the counted run only plays them.
-"$BUILD_DIR/bin/bench_decks" >/dev/null 2>&1
+# Written beforehand, so the counted run only plays them.
+"$decks_bench" --generate "$work"
 
 totals() { sed -n 's/^totals: *\([0-9]*\).*/\1/p' "$1"; }
 
 valgrind --tool=callgrind --separate-threads=yes --callgrind-out-file="$work/cg.decks" \
-  "$BUILD_DIR/bin/bench_decks" >/dev/null 2>&1
+  "$decks_bench" >/dev/null 2>&1
 valgrind --tool=callgrind --callgrind-out-file="$work/cg.mpg123" \
   mpg123 -q -t "$work/deck1.mp3" "$work/deck2.mp3" >/dev/null 2>&1
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs to build, run, test and benchmark.
-# Safe to run more than once.
+# Installs every Debian package the project needs to build, run, test and benchmark, and the
+# packages named as arguments (the benchmarks' peers). Safe to run more than once.
+#   scripts/setup.sh [PACKAGE...]
 set -euo pipefail
-packages=(
+packages=("$@"
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev libgl-dev
   libsndfile1-dev libsdl2-dev
