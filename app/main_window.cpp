@@ -11,10 +11,13 @@
 #include <QThread>
 #include <QVBoxLayout>
 #include <chrono>
+#include <functional>
 #include <utility>
+#include <vector>
 
 #include "app/qt_dispatcher.h"
 #include "platform/guard.h"
+#include "platform/user_interface.h"
 #include "settings/Dlg_Settings.h"
 #include "tracks/list_ops.h"
 #include "ui/Dlg_Details.h"
@@ -35,6 +38,23 @@ using tracks::siTitle;
 template <class F>
 auto Guard(F handler) {
     return [handler]() { platform::Guarded(handler); };
+}
+
+// A timer step's boxes are shown once the step has returned, from the event loop: a box open
+// inside the step would hold its timer, and the queue would stop while it waits for the user.
+template <class F>
+auto TimerGuard(QObject* context, F handler) {
+    return [context, handler]() {
+        std::vector<std::function<void()>> boxes;
+        {
+            platform::DeferredMessages defer;
+            platform::Guarded(handler);
+            boxes = defer.Take();
+        }
+        if (boxes.empty()) return;
+        QMetaObject::invokeMethod(
+            context, [boxes = std::move(boxes)] { for (const auto& show : boxes) show(); }, Qt::QueuedConnection);
+    };
 }
 
 // A radio button the user can only switch on; its partner is switched off in code, so both
@@ -380,9 +400,9 @@ void TForm1::ConnectHandlers() {
     onClick(Button_Stop, &TForm1::Button_StopClick);
     onClick(Button_FF, &TForm1::Button_FFClick);
 
-    connect(Timer1, &QTimer::timeout, this, Guard([this] { Timer1Timer(); }));
-    connect(Timer2, &QTimer::timeout, this, Guard([this] { Timer2Timer(); }));
-    connect(Timer3, &QTimer::timeout, this, Guard([this] { Timer3Timer(); }));
+    connect(Timer1, &QTimer::timeout, this, TimerGuard(this, [this] { Timer1Timer(); }));
+    connect(Timer2, &QTimer::timeout, this, TimerGuard(this, [this] { Timer2Timer(); }));
+    connect(Timer3, &QTimer::timeout, this, TimerGuard(this, [this] { Timer3Timer(); }));
     connect(TrackBar_fader, &QSlider::valueChanged, this, Guard([this] { TrackBar_faderChange(); }));
 
     // Check boxes run their action on every change, by hand or by code.
