@@ -10,8 +10,9 @@
 #include <QShowEvent>
 #include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <chrono>
-#include <functional>
+#include <deque>
 #include <utility>
 #include <vector>
 
@@ -40,20 +41,51 @@ auto Guard(F handler) {
     return [handler]() { platform::Guarded(handler); };
 }
 
+// Boxes raised in timer steps, waiting to be shown one after the other.
+struct TimerBoxes {
+    std::deque<platform::DeferredMessage> waiting;
+    bool showing = false;
+};
+
+TimerBoxes& PendingTimerBoxes() {
+    static TimerBoxes boxes;
+    return boxes;
+}
+
+void ShowTimerBoxes() {
+    TimerBoxes& boxes = PendingTimerBoxes();
+    // One at a time: a box opened inside another's wait could not be answered first, and boxes
+    // that pile up for hours would deepen the stack each time.
+    if (boxes.showing) return;
+    boxes.showing = true;
+    while (!boxes.waiting.empty()) {
+        const platform::DeferredMessage next = boxes.waiting.front();
+        boxes.waiting.pop_front();
+        platform::Guarded([&] { next.Show(); });
+    }
+    boxes.showing = false;
+}
+
 // A timer step's boxes are shown once the step has returned, from the event loop: a box open
 // inside the step would hold its timer, and the queue would stop while it waits for the user.
 template <class F>
 auto TimerGuard(QObject* context, F handler) {
     return [context, handler]() {
-        std::vector<std::function<void()>> boxes;
+        std::vector<platform::DeferredMessage> boxes;
         {
             platform::DeferredMessages defer;
             platform::Guarded(handler);
             boxes = defer.Take();
         }
-        if (boxes.empty()) return;
-        QMetaObject::invokeMethod(
-            context, [boxes = std::move(boxes)] { for (const auto& show : boxes) show(); }, Qt::QueuedConnection);
+        TimerBoxes& pending = PendingTimerBoxes();
+        bool added = false;
+        for (platform::DeferredMessage& m : boxes) {
+            // The same message again while it still waits (a fault met at every tick) adds nothing.
+            if (std::find(pending.waiting.begin(), pending.waiting.end(), m) != pending.waiting.end()) continue;
+            pending.waiting.push_back(std::move(m));
+            added = true;
+        }
+        if (added) QMetaObject::invokeMethod(context, &ShowTimerBoxes, Qt::QueuedConnection);
     };
 }
 

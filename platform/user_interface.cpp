@@ -26,14 +26,10 @@ thread_local DeferredMessages::Front* deferringFront = nullptr;
 // Keeps message boxes and passes file dialogs on.
 class DeferredMessages::Front : public IUserInterface {
 public:
-    std::vector<std::function<void()>> kept;
+    std::vector<DeferredMessage> kept;
 
-    void ShowError(const std::u16string& text) override {
-        kept.push_back([text] { InForce().ShowError(text); });
-    }
-    void ShowMessage(const std::u16string& text) override {
-        kept.push_back([text] { InForce().ShowMessage(text); });
-    }
+    void ShowError(const std::u16string& text) override { kept.push_back({true, text}); }
+    void ShowMessage(const std::u16string& text) override { kept.push_back({false, text}); }
     std::vector<std::u16string> OpenFiles(const FileDialogOptions& options) override {
         return InForce().OpenFiles(options);
     }
@@ -52,21 +48,28 @@ DeferredMessages::DeferredMessages() : front_(std::make_unique<Front>()), outer_
 
 DeferredMessages::~DeferredMessages() {
     // Messages nobody took are not lost: an enclosing step gets them, or they are shown now.
-    std::vector<std::function<void()>> left = Take();
+    std::vector<DeferredMessage> left = Take();
     deferring = outer_;
     deferringFront = outer_ ? outer_->front_.get() : nullptr;
-    for (auto& show : left) {
+    for (DeferredMessage& m : left) {
         if (outer_)
-            outer_->front_->kept.push_back(std::move(show));
+            outer_->front_->kept.push_back(std::move(m));
         else
-            show();
+            m.Show();
     }
 }
 
-std::vector<std::function<void()>> DeferredMessages::Take() {
-    std::vector<std::function<void()>> out;
+std::vector<DeferredMessage> DeferredMessages::Take() {
+    std::vector<DeferredMessage> out;
     out.swap(front_->kept);
     return out;
+}
+
+void DeferredMessage::Show() const {
+    if (error)
+        UserInterface().ShowError(text);
+    else
+        UserInterface().ShowMessage(text);
 }
 
 IUserInterface& UserInterface() {

@@ -35,6 +35,15 @@ public:
 IUserInterface& UserInterface();
 void SetUserInterface(IUserInterface* ui);  // nullptr restores the default recorder
 
+// A message box kept for later: shown, when its time comes, through the user interface then in
+// force.
+struct DeferredMessage {
+    bool error = false;  // an error box, else a plain message box
+    std::u16string text;
+    void Show() const;
+    bool operator==(const DeferredMessage&) const = default;
+};
+
 // A timer step must not wait for the user: a message box opened inside it would hold its timer
 // (the toolkit does not fire a timer again while its handler runs), and the unattended queue would
 // stop. While one of these lives, messages are kept; the step takes them at its end and has them
@@ -45,8 +54,7 @@ public:
     ~DeferredMessages();
     DeferredMessages(const DeferredMessages&) = delete;
     DeferredMessages& operator=(const DeferredMessages&) = delete;
-    // The kept messages; each, when run, shows its box through the user interface then in force.
-    std::vector<std::function<void()>> Take();
+    std::vector<DeferredMessage> Take();
 
     class Front;
 
