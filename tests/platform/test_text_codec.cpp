@@ -160,27 +160,3 @@ TEST(UserInterface, RecorderAnswersInOrderThenCancelsAndRestoresPrevious) {
     }
     EXPECT_EQ(&UserInterface(), before);
 }
-
-// Inside a timer step boxes wait, file dialogs do not; nothing kept is lost, however the steps nest.
-TEST(UserInterface, DeferredMessagesKeepBoxesUntilTakenOrShownAtTheEnd) {
-    ScopedRecorder rec;
-    rec->openAnswers.push_back({u"/a.mp3"});
-    std::vector<DeferredMessage> taken;
-    {
-        DeferredMessages outer;
-        UserInterface().ShowError(u"one");
-        {
-            DeferredMessages inner;
-            UserInterface().ShowMessage(u"two");
-            EXPECT_EQ(UserInterface().OpenFiles({}), std::vector<std::u16string>{u"/a.mp3"});
-        }  // "two" goes to the enclosing step
-        EXPECT_TRUE(rec->errors.empty() && rec->messages.empty());
-        taken = outer.Take();
-        UserInterface().ShowError(u"three");
-    }  // "three" was not taken: shown as the step ends
-    EXPECT_EQ(rec->errors, std::vector<std::u16string>{u"three"});
-    ASSERT_EQ(taken.size(), 2u);
-    for (const DeferredMessage& m : taken) m.Show();
-    EXPECT_EQ(rec->errors, (std::vector<std::u16string>{u"three", u"one"}));
-    EXPECT_EQ(rec->messages, std::vector<std::u16string>{u"two"});
-}
