@@ -10,11 +10,15 @@
 #include <QShowEvent>
 #include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <chrono>
+#include <deque>
 #include <utility>
+#include <vector>
 
 #include "app/qt_dispatcher.h"
 #include "platform/guard.h"
+#include "platform/user_interface.h"
 #include "settings/Dlg_Settings.h"
 #include "tracks/list_ops.h"
 #include "ui/Dlg_Details.h"
@@ -35,6 +39,54 @@ using tracks::siTitle;
 template <class F>
 auto Guard(F handler) {
     return [handler]() { platform::Guarded(handler); };
+}
+
+// Boxes raised in timer steps, waiting to be shown one after the other.
+struct TimerBoxes {
+    std::deque<platform::DeferredMessage> waiting;
+    bool showing = false;
+};
+
+TimerBoxes& PendingTimerBoxes() {
+    static TimerBoxes boxes;
+    return boxes;
+}
+
+void ShowTimerBoxes() {
+    TimerBoxes& boxes = PendingTimerBoxes();
+    // One at a time: a box opened inside another's wait could not be answered first, and boxes
+    // that pile up for hours would deepen the stack each time.
+    if (boxes.showing) return;
+    boxes.showing = true;
+    while (!boxes.waiting.empty()) {
+        const platform::DeferredMessage next = boxes.waiting.front();
+        boxes.waiting.pop_front();
+        platform::Guarded([&] { next.Show(); });
+    }
+    boxes.showing = false;
+}
+
+// A timer step's boxes are shown once the step has returned, from the event loop: a box open
+// inside the step would hold its timer, and the queue would stop while it waits for the user.
+template <class F>
+auto TimerGuard(QObject* context, F handler) {
+    return [context, handler]() {
+        std::vector<platform::DeferredMessage> boxes;
+        {
+            platform::DeferredMessages defer;
+            platform::Guarded(handler);
+            boxes = defer.Take();
+        }
+        TimerBoxes& pending = PendingTimerBoxes();
+        bool added = false;
+        for (platform::DeferredMessage& m : boxes) {
+            // The same message again while it still waits (a fault met at every tick) adds nothing.
+            if (std::find(pending.waiting.begin(), pending.waiting.end(), m) != pending.waiting.end()) continue;
+            pending.waiting.push_back(std::move(m));
+            added = true;
+        }
+        if (added) QMetaObject::invokeMethod(context, &ShowTimerBoxes, Qt::QueuedConnection);
+    };
 }
 
 // A radio button the user can only switch on; its partner is switched off in code, so both
@@ -380,9 +432,9 @@ void TForm1::ConnectHandlers() {
     onClick(Button_Stop, &TForm1::Button_StopClick);
     onClick(Button_FF, &TForm1::Button_FFClick);
 
-    connect(Timer1, &QTimer::timeout, this, Guard([this] { Timer1Timer(); }));
-    connect(Timer2, &QTimer::timeout, this, Guard([this] { Timer2Timer(); }));
-    connect(Timer3, &QTimer::timeout, this, Guard([this] { Timer3Timer(); }));
+    connect(Timer1, &QTimer::timeout, this, TimerGuard(this, [this] { Timer1Timer(); }));
+    connect(Timer2, &QTimer::timeout, this, TimerGuard(this, [this] { Timer2Timer(); }));
+    connect(Timer3, &QTimer::timeout, this, TimerGuard(this, [this] { Timer3Timer(); }));
     connect(TrackBar_fader, &QSlider::valueChanged, this, Guard([this] { TrackBar_faderChange(); }));
 
     // Check boxes run their action on every change, by hand or by code.

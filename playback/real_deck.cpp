@@ -3,6 +3,7 @@
 #include "playback/probe_deck.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <climits>
@@ -15,7 +16,22 @@ namespace playback {
 SNDFILE* OpenSoundFile(const QString& path, SF_INFO& info) {
     info = SF_INFO{};
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-    if (!f) throw DeckError(sf_strerror(nullptr));
+    if (!f) {
+        // libsndfile's own text for a file it does not recognise speaks of pipes: say what the
+        // DJ needs to know instead.
+        const QFileInfo fi(path);
+        const QString name = fi.fileName().isEmpty() ? path : fi.fileName();
+        QString what;
+        if (!fi.exists())
+            what = QStringLiteral("Cannot play \"%1\": the file does not exist.").arg(name);
+        else if (!fi.isFile())
+            what = QStringLiteral("Cannot play \"%1\": it is not a file.").arg(name);
+        else if (!fi.isReadable())
+            what = QStringLiteral("Cannot play \"%1\": the file cannot be read.").arg(name);
+        else
+            what = QStringLiteral("Cannot play \"%1\": it is not a playable audio file.").arg(name);
+        throw DeckError(what.toStdString());
+    }
     if (info.channels <= 0 || info.samplerate < TRealDeck::kMinRate || info.samplerate > TRealDeck::kMaxRate) {
         sf_close(f);
         throw DeckError(QStringLiteral("Unsupported audio format (%1 channels at %2 Hz).")
@@ -48,7 +64,27 @@ TRealDeck::TRealDeck() : ring_(new std::int16_t[kRingFrames * SdlMixer::kChannel
 TRealDeck::~TRealDeck() { Release(); }
 
 void TRealDeck::Halt() {
-    SdlMixer::Instance().WithCallbackHeld([this] { playing_.store(false, std::memory_order_release); });
+    auto& mixer = SdlMixer::Instance();
+    mixer.WithCallbackHeld([this, &mixer] {
+        if (playing_.load(std::memory_order_relaxed)) {
+            // What the next callback would have played goes out fading to nothing, and counts as
+            // played: the position stands still from here on.
+            constexpr int ch = SdlMixer::kChannels, ramp = SdlMixer::kRampFrames;
+            const std::uint64_t r = readPos_.load(std::memory_order_relaxed);
+            const std::uint64_t avail = writePos_.load(std::memory_order_acquire) - r;
+            const int n = static_cast<int>(std::min<std::uint64_t>(avail, ramp));
+            for (int i = 0; i < n; ++i) {
+                const float in = rampIn_ > i ? 1.0f - static_cast<float>(rampIn_ - i) / ramp : 1.0f;
+                const float g = in * static_cast<float>(ramp - i) / ramp / 32767.0f;
+                const std::int16_t* f = &ring_[((r + static_cast<std::uint64_t>(i)) & kRingMask) * ch];
+                mixer.AddToTail(i, f[0] * g, f[1] * g);
+            }
+            readPos_.store(r + static_cast<std::uint64_t>(n), std::memory_order_release);
+            played_.fetch_add(static_cast<std::uint64_t>(n), std::memory_order_release);
+            rampIn_ = 0;
+        }
+        playing_.store(false, std::memory_order_release);
+    });
 }
 
 void TRealDeck::Release() {
@@ -60,6 +96,8 @@ void TRealDeck::Release() {
     std::lock_guard lock(decodeMutex_);
     if (file_) sf_close(file_);
     file_ = nullptr;
+    if (resampler_) soxr_delete(resampler_);
+    resampler_ = nullptr;
     mode_ = mpStopped;
     length_ = 0;
     startFrame_ = 0;
@@ -74,8 +112,20 @@ void TRealDeck::Open() {
     fileRate_ = info.samplerate;
     fileChannels_ = info.channels;
     step_ = static_cast<double>(fileRate_) / SdlMixer::kRate;
+    if (fileRate_ != SdlMixer::kRate) {
+        // High quality (images and aliases below -100 dB); libsoxr's default single thread.
+        const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+        soxr_error_t error = nullptr;
+        resampler_ = soxr_create(fileRate_, SdlMixer::kRate, SdlMixer::kChannels, &error, &io, &quality, nullptr);
+        if (!resampler_) {
+            sf_close(file_);
+            file_ = nullptr;
+            throw DeckError(std::string("Cannot resample the file: ") + (error ? error : "unknown error"));
+        }
+    }
     decoded_.assign(static_cast<size_t>(kChunkFrames) * fileChannels_, 0.0f);
-    stereo_.assign(static_cast<size_t>(kChunkFrames + 1) * SdlMixer::kChannels, 0.0f);
+    stereo_.assign(static_cast<size_t>(kChunkFrames) * SdlMixer::kChannels, 0.0f);
     converted_.assign(static_cast<size_t>(kOutFrames) * SdlMixer::kChannels, 0.0f);
     length_ = SoundFileLengthMs(info, MeasureMpeg(QFile::encodeName(fileName_).toStdString()));
     startFrame_ = 0;
@@ -90,8 +140,10 @@ void TRealDeck::ResetStreamLocked() noexcept {
     played_.store(0, std::memory_order_relaxed);
     eof_.store(false, std::memory_order_relaxed);
     finished_.store(false, std::memory_order_relaxed);
-    hasLast_ = false;
-    phase_ = 0.0;
+    rampIn_ = 0;
+    pendingAt_ = pendingFrames_ = 0;
+    drained_ = false;
+    if (resampler_) soxr_clear(resampler_);
 }
 
 void TRealDeck::Play() {
@@ -102,11 +154,7 @@ void TRealDeck::Play() {
     }
     auto& mixer = SdlMixer::Instance();
     if (!attached_) {
-        try {
-            mixer.Attach(this);
-        } catch (const std::exception& e) {
-            throw DeckError(e.what());
-        }
+        mixer.Attach(this);
         attached_ = true;
     }
     {
@@ -115,8 +163,19 @@ void TRealDeck::Play() {
         const SubnormalsAsZero fast;
         FillLocked(kStartFrames);
     }
-    playing_.store(true, std::memory_order_release);
+    mixer.WithCallbackHeld([this] {
+        // From silence the sound comes in over a few milliseconds rather than in one step.
+        if (!playing_.load(std::memory_order_relaxed)) rampIn_ = SdlMixer::kRampFrames;
+        playing_.store(true, std::memory_order_release);
+    });
     mode_ = mpPlaying;
+    try {
+        mixer.Start();
+    } catch (const std::exception& e) {
+        Halt();
+        mode_ = mpStopped;
+        throw DeckError(e.what());
+    }
     mixer.WakeDecoder();
 }
 
@@ -155,6 +214,7 @@ void TRealDeck::SetPosition(int ms) {
     if (!file_) return;
     ms = std::clamp(ms, 0, length_);
     const std::int64_t frame = static_cast<std::int64_t>(ms) * fileRate_ / 1000;
+    Halt();
     mode_ = mpStopped;
     std::lock_guard lock(decodeMutex_);
     SdlMixer::Instance().WithCallbackHeld([this] { ResetStreamLocked(); });
@@ -217,55 +277,48 @@ void TRealDeck::FillLocked(std::uint64_t limit) noexcept {
 
 std::uint64_t TRealDeck::ConvertChunkLocked(std::uint64_t space) noexcept {
     constexpr int ch = SdlMixer::kChannels;
-    // As many input frames as fit `space` once resampled (two frames spare for rounding).
-    const auto want = static_cast<sf_count_t>(
-        std::min<double>(kChunkFrames, std::floor(static_cast<double>(space - 2) * step_)));
-    if (want < 1) return 0;
-    const sf_count_t got = sf_readf_float(file_, decoded_.data(), want);
-    if (got <= 0) {
-        eof_.store(true, std::memory_order_release);
-        return 0;
-    }
-
-    // To stereo, after the frame carried over from the previous chunk.
-    const size_t carry = hasLast_ ? 1 : 0;
-    float* in = stereo_.data();
-    for (sf_count_t i = 0; i < got; ++i) {
-        const float* src = &decoded_[static_cast<size_t>(i) * fileChannels_];
-        float* dst = &in[(carry + static_cast<size_t>(i)) * ch];
-        dst[0] = src[0];
-        dst[1] = fileChannels_ > 1 ? src[1] : src[0];
-    }
-    const size_t n = carry + static_cast<size_t>(got);
-
-    float* out = converted_.data();
-    if (step_ == 1.0) {
-        for (size_t i = carry; i < n; ++i, out += ch) {
-            out[0] = in[i * ch];
-            out[1] = in[i * ch + 1];
+    for (;;) {
+        if (pendingFrames_ == 0 && !drained_) {
+            const sf_count_t got = sf_readf_float(file_, decoded_.data(), static_cast<sf_count_t>(kChunkFrames));
+            if (got <= 0) {
+                drained_ = true;
+            } else {
+                // To stereo first: the mix is stereo and the resampler then runs one way for all.
+                float* dst = stereo_.data();
+                for (sf_count_t i = 0; i < got; ++i, dst += ch) {
+                    const float* src = &decoded_[static_cast<size_t>(i) * fileChannels_];
+                    dst[0] = src[0];
+                    dst[1] = fileChannels_ > 1 ? src[1] : src[0];
+                }
+                pendingAt_ = 0;
+                pendingFrames_ = static_cast<std::uint64_t>(got);
+            }
         }
-    } else {
-        // Linear interpolation; phase_ is measured from in[0].
-        double pos = phase_;
-        while (pos < static_cast<double>(n - 1)) {
-            const size_t i = static_cast<size_t>(pos);
-            const float f = static_cast<float>(pos - static_cast<double>(i));
-            const float* a = &in[i * ch];
-            const float* b = a + ch;
-            out[0] = a[0] + (b[0] - a[0]) * f;
-            out[1] = a[1] + (b[1] - a[1]) * f;
-            out += ch;
-            pos += step_;
+        if (!resampler_) {
+            const std::uint64_t n = std::min(pendingFrames_, space);
+            std::memcpy(converted_.data(), &stereo_[pendingAt_ * ch], n * ch * sizeof(float));
+            pendingAt_ += n;
+            pendingFrames_ -= n;
+            if (n == 0 && drained_) eof_.store(true, std::memory_order_release);
+            if (n > 0 || drained_) return n;
+            continue;
         }
-        phase_ = pos - static_cast<double>(n - 1);
+        size_t used = 0, made = 0;
+        // A null input tells the resampler the file has ended, so it gives out what it holds.
+        const float* in = drained_ ? nullptr : &stereo_[pendingAt_ * ch];
+        const soxr_error_t error = soxr_process(resampler_, in, drained_ ? 0 : pendingFrames_, &used,
+                                                converted_.data(), space, &made);
+        pendingAt_ += used;
+        pendingFrames_ -= used;
+        if (error || (made == 0 && drained_)) {
+            eof_.store(true, std::memory_order_release);
+            return 0;
+        }
+        if (made > 0) return made;
     }
-    in[0] = in[(n - 1) * ch];
-    in[1] = in[(n - 1) * ch + 1];
-    hasLast_ = true;
-    return static_cast<std::uint64_t>(out - converted_.data()) / ch;
 }
 
-MixerVoice::Mixed TRealDeck::MixInto(std::int16_t* out, int frames, bool overwrite) noexcept {
+MixerVoice::Mixed TRealDeck::MixInto(float* out, int frames) noexcept {
     if (!playing_.load(std::memory_order_acquire)) return {};
     // Reading eof_ first: once it is seen, every frame the decoder wrote is visible.
     const bool eof = eof_.load(std::memory_order_acquire);
@@ -273,17 +326,17 @@ MixerVoice::Mixed TRealDeck::MixInto(std::int16_t* out, int frames, bool overwri
     const std::uint64_t avail = writePos_.load(std::memory_order_acquire) - r;
     const std::uint64_t n = std::min<std::uint64_t>(avail, static_cast<std::uint64_t>(frames));
     constexpr int ch = SdlMixer::kChannels;
-    // At most two spans: up to the ring's end, then from its start.
-    const std::uint64_t at = r & kRingMask;
-    const std::uint64_t first = std::min<std::uint64_t>(n, kRingFrames - at);
-    if (overwrite) {
-        std::memcpy(out, &ring_[at * ch], first * ch * sizeof(std::int16_t));
-        std::memcpy(out + first * ch, &ring_[0], (n - first) * ch * sizeof(std::int16_t));
-        std::memset(out + n * ch, 0, (static_cast<std::uint64_t>(frames) - n) * ch * sizeof(std::int16_t));
-    } else {
-        AddShorts(out, &ring_[at * ch], first * ch);
-        AddShorts(out + first * ch, &ring_[0], (n - first) * ch);
+    std::uint64_t done = 0;
+    // The fade-in after Play, frame by frame.
+    for (; done < n && rampIn_ > 0; ++done, --rampIn_) {
+        const float g = static_cast<float>(SdlMixer::kRampFrames - rampIn_ + 1) / SdlMixer::kRampFrames;
+        AddShortsToMix(out + done * ch, &ring_[((r + done) & kRingMask) * ch], ch, g);
     }
+    // The rest in at most two spans: up to the ring's end, then from its start.
+    const std::uint64_t at = (r + done) & kRingMask;
+    const std::uint64_t first = std::min<std::uint64_t>(n - done, kRingFrames - at);
+    AddShortsToMix(out + done * ch, &ring_[at * ch], first * ch, 1.0f);
+    AddShortsToMix(out + (done + first) * ch, &ring_[0], (n - done - first) * ch, 1.0f);
     readPos_.store(r + n, std::memory_order_release);
     played_.fetch_add(n, std::memory_order_release);
     Mixed m;

@@ -6,6 +6,7 @@
 #include "playback/sdl_mixer.h"
 
 #include <sndfile.h>
+#include <soxr.h>
 
 #include <atomic>
 #include <cstdint>
@@ -53,16 +54,19 @@ public:
     bool Notify() const { return notify_; }
 
 private:
-    Mixed MixInto(std::int16_t* out, int frames, bool overwrite) noexcept override;
+    Mixed MixInto(float* out, int frames) noexcept override;
     bool WantsRefill() const noexcept override;
+    bool Sounding() const noexcept override { return playing_.load(std::memory_order_acquire); }
     void Refill() noexcept override;
     // Decodes until the ring is full or `limit` frames are buffered; needs decodeMutex_.
     void FillLocked(std::uint64_t limit = kRingFrames) noexcept;
-    // Decodes a chunk of a file that is not stereo at the mix rate into converted_, as at most
-    // `space` frames of it; returns how many (0 at the end of the file).
+    // Decodes a piece of a file that is not stereo at the mix rate into converted_, as at most
+    // `space` frames of it; returns how many (0 only at the end of the file).
     std::uint64_t ConvertChunkLocked(std::uint64_t space) noexcept;
     void ResetStreamLocked() noexcept; // needs decodeMutex_ and the callback held off
-    void Halt();                       // the callback stops taking frames
+    // The callback stops taking frames; a deck that was heard fades out over the next few
+    // milliseconds of its sound.
+    void Halt();
     void Release();
 
     // About 12 s at the mix rate, 2 MB. The decoder wakes when half of it is free and then decodes
@@ -90,13 +94,15 @@ private:
     int fileRate_ = 0, fileChannels_ = 0;
     double step_ = 1.0;  // file frames per output frame
     std::vector<float> decoded_, stereo_, converted_;
-    bool hasLast_ = false;
-    double phase_ = 0.0;
+    soxr_t resampler_ = nullptr;  // for a file at another rate than the mix
+    std::uint64_t pendingAt_ = 0, pendingFrames_ = 0;  // stereo_ frames the resampler has not taken
+    bool drained_ = false;  // the file's end was read; the resampler gives what it still holds
 
     // Shared with the audio callback.
     std::unique_ptr<std::int16_t[]> ring_;
     std::atomic<std::uint64_t> readPos_{0}, writePos_{0}, played_{0};
     std::atomic<bool> playing_{false}, eof_{false}, finished_{false};
+    int rampIn_ = 0;  // frames left of the fade-in after Play (audio thread, or callback held)
 };
 
 }  // namespace playback

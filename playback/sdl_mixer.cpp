@@ -68,18 +68,150 @@ void FloatsToShorts(std::int16_t* __restrict out, const float* __restrict in, st
     for (; i < count; ++i) out[i] = FloatToShort(in[i]);
 }
 
-void AddShorts(std::int16_t* __restrict out, const std::int16_t* __restrict in, std::size_t count) noexcept {
+void AddShortsToMix(float* __restrict out, const std::int16_t* __restrict in, std::size_t count, float gain) noexcept {
+    const float scale = gain / kShortScale;
     std::size_t i = 0;
 #if defined(__SSE2__)
+    const __m128 k = _mm_set1_ps(scale);
     for (; i + 8 <= count; i += 8) {
-        auto* o = reinterpret_cast<__m128i*>(out + i);
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-        _mm_storeu_si128(o, _mm_adds_epi16(_mm_loadu_si128(o), v));
+        // Sign-extended to 32 bits by placing each sample in the top half and shifting back.
+        const __m128 lo = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16));
+        const __m128 hi = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16));
+        _mm_storeu_ps(out + i, _mm_add_ps(_mm_loadu_ps(out + i), _mm_mul_ps(lo, k)));
+        _mm_storeu_ps(out + i + 4, _mm_add_ps(_mm_loadu_ps(out + i + 4), _mm_mul_ps(hi, k)));
     }
 #endif
-    for (; i < count; ++i) {
-        const int v = out[i] + in[i];
-        out[i] = static_cast<std::int16_t>(v > 32767 ? 32767 : (v < -32768 ? -32768 : v));
+    for (; i < count; ++i) out[i] += static_cast<float>(in[i]) * scale;
+}
+
+namespace {
+
+// Largest magnitude among `count` samples.
+float PeakOf(const float* in, std::size_t count) noexcept {
+    float peak = 0.0f;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    __m128 m = _mm_setzero_ps();
+    for (; i + 4 <= count; i += 4) m = _mm_max_ps(m, _mm_and_ps(_mm_loadu_ps(in + i), magnitude));
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, m);
+    peak = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+#endif
+    for (; i < count; ++i) peak = std::max(peak, std::fabs(in[i]));
+    return peak;
+}
+
+// The limited mix as the output's 16-bit samples.
+void MixToShorts(std::int16_t* __restrict out, const float* __restrict in, std::size_t count) noexcept {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128 top = _mm_set1_ps(1.0f), bottom = _mm_set1_ps(-1.0f), scale = _mm_set1_ps(kShortScale);
+    auto scaled = [&](const float* p) {
+        return _mm_cvtps_epi32(_mm_mul_ps(_mm_max_ps(_mm_min_ps(_mm_loadu_ps(p), top), bottom), scale));
+    };
+    for (; i + 8 <= count; i += 8)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(scaled(in + i), scaled(in + i + 4)));
+#endif
+    for (; i < count; ++i) out[i] = FloatToShort(in[i]);
+}
+
+}  // namespace
+
+Limiter::Limiter(int rate)
+    // Back to full gain with a time constant of 150 ms: quick enough to be unheard after a peak,
+    // slow enough not to follow the waveform itself.
+    : releaseCoef_(static_cast<float>(std::exp(-1.0 / (0.15 * rate)))),
+      delay_(std::size_t{kLookahead} * SdlMixer::kChannels),
+      reduction_(kLookahead),
+      wedgeAt_(kLookahead),
+      wedgeGain_(kLookahead) {}
+
+void Limiter::Reset() noexcept {
+    std::fill(delay_.begin(), delay_.end(), 0.0f);
+    std::fill(reduction_.begin(), reduction_.end(), 0.0f);
+    wedgeHead_ = wedgeSize_ = 0;
+    reductionSum_ = 0;
+    reductionCount_ = 0;
+    gain_ = 1.0f;
+    at_ = 0;
+}
+
+void Limiter::Process(float* frames, int count) noexcept {
+    constexpr int L = kLookahead, mask = kLookahead - 1;
+    static_assert((L & mask) == 0, "the look-ahead must be a power of two");
+    if (wedgeSize_ == 0 && reductionCount_ == 0 && gain_ == 1.0f &&
+        PeakOf(frames, static_cast<std::size_t>(count) * 2) <= kCeiling) {
+        // Nothing to limit, now or in the look-ahead: only the delay. Slot i & mask holds frame
+        // i; the L - 1 frames before at_ are still to come out.
+        constexpr int held = L - 1;
+        if (count < L) {
+            for (int k = 0; k < count; ++k, ++at_) {
+                float* f = frames + 2 * k;
+                float* in = &delay_[static_cast<std::size_t>(at_ & mask) * 2];
+                const float* out = &delay_[static_cast<std::size_t>((at_ + 1) & mask) * 2];
+                in[0] = f[0];
+                in[1] = f[1];
+                f[0] = out[0];
+                f[1] = out[1];
+            }
+            return;
+        }
+        float before[2 * held];
+        for (int k = 0; k < held; ++k) {
+            const float* from = &delay_[static_cast<std::size_t>((at_ + 1 + k) & mask) * 2];
+            before[2 * k] = from[0];
+            before[2 * k + 1] = from[1];
+        }
+        for (int k = count - held; k < count; ++k) {
+            float* to = &delay_[static_cast<std::size_t>((at_ + k) & mask) * 2];
+            to[0] = frames[2 * k];
+            to[1] = frames[2 * k + 1];
+        }
+        std::memmove(frames + 2 * held, frames, static_cast<std::size_t>(count - held) * 2 * sizeof(float));
+        std::memcpy(frames, before, sizeof before);
+        at_ += count;
+        return;
+    }
+    // For frame i, m(i) is the least gain any of the last kLookahead frames needs (kept in a
+    // wedge: a queue of rising gains), and the gain applied to frame i - kLookahead + 1 is the
+    // mean of the last kLookahead m: every m in that mean covers that frame, so the mean is low
+    // enough for it, and it moves in a ramp rather than a step.
+    for (int k = 0; k < count; ++k, ++at_) {
+        float* f = frames + 2 * k;
+        const float peak = std::max(std::fabs(f[0]), std::fabs(f[1]));
+        if (wedgeSize_ > 0 && wedgeAt_[wedgeHead_] <= at_ - L) {
+            wedgeHead_ = (wedgeHead_ + 1) & mask;
+            --wedgeSize_;
+        }
+        if (peak > kCeiling) {
+            const float need = kCeiling / peak;
+            while (wedgeSize_ > 0 && wedgeGain_[(wedgeHead_ + wedgeSize_ - 1) & mask] >= need) --wedgeSize_;
+            const int slot = (wedgeHead_ + wedgeSize_) & mask;
+            wedgeAt_[slot] = at_;
+            wedgeGain_[slot] = need;
+            ++wedgeSize_;
+        }
+        const float least = wedgeSize_ > 0 ? wedgeGain_[wedgeHead_] : 1.0f;
+
+        const int slot = static_cast<int>(at_ & mask);
+        const float old = reduction_[slot], now = 1.0f - least;
+        reductionCount_ += (now != 0.0f) - (old != 0.0f);
+        reductionSum_ += static_cast<double>(now) - old;
+        reduction_[slot] = now;
+        if (reductionCount_ == 0) reductionSum_ = 0;  // no drift once the window is clear
+        const float wanted = 1.0f - static_cast<float>(reductionSum_ / L);
+        gain_ = wanted < gain_ ? wanted : wanted - (wanted - gain_) * releaseCoef_;
+        if (gain_ > 0.99999f) gain_ = 1.0f;  // a step of -0.0001 dB, and the quick path again
+
+        // The delay line: frame at_ goes in, frame at_ - L + 1 comes out.
+        float* in = &delay_[static_cast<std::size_t>(slot) * 2];
+        float* out = &delay_[static_cast<std::size_t>((at_ + 1) & mask) * 2];
+        in[0] = f[0];
+        in[1] = f[1];
+        f[0] = std::clamp(out[0] * gain_, -kCeiling, kCeiling);
+        f[1] = std::clamp(out[1] * gain_, -kCeiling, kCeiling);
     }
 }
 
@@ -100,6 +232,9 @@ QString SdlMixer::DriverName() const {
 }
 
 bool SdlMixer::OpenDevice(QString* error) {
+    // SDL would otherwise take over SIGINT and SIGTERM (its audio brings up its event queue) and
+    // turn them into events no one reads: the program could no longer be stopped that way.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         *error = QString::fromUtf8(SDL_GetError());
         return false;
@@ -136,43 +271,59 @@ void SdlMixer::CloseDevice() {
 }
 
 void SdlMixer::Attach(MixerVoice* voice) {
+    std::lock_guard life(LifecycleMutex());
+    bool first = false;
+    {
+        std::lock_guard lock(voicesMutex_);
+        if (std::find(voices_.begin(), voices_.end(), voice) != voices_.end()) return;
+        if (device_) SDL_LockAudioDevice(device_);
+        voices_.push_back(voice);
+        if (device_) SDL_UnlockAudioDevice(device_);
+        first = voices_.size() == 1;
+    }
+    if (first) {
+        stopDecoder_.store(false);
+        decoder_ = std::thread(&SdlMixer::DecoderLoop, this);
+    }
+}
+
+void SdlMixer::Start() {
     std::optional<QString> notice;
-    AttachVoice(voice, notice);
+    StartDevice(notice);
     // Outside the locks: the handler may well ask the mixer something.
     if (notice) Notify(*notice);
 }
 
-void SdlMixer::AttachVoice(MixerVoice* voice, std::optional<QString>& notice) {
+void SdlMixer::StartDevice(std::optional<QString>& notice) {
     std::lock_guard life(LifecycleMutex());
-    bool started = false;
-    {
-        std::lock_guard lock(voicesMutex_);
-        if (std::find(voices_.begin(), voices_.end(), voice) != voices_.end()) return;
-        if (device_ == 0) {
-            QString error;
-            if (!OpenDevice(&error)) {
-                // No usable output: keep playing in real time, silently, on SDL's dummy driver.
-                SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-                QString dummyError;
-                const bool opened = OpenDevice(&dummyError);
-                // Let a later opening try the real output again.
-                SDL_ResetHint(SDL_HINT_AUDIODRIVER);
-                if (!opened)
-                    throw std::runtime_error(
-                        QStringLiteral("No audio output could be opened: %1").arg(dummyError).toStdString());
-                notice = QStringLiteral("No audio output could be opened (%1); playing silently.").arg(error);
-            }
-            started = true;
-        }
+    std::lock_guard lock(voicesMutex_);
+    if (device_ != 0) {
+        // Running already; a closing decided before the voice sounded is called off.
         SDL_LockAudioDevice(device_);
-        voices_.push_back(voice);
+        silentCallbacks_ = 0;
+        idle_.store(false);
         SDL_UnlockAudioDevice(device_);
+        return;
     }
-    if (started) {
-        stopDecoder_.store(false);
-        decoder_ = std::thread(&SdlMixer::DecoderLoop, this);
-        SDL_PauseAudioDevice(device_, 0);
+    QString error;
+    if (!OpenDevice(&error)) {
+        // No usable output: keep playing in real time, silently, on SDL's dummy driver.
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        QString dummyError;
+        const bool opened = OpenDevice(&dummyError);
+        // Let a later opening try the real output again.
+        SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+        if (!opened)
+            throw std::runtime_error(
+                QStringLiteral("No audio output could be opened: %1").arg(dummyError).toStdString());
+        notice = QStringLiteral("No audio output could be opened (%1); playing silently.").arg(error);
     }
+    limiter_.Reset();
+    tailFrames_ = 0;
+    tailPending_.store(false);
+    silentCallbacks_ = 0;
+    idle_.store(false);
+    SDL_PauseAudioDevice(device_, 0);
 }
 
 void SdlMixer::Detach(MixerVoice* voice) {
@@ -182,9 +333,9 @@ void SdlMixer::Detach(MixerVoice* voice) {
         std::lock_guard lock(voicesMutex_);
         auto it = std::find(voices_.begin(), voices_.end(), voice);
         if (it == voices_.end()) return;
-        SDL_LockAudioDevice(device_);
+        if (device_) SDL_LockAudioDevice(device_);
         voices_.erase(it);
-        SDL_UnlockAudioDevice(device_);
+        if (device_) SDL_UnlockAudioDevice(device_);
         last = voices_.empty();
     }
     if (!last) return;
@@ -194,11 +345,30 @@ void SdlMixer::Detach(MixerVoice* voice) {
     while (wake_.try_acquire()) {
     }
     wakePending_.store(false);
+    // A deck stopped just now still fades out in the next callback; let it be heard (the
+    // callback comes within a device buffer, about 186 ms).
+    for (int i = 0; i < 50 && device_ != 0 && tailPending_.load(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::lock_guard lock(voicesMutex_);
     CloseDevice();
 }
 
+void SdlMixer::CloseIfIdle() {
+    // Attach, Detach and Start hold this while they wait for the decoder thread or the device:
+    // never wait for it here, the next silent callback asks again.
+    std::unique_lock life(LifecycleMutex(), std::try_to_lock);
+    if (!life.owns_lock()) return;
+    std::lock_guard lock(voicesMutex_);
+    if (device_ == 0) return;
+    SDL_LockAudioDevice(device_);
+    bool quiet = silentCallbacks_ >= kIdleCallbacks && tailFrames_ == 0;
+    for (MixerVoice* v : voices_) quiet = quiet && !v->Sounding();
+    SDL_UnlockAudioDevice(device_);
+    if (quiet) CloseDevice();
+}
+
 void SdlMixer::WithCallbackHeld(const std::function<void()>& fn) {
+    std::lock_guard life(LifecycleMutex());
     const SDL_AudioDeviceID dev = device_;
     if (dev) SDL_LockAudioDevice(dev);
     try {
@@ -208,6 +378,15 @@ void SdlMixer::WithCallbackHeld(const std::function<void()>& fn) {
         throw;
     }
     if (dev) SDL_UnlockAudioDevice(dev);
+}
+
+void SdlMixer::AddToTail(int frame, float left, float right) noexcept {
+    // Only heard while the output runs; a closed output has nothing to fade.
+    if (device_ == 0 || frame < 0 || frame >= kRampFrames) return;
+    tail_[static_cast<std::size_t>(frame) * 2] += left;
+    tail_[static_cast<std::size_t>(frame) * 2 + 1] += right;
+    tailFrames_ = std::max(tailFrames_, frame + 1);
+    tailPending_.store(true, std::memory_order_relaxed);
 }
 
 void SdlMixer::WakeDecoder() noexcept {
@@ -222,17 +401,37 @@ void SDLCALL SdlMixer::Callback(void* self, Uint8* stream, int len) {
 }
 
 void SdlMixer::Mix(std::int16_t* out, int frames) noexcept {
-    // The first voice writes over the buffer instead of adding to cleared memory: one pass less
-    // over it in every callback.
-    bool refill = false, wrote = false;
-    for (MixerVoice* v : voices_) {
-        const MixerVoice::Mixed m = v->MixInto(out, frames, !wrote);
-        if (m.underrun) underruns_.fetch_add(1, std::memory_order_relaxed);
-        wrote = wrote || m.wrote;
-        refill = refill || v->WantsRefill();
+    // The voices are summed in float and limited, then written as 16-bit samples.
+    bool refill = false, sounded = tailFrames_ > 0;
+    for (int done = 0; done < frames;) {
+        const int n = std::min(frames - done, kMixFrames);
+        float* mix = mix_.data();
+        std::fill(mix, mix + static_cast<std::size_t>(n) * kChannels, 0.0f);
+        if (tailFrames_ > 0) {
+            const int t = std::min(tailFrames_, n);
+            for (int i = 0; i < t * kChannels; ++i) mix[i] += tail_[static_cast<std::size_t>(i)];
+            std::fill(tail_.begin(), tail_.end(), 0.0f);
+            tailFrames_ = 0;
+        }
+        for (MixerVoice* v : voices_) {
+            const MixerVoice::Mixed m = v->MixInto(mix, n);
+            if (m.underrun) underruns_.fetch_add(1, std::memory_order_relaxed);
+            sounded = sounded || m.wrote;
+            refill = refill || v->WantsRefill();
+        }
+        limiter_.Process(mix, n);
+        MixToShorts(out + static_cast<std::size_t>(done) * kChannels, mix, static_cast<std::size_t>(n) * kChannels);
+        done += n;
+    }
+    tailPending_.store(false, std::memory_order_relaxed);
+    if (sounded) {
+        silentCallbacks_ = 0;
+    } else if (++silentCallbacks_ >= kIdleCallbacks) {
+        // Nothing to hear for a while: the decoder thread closes the output.
+        idle_.store(true, std::memory_order_relaxed);
+        refill = true;
     }
     if (refill) WakeDecoder();
-    if (!wrote) std::memset(out, 0, static_cast<std::size_t>(frames) * kChannels * sizeof(std::int16_t));
 }
 
 void SdlMixer::DecoderLoop() {
@@ -246,6 +445,7 @@ void SdlMixer::DecoderLoop() {
         timespec cpu{};
         if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu) == 0)
             decoderCpuNs_.store(before + cpu.tv_sec * 1000000000LL + cpu.tv_nsec, std::memory_order_relaxed);
+        if (idle_.exchange(false)) CloseIfIdle();
         if (wake_.try_acquire_for(kDecoderPeriod)) wakePending_.store(false);
         if (stopDecoder_.load()) return;
     }

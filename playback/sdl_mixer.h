@@ -24,14 +24,42 @@ public:
         bool wrote = false;     // `out` holds this voice's sound
         bool underrun = false;  // it wanted to play, but its buffer ran dry before its end
     };
-    // Audio thread: puts up to `frames` interleaved stereo frames into `out`, added to what is
-    // there or, with `overwrite`, in place of it (silence after the voice's last frame). A voice
-    // with nothing to play leaves `out` alone. Must not block.
-    virtual Mixed MixInto(std::int16_t* out, int frames, bool overwrite) noexcept = 0;
+    // Audio thread: adds up to `frames` interleaved stereo frames (full scale ±1) to `out`. A
+    // voice with nothing to play leaves `out` alone. Must not block.
+    virtual Mixed MixInto(float* out, int frames) noexcept = 0;
     // Audio thread, after MixInto: true when the buffer has run low enough to want decoding now.
     virtual bool WantsRefill() const noexcept = 0;
     // Decoder thread: decode ahead into the voice's buffer.
     virtual void Refill() noexcept = 0;
+    // Any thread: the voice wants to be heard (the output must run).
+    virtual bool Sounding() const noexcept = 0;
+};
+
+// The mix stage's peak limiter: the sum passes unchanged while it stays below full scale; above
+// it the gain goes down smoothly ahead of the peak (a short look-ahead, so the output never
+// exceeds full scale) and comes back slowly, so two loud tracks overlapping neither clip nor pump.
+// Audio thread only; it never allocates after construction.
+class Limiter {
+public:
+    static constexpr int kLookahead = 128;    // frames (about 3 ms); the output is this much late, less one
+    static constexpr float kCeiling = 32766.0f / 32767.0f;  // highest level out: just under the 16-bit top
+
+    explicit Limiter(int rate);
+    // In place on interleaved stereo frames.
+    void Process(float* frames, int count) noexcept;
+    void Reset() noexcept;
+
+private:
+    float releaseCoef_;
+    std::vector<float> delay_;            // kLookahead stereo frames
+    std::vector<float> reduction_;        // 1 - the required gain of the last kLookahead frames
+    std::vector<std::int64_t> wedgeAt_;   // frames whose gain is below 1, by rising gain
+    std::vector<float> wedgeGain_;
+    int wedgeHead_ = 0, wedgeSize_ = 0;
+    double reductionSum_ = 0;
+    int reductionCount_ = 0;              // non-zero entries in reduction_
+    float gain_ = 1.0f;
+    std::int64_t at_ = 0;                 // frames processed
 };
 
 // Decoded audio fades out through subnormal floats, and on x86 each of those costs about a hundred
@@ -47,13 +75,13 @@ private:
     unsigned saved_ = 0;
 };
 
-// Decks buffer their sound as 16-bit samples, the format the output takes: half the memory of
-// floats to write ahead and read back, and that memory has mostly left the cache in between.
-// Full scale is ±32767; beyond it samples clip rather than wrap.
+// Decks buffer their sound as 16-bit samples: half the memory of floats to write ahead and read
+// back, and that memory has mostly left the cache in between. Full scale is ±32767; beyond it
+// samples clip rather than wrap.
 // Meant for memory that is read back much later: on x86 the stores bypass the cache.
 void FloatsToShorts(std::int16_t* __restrict out, const float* __restrict in, std::size_t count) noexcept;
-// out[i] += in[i], clipped: overlapping tracks may add up beyond full scale.
-void AddShorts(std::int16_t* __restrict out, const std::int16_t* __restrict in, std::size_t count) noexcept;
+// out[i] += in[i] * gain / 32767: a deck's buffered sound added to the float mix.
+void AddShortsToMix(float* __restrict out, const std::int16_t* __restrict in, std::size_t count, float gain) noexcept;
 
 class SdlMixer {
 public:
@@ -63,14 +91,28 @@ public:
     // The process-wide mixer; it lives until the process ends.
     static SdlMixer& Instance();
 
-    // Adds a voice; the first one opens the output device (falling back to the silent "dummy"
-    // driver when nothing else opens). Throws std::runtime_error when not even that works.
-    void Attach(MixerVoice* voice);
-    // Removes a voice; after the last one the device is closed and the audio driver released.
-    void Detach(MixerVoice* voice);
+    // How long Pause, Go On and Stop ramp the sound, so that they do not click.
+    static constexpr int kRampFrames = kRate / 200;  // 5 ms
+    // Silent callbacks (about 186 ms each) after which the output closes until a voice sounds
+    // again. SDL keeps a paused device writing silence, so it is closed rather than paused.
+    static constexpr int kIdleCallbacks = 5;
 
-    // Runs `fn` while the audio callback is held off, so a voice can reset what the callback reads.
+    // UI thread. Adds a voice; the first one starts the decoder thread.
+    void Attach(MixerVoice* voice);
+    // UI thread. Removes a voice; after the last one the output closes (once a pending fade-out
+    // has been heard) and the audio driver is released.
+    void Detach(MixerVoice* voice);
+    // UI thread, after a voice started sounding: opens the output device when it is closed
+    // (falling back to the silent "dummy" driver when nothing else opens). Throws
+    // std::runtime_error when not even that works.
+    void Start();
+
+    // UI thread. Runs `fn` while the audio callback is held off, so a voice can reset what the
+    // callback reads.
     void WithCallbackHeld(const std::function<void()>& fn);
+    // Inside WithCallbackHeld only: adds a frame to the sound heard at the start of the next
+    // callback, where a voice that stops now would have gone on (its fade-out).
+    void AddToTail(int frame, float left, float right) noexcept;
     // Asks the decoder thread for a pass now. Never blocks, so the audio callback may call it.
     void WakeDecoder() noexcept;
 
@@ -89,12 +131,14 @@ public:
     std::optional<QString> TakeNotice();
 
 private:
+    static constexpr int kMixFrames = 8192;  // the float mix is made in pieces of this size
     SdlMixer() = default;
     static void SDLCALL Callback(void* self, Uint8* stream, int len);
     void Mix(std::int16_t* out, int frames) noexcept;
-    void AttachVoice(MixerVoice* voice, std::optional<QString>& notice);
+    void StartDevice(std::optional<QString>& notice);
     bool OpenDevice(QString* error);
     void CloseDevice();
+    void CloseIfIdle();
     void DecoderLoop();
     void Notify(const QString& text);
 
@@ -104,6 +148,14 @@ private:
     int rate_ = kRate;
     QString driver_;
     std::atomic<std::uint64_t> underruns_{0};
+
+    // Audio thread (or under the device lock).
+    std::vector<float> mix_ = std::vector<float>(std::size_t{kMixFrames} * kChannels);
+    std::vector<float> tail_ = std::vector<float>(std::size_t{kRampFrames} * kChannels);
+    int tailFrames_ = 0;
+    int silentCallbacks_ = 0;
+    Limiter limiter_{kRate};
+    std::atomic<bool> idle_{false}, tailPending_{false};
     std::atomic<std::int64_t> decoderCpuNs_{0};
 
     std::thread decoder_;

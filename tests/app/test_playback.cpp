@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSignalBlocker>
 #include <QTemporaryDir>
+#include <QTimerEvent>
 #include <functional>
 #include <utility>
 
@@ -308,6 +309,50 @@ TEST_F(Playback, AnUnplayableTrackIsSkippedAfterOneMessage) {
     EXPECT_EQ(rec->errors[0], u"unsupported format");
     EXPECT_EQ(q->Caption(1), QStringLiteral("played"));
     EXPECT_EQ(form->StatusPanel(1), QStringLiteral("Mediaplayer stopped"));
+}
+
+// The error box for a track that cannot be opened stays open for several seconds, as it does
+// for a DJ who is away: the ticks of the playback timer go on meanwhile, so the next good track
+// still starts while the current one plays.
+TEST_F(Playback, AnErrorBoxLeftOpenDoesNotStopTheQueue) {
+    AddRow("a.mp3", 20000);
+    clock->SetUnplayable(AddRow("bad.mp3", 20000), QStringLiteral("unsupported format"));
+    const QString c = AddRow("c.mp3", 20000);
+    form->TrackBar_fader->setValue(5);
+    // A second passes and the running timer fires through its connection; as in Qt's event
+    // dispatcher, not while its previous firing is still being handled.
+    bool firing = false;
+    auto fire = [&] {
+        clock->Advance(1000);
+        if (firing || !form->Timer1->isActive()) return;
+        firing = true;
+        QTimerEvent tick(form->Timer1->timerId());
+        QCoreApplication::sendEvent(form->Timer1, &tick);
+        firing = false;
+    };
+    int openTicks = 0;
+    bool overlapped = false;
+    QStringList opens;
+    rec->whileOpen = [&](const std::u16string&) {
+        for (int i = 0; i < 8; ++i, ++openTicks) {
+            fire();
+            opens << NewOpens();
+            if (Deck(2).OpenedFile() == c && Deck(2).Mode() == mpPlaying) overlapped = overlapped || Deck(1).Mode() == mpPlaying;
+        }
+    };
+    Play();
+    opens << NewOpens();
+    for (int i = 0; i < 60 && !Stopped(); ++i) {
+        fire();
+        opens << NewOpens();
+        QCoreApplication::processEvents();  // where a box raised in a tick gets shown
+    }
+    EXPECT_EQ(openTicks, 8) << "the box was never shown";
+    EXPECT_EQ(opens, (QStringList{"1:a.mp3", "2:bad.mp3", "2:c.mp3"}));
+    EXPECT_TRUE(overlapped) << "the next good track did not start while the box was open";
+    ASSERT_EQ(rec->errors.size(), 1u);
+    EXPECT_EQ(q->Caption(1), QStringLiteral("played"));
+    EXPECT_TRUE(Stopped());
 }
 
 TEST_F(Playback, PauseDuringAnOverlapHoldsBothDecksUntilGoOn) {

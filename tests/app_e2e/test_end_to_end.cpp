@@ -1,6 +1,6 @@
-// A queue of three generated tracks plays through on the real decks, driven by the real
-// playback timer, into SDL's disk driver; the written mix shows each hand-over's overlap.
-// Its own program: the output driver must be chosen before the first deck opens.
+// Queues of generated tracks play through on the real decks, driven by the real playback timer,
+// into SDL's disk driver; the written mix shows each hand-over's overlap.
+// Its own program: the output driver must be chosen before a deck opens the output.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -18,6 +18,7 @@
 #include "app/main_window.h"
 #include "platform/user_interface.h"
 #include "playback/audio_deck.h"
+#include "tests/support/qt_app.h"
 
 namespace {
 
@@ -59,10 +60,7 @@ TEST(EndToEnd, AQueueOfThreeTracksPlaysWithOverlapsAndStops) {
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", output.toLocal8Bit().constData(), 1);
 
-    int argc = 1;
-    char name[] = "test_app_e2e";
-    char* argv[] = {name, nullptr};
-    QApplication application(argc, argv);
+    test_support::EnsureApplication();
     platform::ScopedRecorder rec;
 
     const double tones[3] = {300, 700, 1500};
@@ -123,6 +121,78 @@ TEST(EndToEnd, AQueueOfThreeTracksPlaysWithOverlapsAndStops) {
     EXPECT_GE(together[1], 0.2) << "tracks two and three overlap";
     EXPECT_LE(together[0], 1.2);
     EXPECT_LE(together[1], 1.2);
+}
+
+// Reads a 16-bit stereo mix as mono samples at full scale 1.
+std::vector<float> ReadMix(const QString& path) {
+    QFile raw(path);
+    if (!raw.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = raw.readAll();
+    std::vector<float> mono(static_cast<size_t>(bytes.size()) / (2 * sizeof(std::int16_t)));
+    const auto* frames = reinterpret_cast<const std::int16_t*>(bytes.constData());
+    for (size_t i = 0; i < mono.size(); ++i) mono[i] = 0.5f * (frames[2 * i] + frames[2 * i + 1]) / 32767.0f;
+    return mono;
+}
+
+// A DJ's queue with a file in the middle that is no audio, and nobody at the computer to answer
+// its error box: the track after it still starts while the one before plays, so the two overlap.
+TEST(EndToEnd, AnUnansweredErrorBoxDoesNotStopTheQueue) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString output = dir.filePath("mix.raw");
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", output.toLocal8Bit().constData(), 1);
+    test_support::EnsureApplication();
+    platform::ScopedRecorder rec;
+
+    const QString a = dir.filePath("a.mp3"), bad = dir.filePath("bad.mp3"), c = dir.filePath("c.wav");
+    ASSERT_TRUE(WriteTone(a, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 300, 6));
+    ASSERT_TRUE(WriteTone(bad, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 500, 1));
+    ASSERT_TRUE(WriteTone(c, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 700, 3));
+    auto form = app::CreateWindows(playback::MakeRealDeck);
+    for (const QString& f : {a, bad, c}) rec->openAnswers.push_back({f.toStdU16String()});
+    for (int i = 0; i < 3; ++i) form->M11Click();
+    ASSERT_EQ(form->ListView_soon->Count(), 3);
+    {
+        QFile text(bad);  // replaced after it was added: now a text file with an audio name
+        ASSERT_TRUE(text.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        text.write("Setlist for Saturday\n");
+    }
+
+    // The box stays open until the next track plays, or for five seconds (longer than the track
+    // before it has left) when nothing moves meanwhile.
+    int boxes = 0;
+    rec->whileOpen = [&](const std::u16string&) {
+        ++boxes;
+        QElapsedTimer open;
+        open.start();
+        while (open.elapsed() < 5000 && form->MediaPlayer2->FileName() != c)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    };
+    form->TrackBar_fader->setValue(3);
+    form->ListView_soon->SelectRow(0);
+    form->Button_PlayListClick();
+    QElapsedTimer deadline;
+    deadline.start();
+    while (form->Timer1->isActive() && deadline.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_FALSE(form->Timer1->isActive()) << "the queue did not end in time";
+    EXPECT_EQ(boxes, 1);
+    ASSERT_EQ(rec->errors.size(), 1u);
+    EXPECT_NE(QString::fromStdU16String(rec->errors[0]).indexOf(QStringLiteral("bad.mp3")), -1);
+    form.reset();
+
+    const std::vector<float> mono = ReadMix(output);
+    const size_t window = kRate / 20;
+    double together = 0, cHeard = 0;
+    for (size_t w = 0; (w + 1) * window <= mono.size(); ++w) {
+        const bool aOn = Strength(mono, w * window, window, 300) > 0.05;
+        const bool cOn = Strength(mono, w * window, window, 700) > 0.05;
+        together += aOn && cOn ? 0.05 : 0;
+        cHeard += cOn ? 0.05 : 0;
+    }
+    EXPECT_GE(together, 0.5) << "the track after the bad one did not overlap the one before";
+    EXPECT_GE(cHeard, 2.5) << "the track after the bad one was not played";
 }
 
 }  // namespace
