@@ -827,6 +827,13 @@ void TForm1::ListView_SelectItem(TListView* list, int row) {
 
 // ---------------------------------------------------------------- windows
 
+void SetUpApplication() {
+    // A fixed name, whatever the executable is called. No display name: the platform would append
+    // it to the title of every other window ("Details Box — ..."), and the main window carries the
+    // program's title itself.
+    QApplication::setApplicationName(QStringLiteral("quorbel-media-mixer"));
+}
+
 std::unique_ptr<TForm1> CreateWindows(playback::DeckFactory decks) {
     auto form1 = std::make_unique<TForm1>(std::move(decks));
     TForm1* f = form1.get();
