@@ -1,5 +1,6 @@
 // Runs the built tagdump on files written here and checks its JSON lines and exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,7 +26,8 @@ struct ToolRun {
 };
 
 ToolRun RunTool(const std::vector<fs::path>& files) {
-    std::string cmd = "'" + ToolPath().string() + "'";
+    // `timeout` guards against a hang (a FIFO once blocked the tool); it is no timing check.
+    std::string cmd = "timeout 60 '" + ToolPath().string() + "'";
     for (const auto& f : files) cmd += " '" + f.string() + "'";
     cmd += " 2>/dev/null";
     ToolRun r;
@@ -146,4 +148,12 @@ TEST_F(TagDump, UntaggedMissingAndDirectory) {
     EXPECT_EQ(3, std::count(r.out.begin(), r.out.end(), '\n')) << r.out;
     EXPECT_EQ(0u, r.out.find("{\"file\":\"" + (dir_ / "missing.mp3").string() + "\",\"error\":\"")) << r.out;
     EXPECT_NE(std::string::npos, r.out.find("{\"file\":\"" + dir_.string() + "\",\"error\":\"")) << r.out;
+
+    // A FIFO is refused at once; the files after it are still read.
+    const fs::path fifo = dir_ / "pipe.mp3";
+    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+    r = RunTool({fifo, plain});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(0u, r.out.find("{\"file\":\"" + fifo.string() + "\",\"error\":\"Not a regular file\"}\n")) << r.out;
+    EXPECT_EQ(2, std::count(r.out.begin(), r.out.end(), '\n')) << r.out;
 }
