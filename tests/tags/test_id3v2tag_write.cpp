@@ -442,3 +442,22 @@ TEST_F(ID3v2TagWrite, AnyFailureAfterTheFirstWrittenByteKeepsTheAudio) {
         fs::remove(kept);
     }
 }
+
+TEST_F(ID3v2TagWrite, SeveralTextValuesWriteBackAsRead) {
+    // Version 2.4, UTF-16: two values, each with its own mark.
+    const Bytes body{1, 0xFF, 0xFE, 'A', 0, 0, 0, 0xFF, 0xFE, 'B', 0};
+    Bytes file = Tag(4, Frame(4, "TIT2", body), 50);
+    Append(file, Audio(3));
+    TMemoryStream s(file);
+    TID3v2Tag tag;
+    ASSERT_EQ(MP3ERR_None, tag.ReadFromStream(s));
+    EXPECT_EQ(u"A / B", tag.Title());
+    tag.SetArtist(u"Someone");
+    ASSERT_EQ(MP3ERR_None, tag.WriteToStream(s));
+    TID3v2Tag back;
+    ASSERT_EQ(MP3ERR_None, back.ReadFromStream(s));
+    ASSERT_FALSE(back.Frames.empty());
+    EXPECT_EQ(body, back.Frames[0]->Data());
+    EXPECT_EQ(u"A / B", back.Title());
+    EXPECT_EQ(u"Someone", back.Artist());
+}

@@ -94,6 +94,8 @@ TEST_F(TagDump, TaggedFileEscapedTextAndAllSections) {
     std::string frames = Frame3("TIT2", std::string("\0Say \"hi\"\\\t caf\xE9", 16));
     frames += Frame3("TPE1", std::string("\x01\xFF\xFE" "A\0B\0", 7));
     frames += Frame3("TCON", std::string("\0(17)", 5));
+    // Two values, the way version 2.4 separates them.
+    frames += Frame3("TCOM", std::string("\x01\xFF\xFE" "A\0\0\0\xFF\xFE" "B\0", 11));
     frames += Frame3("APIC", std::string("\0image/png\0\3\0PNG", 15));
     const std::string tag = std::string("ID3\3\0\0", 6) + SyncSafe(uint32_t(frames.size() + 20)) + frames +
                             std::string(20, '\0');
@@ -116,6 +118,8 @@ TEST_F(TagDump, TaggedFileEscapedTextAndAllSections) {
               j.find("{\"id\":\"TCON\",\"type\":\"FT_TextFrame\",\"description\":\"Content type\",\"size\":5,"
                      "\"parsable\":true,\"text\":\"(17)\"}"))
         << j;
+    EXPECT_NE(std::string::npos, j.find("\"id\":\"TCOM\"")) << j;
+    EXPECT_NE(std::string::npos, j.find("\"size\":11,\"parsable\":true,\"text\":\"A / B\"}")) << j;
     EXPECT_NE(std::string::npos, j.find("{\"id\":\"APIC\",\"type\":\"FT_PictureFrame\",\"description\":\"Attached "
                                         "picture\",\"size\":15,\"parsable\":true,\"text\":null}"))
         << j;
