@@ -4,9 +4,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QProcess>
 #include <QRadioButton>
 #include <QStandardPaths>
+#include <QThread>
+#include <csignal>
 
 #include "app/main_window.h"
 #include "platform/user_interface.h"
@@ -118,6 +121,27 @@ TEST_F(WindowsAsShown, DisabledModeControlsLookDisabledEnabledOnesEmphasised) {
     form->SetControlState(3);
     EXPECT_FALSE(form->RadioButton_finish->isEnabled());
     expectDisabledPlain("after the lists were emptied");
+}
+
+// The status line of /proc/<pid>/status that lists the signals a process catches.
+bool CatchesSigterm(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return false;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("SigCgt:")) return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
+    return false;
+}
+
+TEST_F(WindowsAsShown, TheProgramEndsNormallyOnSigterm) {
+    QProcess program;
+    program.start(QStringLiteral(QMM_PROGRAM), {});
+    ASSERT_TRUE(program.waitForStarted());
+    for (int i = 0; i < 500 && !CatchesSigterm(program.processId()); ++i) QThread::msleep(20);
+    ASSERT_TRUE(CatchesSigterm(program.processId())) << "no handler for SIGTERM";
+    program.terminate();  // SIGTERM
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
 }
 
 }  // namespace
