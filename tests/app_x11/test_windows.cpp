@@ -1,5 +1,5 @@
-// The program's windows as a person sees them on an X server: the titles it shows, and how the
-// mode panel draws its controls. Its own program, on the xcb platform; skips without a display.
+// The program as a person meets it on an X server: the titles it shows, how the mode panel draws
+// its controls, and its end on SIGTERM. Its own program, on the xcb platform; skips without a display.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -130,7 +130,7 @@ TEST_F(WindowsAsShown, DisabledModeControlsLookDisabledEnabledOnesEmphasised) {
     expectDisabledPlain("after the lists were emptied");
 }
 
-// The status line of /proc/<pid>/status that lists the signals a process catches.
+// Whether a process has a handler for SIGTERM (the SigCgt mask in /proc/<pid>/status).
 bool CatchesSigterm(qint64 pid) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly)) return false;
