@@ -11,6 +11,8 @@
 #include "platform/errors.h"
 #include "tracks/time_format.h"
 #include "ui/info_box.h"
+#include "ui/list_presentation.h"
+#include "ui/text_emphasis.h"
 
 namespace app {
 
@@ -22,18 +24,6 @@ using tracks::siFileName;
 using tracks::siTitle;
 
 namespace {
-
-// Text colour and weight of a mode control; an invalid colour means the defaults.
-void Emphasize(QWidget* w, const QColor& colour) {
-    QPalette pal = w->palette();
-    const QPalette plain = w->parentWidget() ? w->parentWidget()->palette() : QPalette();
-    for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
-        pal.setColor(role, colour.isValid() ? colour : plain.color(role));
-    w->setPalette(pal);
-    QFont f = w->font();
-    f.setBold(colour.isValid());
-    w->setFont(f);
-}
 
 // Red background of a paused deck's bar, or the default one.
 void SetBarPaused(QProgressBar* bar, bool paused) {
@@ -47,16 +37,6 @@ void SetBarPaused(QProgressBar* bar, bool paused) {
         bar->setPalette(QPalette());
         bar->setAutoFillBackground(false);
     }
-}
-
-void SetPositionEmphasis(QLabel* label, bool playing) {
-    QPalette pal = label->palette();
-    const QPalette plain = label->parentWidget() ? label->parentWidget()->palette() : QPalette();
-    pal.setColor(QPalette::WindowText, playing ? QColor(Qt::red) : plain.color(QPalette::WindowText));
-    label->setPalette(pal);
-    QFont f = label->font();
-    f.setBold(playing);
-    label->setFont(f);
 }
 
 // Whole number as the forward-jump field must hold it; anything else is a conversion error.
@@ -250,7 +230,7 @@ void TForm1::ShowDeckLabels() {
     for (const Row& r : {Row{MediaPlayer1.get(), Label_Pos1, Label_von1, Label_unit1},
                          Row{MediaPlayer2.get(), Label_Pos2, Label_von2, Label_unit2}}) {
         const bool playing = r.deck->Mode() == mpPlaying;
-        SetPositionEmphasis(r.pos, playing);
+        ui::SetTextEmphasis(r.pos, playing ? ui::kRed : QColor(), playing);
         if (!playing) {
             r.pos->clear();
             r.von->clear();
@@ -351,11 +331,11 @@ void TForm1::UpdateQueueStates() {
 }
 
 void TForm1::ShowRepeatMode() {
-    const QColor blue(0, 0, 255), teal(0, 128, 128);
-    Emphasize(CheckBox_block_latest,
-              CheckBox_block_latest->isChecked() && CheckBox_block_latest->isEnabled() ? blue : QColor());
-    Emphasize(RadioButton_finish, RadioButton_finish->isChecked() ? teal : QColor());
-    Emphasize(RadioButton_restart, RadioButton_restart->isChecked() ? teal : QColor());
+    const bool blocking = CheckBox_block_latest->isChecked() && CheckBox_block_latest->isEnabled();
+    ui::SetTextEmphasis(CheckBox_block_latest, blocking ? ui::kBlue : QColor(), blocking);
+    const bool once = RadioButton_finish->isChecked(), repeat = RadioButton_restart->isChecked();
+    ui::SetTextEmphasis(RadioButton_finish, once ? ui::kTeal : QColor(), once);
+    ui::SetTextEmphasis(RadioButton_restart, repeat ? ui::kTeal : QColor(), repeat);
 }
 
 void TForm1::CheckBox_block_latestClick() {

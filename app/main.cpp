@@ -37,7 +37,7 @@ bool CatchQuitSignals() {
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    QApplication::setApplicationDisplayName(QString::fromUtf8(app::kTitle));
+    app::SetUpApplication();
     app::QtUserInterface userInterface;
     platform::SetUserInterface(&userInterface);
     // The tag readers never raise; their unexpected errors come here to be shown.

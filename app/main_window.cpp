@@ -24,6 +24,7 @@
 #include "ui/Dlg_Details.h"
 #include "ui/info_box.h"
 #include "ui/list_presentation.h"
+#include "ui/text_emphasis.h"
 
 namespace app {
 
@@ -140,20 +141,6 @@ const std::vector<std::pair<std::u16string, std::u16string>>& DefaultTexts() {
         {u"H26", u"Mediaplayer stopped"},
     };
     return texts;
-}
-
-// Text colour and weight of a mode control; an invalid colour means the default look.
-void SetEmphasis(QWidget* w, const QColor& color, bool bold) {
-    QPalette pal;  // nothing set: the control follows its parent again
-    if (color.isValid()) {
-        pal = w->palette();
-        pal.setColor(QPalette::WindowText, color);
-        pal.setColor(QPalette::ButtonText, color);
-    }
-    w->setPalette(pal);
-    QFont font = w->font();
-    font.setBold(bold);
-    w->setFont(font);
 }
 
 QLabel* MakeLabel(const char* name, QWidget* parent) {
@@ -734,31 +721,31 @@ void TForm1::UpdateForwardCaption() {
 
 void TForm1::ShowGuestMode() {
     if (CheckBox_guest_use->isChecked() && CheckBox_guest_use->isEnabled()) {
-        SetEmphasis(CheckBox_guest_use, ui::kBlue, true);
+        ui::SetTextEmphasis(CheckBox_guest_use, ui::kBlue, true);
         RadioButton_web_first->setEnabled(true);
         RadioButton_web_mix_preselect->setEnabled(true);
         if (ListView_Guest_Pool->Count() > 0) SetTimerEnabled(Timer2, true);
     } else {
-        SetEmphasis(CheckBox_guest_use, QColor(), false);
+        ui::SetTextEmphasis(CheckBox_guest_use, QColor(), false);
         RadioButton_web_first->setEnabled(false);
         RadioButton_web_mix_preselect->setEnabled(false);
         SetTimerEnabled(Timer2, false);
     }
     const bool first = RadioButton_web_first->isChecked();
     const bool mix = RadioButton_web_mix_preselect->isChecked();
-    SetEmphasis(RadioButton_web_first, first ? ui::kTeal : QColor(), first);
-    SetEmphasis(RadioButton_web_mix_preselect, mix ? ui::kTeal : QColor(), mix);
+    ui::SetTextEmphasis(RadioButton_web_first, first ? ui::kTeal : QColor(), first);
+    ui::SetTextEmphasis(RadioButton_web_mix_preselect, mix ? ui::kTeal : QColor(), mix);
 }
 
 void TForm1::ShowPresetMode() {
     const bool use = CheckBox_preset_use->isChecked();
-    SetEmphasis(CheckBox_preset_use, use ? ui::kBlue : QColor(), use);
+    ui::SetTextEmphasis(CheckBox_preset_use, use ? ui::kBlue : QColor(), use);
     RadioButton_preset_1by1->setEnabled(use);
     RadioButton_preset_random->setEnabled(use);
     const bool inOrder = RadioButton_preset_1by1->isChecked();
     const bool random = RadioButton_preset_random->isChecked();
-    SetEmphasis(RadioButton_preset_1by1, inOrder ? ui::kTeal : QColor(), inOrder);
-    SetEmphasis(RadioButton_preset_random, random ? ui::kTeal : QColor(), random);
+    ui::SetTextEmphasis(RadioButton_preset_1by1, inOrder ? ui::kTeal : QColor(), inOrder);
+    ui::SetTextEmphasis(RadioButton_preset_random, random ? ui::kTeal : QColor(), random);
 }
 
 void TForm1::CheckBox_guest_useClick() {
@@ -891,6 +878,13 @@ void TForm1::ListView_SelectItem(TListView* list, int row) {
 }
 
 // ---------------------------------------------------------------- windows
+
+void SetUpApplication() {
+    // A fixed name, whatever the executable is called. No display name: the platform would append
+    // it to the title of every other window ("Details Box — ..."), and the main window carries the
+    // program's title itself.
+    QApplication::setApplicationName(QStringLiteral("quorbel-media-mixer"));
+}
 
 std::unique_ptr<TForm1> CreateWindows(playback::DeckFactory decks) {
     auto form1 = std::make_unique<TForm1>(std::move(decks));

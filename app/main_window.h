@@ -228,6 +228,9 @@ private:
     QSplitter* guestSplitter_ = nullptr;  // guest requests | guest pool
 };
 
+// Program entry's settings of the toolkit application, made before any window.
+void SetUpApplication();
+
 // Program entry's window creation: TForm1, TForm2, TForm_InfoBox, TForm3, in this order.
 std::unique_ptr<TForm1> CreateWindows(playback::DeckFactory decks = playback::MakeRealDeck);
 

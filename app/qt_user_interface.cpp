@@ -1,17 +1,73 @@
 #include "app/qt_user_interface.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QStringList>
+
+#include "app/main_window.h"
 
 namespace app {
 
 namespace {
 QString Q(const std::u16string& s) { return QString::fromStdU16String(s); }
 QWidget* DialogParent() { return QApplication::activeWindow(); }
+
+// An open dialog that hands back what was typed, as written: names that do not exist, and names
+// the active filter hides (a ".wav" typed while the MP3 filter shows), which the stock dialog
+// refuses or drops. A click on files fills the name field too, so it covers the pointer as well.
+class OpenDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    QStringList chosen;
+
+protected:
+    void accept() override {
+        auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (!edit) {  // a dialog laid out otherwise: its own rules
+            chosen = selectedFiles();
+            QFileDialog::accept();
+            return;
+        }
+        const QStringList names = TypedFileNames(edit->text(), directory().absolutePath(), defaultSuffix());
+        if (names.size() == 1 && QFileInfo(names.first()).isDir()) {  // a typed folder is entered
+            setDirectory(names.first());
+            edit->clear();
+            return;
+        }
+        chosen.clear();
+        for (const QString& name : names)
+            if (!QFileInfo(name).isDir()) chosen << name;
+        if (!chosen.isEmpty()) QDialog::accept();
+    }
+};
 }  // namespace
+
+QStringList TypedFileNames(const QString& text, const QString& folder, const QString& defaultSuffix) {
+    QStringList typed;
+    if (!text.contains(QLatin1Char('"'))) {
+        if (!text.trimmed().isEmpty()) typed << text;
+    } else {
+        const QStringList tokens = text.split(QLatin1Char('"'));
+        for (qsizetype i = 1; i < tokens.size(); i += 2)  // the odd tokens lie between quotes
+            if (!tokens[i].trimmed().isEmpty()) typed << tokens[i];
+    }
+    QStringList names;
+    for (QString name : typed) {
+        if (name == QLatin1String("~") || name.startsWith(QLatin1String("~/"))) name = QDir::homePath() + name.mid(1);
+        QString path = QDir::cleanPath(QDir(folder).absoluteFilePath(name));
+        const QFileInfo info(path);
+        if (!defaultSuffix.isEmpty() && !info.isDir() && !info.fileName().contains(QLatin1Char('.')))
+            path += QLatin1Char('.') + defaultSuffix;
+        names << path;
+    }
+    return names;
+}
 
 QString ToQtFilter(const QString& windowsFilter) {
     const QStringList parts = windowsFilter.split(QLatin1Char('|'));
@@ -45,18 +101,27 @@ void QtUserInterface::ShowError(const std::u16string& text) {
 }
 
 void QtUserInterface::ShowMessage(const std::u16string& text) {
-    QMessageBox::information(DialogParent(), QApplication::applicationDisplayName(), Q(text));
+    QMessageBox::information(DialogParent(), QString::fromUtf8(kTitle), Q(text));
 }
 
 std::vector<std::u16string> QtUserInterface::OpenFiles(const platform::FileDialogOptions& options) {
-    QFileDialog dialog(DialogParent(), Q(options.title), Q(options.initialDir), ToQtFilter(Q(options.filter)));
+    OpenDialog dialog(DialogParent(), Q(options.title), Q(options.initialDir), ToQtFilter(Q(options.filter)));
+    // Qt's own dialog, so that typed names reach the caller; a desktop's dialog would refuse them.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // Typed names need not exist; the caller decides what to do with them.
-    dialog.setFileMode(options.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::AnyFile);
+    // Any file, so that the Open button takes names that do not exist; several may still be
+    // picked with the pointer.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (options.multiSelect) {
+        for (const char* view : {"listView", "treeView"})
+            if (auto* v = dialog.findChild<QAbstractItemView*>(QString::fromLatin1(view)))
+                v->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    }
     dialog.setDefaultSuffix(ToDefaultSuffix(Q(options.defaultExt)));
     std::vector<std::u16string> chosen;
     if (dialog.exec() != QDialog::Accepted) return chosen;
-    for (const QString& f : dialog.selectedFiles()) chosen.push_back(f.toStdU16String());
+    for (const QString& f : dialog.chosen) chosen.push_back(f.toStdU16String());
+    if (!options.multiSelect && chosen.size() > 1) chosen.resize(1);
     return chosen;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Messages and file choices shown with Qt's message boxes and file dialogs.
 #include <QString>
+#include <QStringList>
 
 #include "platform/user_interface.h"
 
@@ -12,6 +13,11 @@ QString ToQtFilter(const QString& windowsFilter);
 
 // ".lst" or "*.mp3" -> "lst" / "mp3".
 QString ToDefaultSuffix(const QString& defaultExt);
+
+// The names typed into a file dialog's name field: one name, or several in double quotes
+// ("a.mp3" "b.wav"). Relative names are taken from `folder`, "~" is the home folder, and a name
+// without an extension gets `defaultSuffix`. Whether the files exist is the caller's business.
+QStringList TypedFileNames(const QString& text, const QString& folder, const QString& defaultSuffix);
 
 class QtUserInterface : public platform::IUserInterface {
 public:

@@ -75,14 +75,17 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
-// The section name when `line` is a header.
+// The section name when `line` is a header; a line that opens "[" without closing it is none.
 bool HeaderName(std::u16string_view line, std::u16string_view& name) {
     const auto t = Trim(line);
     if (t.empty() || t[0] != u'[') {
         return false;
     }
     const auto close = t.find(u']');
-    name = Trim(t.substr(1, close == std::u16string_view::npos ? std::u16string_view::npos : close - 1));
+    if (close == std::u16string_view::npos) {
+        return false;
+    }
+    name = Trim(t.substr(1, close - 1));
     return true;
 }
 
@@ -94,7 +97,7 @@ bool EntryKey(std::u16string_view line, size_t& eq) {
 
 std::u16string CleanValue(std::u16string_view raw) {
     auto v = Trim(raw);
-    if (v.size() >= 2 && v.front() == u'"' && v.back() == u'"') {
+    if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front()) {
         v = v.substr(1, v.size() - 2);
     }
     if (v.size() > kMaxValue) {

@@ -1,7 +1,8 @@
 #pragma once
 // INI files with the Windows private-profile semantics: section and key names match without
-// regard to case, the first match wins, values are trimmed, lose one pair of enclosing double
-// quotes and are cut at 2047 characters, a missing key gives the caller's default.
+// regard to case, the first match wins, values are trimmed, lose one pair of enclosing single or
+// double quotes and are cut at 2047 characters, a missing key gives the caller's default; a
+// header is a line "[name]".
 #include <cstdint>
 #include <filesystem>
 #include <optional>

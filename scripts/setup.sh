@@ -9,7 +9,7 @@ packages=("$@"
   libsndfile1-dev libsdl2-dev libsoxr-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do

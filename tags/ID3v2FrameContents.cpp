@@ -55,6 +55,33 @@ bool WriteBytes(TStream& s, const uint8_t* p, int64_t n) {
     return n <= 0 || s.Write(p, n) == n;
 }
 
+// A version-2.4 text frame may hold several values, each ended by a zero, in UTF-16 each with a
+// byte-order mark of its own. As one display text: the values joined with " / ", without marks.
+std::u16string JoinTextValues(std::u16string_view text) {
+    std::u16string joined;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = std::min(text.find(u'\0', start), text.size());
+        const std::u16string_view piece = text.substr(start, end - start);
+        // The whole frame is decoded in the first value's byte order; a later value in the other
+        // order starts with its mark reversed.
+        const bool swapped = !piece.empty() && piece.front() == 0xFFFE;
+        std::u16string value;
+        value.reserve(piece.size());
+        for (char16_t c : piece) {
+            if (swapped) c = char16_t((c << 8) | (c >> 8));
+            if (c != 0xFEFF) value += c;
+        }
+        value = TrimControl(value);
+        if (!value.empty()) {
+            if (!joined.empty()) joined += u" / ";
+            joined += value;
+        }
+        start = end + 1;
+    }
+    return joined;
+}
+
 }  // namespace
 
 bool NeedsUnicode(std::u16string_view value) {
@@ -131,7 +158,8 @@ void TID3v2Frame::FinishContentChange() {
 
 std::u16string TID3v2Frame::GetText() const {
     if (!fParsable || fData.empty()) return {};
-    return DecodeText(1, static_cast<int64_t>(fData.size()) - 1, Encoding());
+    // Only what callers see changes; fData keeps the values as read for writing back.
+    return JoinTextValues(DecodeText(1, static_cast<int64_t>(fData.size()) - 1, Encoding()));
 }
 
 void TID3v2Frame::SetText(std::u16string_view Value) {

@@ -237,6 +237,8 @@ public:
     // below 33. Out-of-range bounds are clamped.
     std::u16string DecodeText(int64_t from, int64_t to, uint8_t encoding) const;
 
+    // Several values (version 2.4, each ended by a zero) read as one text joined with " / ",
+    // byte-order marks dropped; the body itself stays as read.
     std::u16string GetText() const;
     void SetText(std::u16string_view Value);
 

@@ -396,26 +396,30 @@ TMP3Error TID3v2Tag::DoWrite(TStream& stream) {
     t.Seek(6, soBeginning);
     t.WriteBuffer(size, 4);
 
+    if (stream.Seek(0, soBeginning) != 0 || t.Seek(0, soBeginning) != 0) throw EStreamError("Seek error");
+    // When the whole file is rewritten, the audio after the old tag lives only in `rest` from the
+    // first byte written on: any failure from here keeps that copy and names it. Written in
+    // place, only the old tag's own bytes are overwritten.
+    bool done = false;
     try {
-        stream.Seek(0, soBeginning);
-        t.Seek(0, soBeginning);
-        if (stream.CopyFrom(t, -1) < dataSize) return MP3ERR_SWrite;
-        WriteZeros(stream, padding);
-        if (rest) {
-            rest->Stream().Seek(0, soBeginning);
-            if (stream.CopyFrom(rest->Stream(), -1) < restSize) throw EWriteError("Stream write error");
-            stream.Truncate();
+        if (stream.CopyFrom(t, -1) == dataSize) {
+            WriteZeros(stream, padding);
+            if (rest) {
+                if (rest->Stream().Seek(0, soBeginning) != 0) throw EStreamError("Seek error");
+                if (stream.CopyFrom(rest->Stream(), -1) < restSize) throw EWriteError("Stream write error");
+                stream.Truncate();
+            }
+            done = true;
         }
-    } catch (const EWriteError&) {
-        // The audio after the tag survives in the second temporary file.
-        if (rest) {
-            rest->Keep();
-            ReportError(u"Error", u"Writing the tag failed; the audio data was kept in " +
-                                      rest->Path().u16string());
-        }
-        return MP3ERR_SWrite;
+    } catch (const std::exception& e) {
+        if (!rest && !dynamic_cast<const EWriteError*>(&e)) throw;
     }
-    return MP3ERR_None;
+    if (done) return MP3ERR_None;
+    if (rest) {
+        rest->Keep();
+        ReportError(u"Error", u"Writing the tag failed; the audio data was kept in " + rest->Path().u16string());
+    }
+    return MP3ERR_SWrite;
 }
 
 TMP3Error TID3v2Tag::DoRemove(TStream& stream) {
@@ -438,13 +442,15 @@ TMP3Error TID3v2Tag::DoRemove(TStream& stream) {
         return ID3ERR_Cache;
     }
 
-    stream.Seek(restSize, soBeginning);
-    if (!stream.Truncate()) return MP3ERR_SWrite;
+    if (stream.Seek(restSize, soBeginning) != restSize) throw EStreamError("Seek error");
+    // Once the file is cut, the audio lives only in the temporary copy until it is back in place:
+    // any failure from there keeps the copy and names it.
     try {
-        stream.Seek(0, soBeginning);
-        temp.Stream().Seek(0, soBeginning);
+        if (!stream.Truncate()) return MP3ERR_SWrite;  // a stream that cannot be cut is unchanged
+        if (stream.Seek(0, soBeginning) != 0 || temp.Stream().Seek(0, soBeginning) != 0)
+            throw EStreamError("Seek error");
         if (stream.CopyFrom(temp.Stream(), -1) < restSize) throw EWriteError("Stream write error");
-    } catch (const EWriteError&) {
+    } catch (const std::exception&) {
         temp.Keep();
         ReportError(u"Error", u"Removing the tag failed; the audio data was kept in " + temp.Path().u16string());
         return ID3ERR_Cache;

@@ -55,6 +55,14 @@ double RoundHalfEven(double v) {
     return r;
 }
 
+// Frame bytes = factor x bitrate / sample rate; the factor is the frame's samples / 8 (Layer I
+// 384, Layer II and MPEG-1 Layer III 1152, MPEG-2/2.5 Layer III 576), as in the frame lengths.
+double FrameSizeFactor(const TMpegHeader& h) {
+    if (h.layer == 1) return 48.0;
+    if (h.layer == 3 && h.version != 1) return 72.0;
+    return 144.0;
+}
+
 }  // namespace
 
 namespace detail {
@@ -269,7 +277,7 @@ bool TMpegInfo::TryAccept(ScanReader& rd, int64_t start, int64_t p, const TMpegH
         if (frameCount == 0) return false;
         bytes = size - p - l1;
         double br = RoundHalfEven(h1.samplerate / 1000.0 * static_cast<double>(bytes) /
-                                  (static_cast<double>(frameCount) * 144.0));
+                                  (static_cast<double>(frameCount) * FrameSizeFactor(h1)));
         if (!(br >= 0 && br <= std::numeric_limits<uint16_t>::max())) return false;
         bitrate = static_cast<int64_t>(br);
         frames = frameCount;

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/regular_file.h"
+
 namespace tags {
 
 void TStream::ReadBuffer(void* buffer, int64_t count) {
@@ -87,20 +89,9 @@ void TFileStream::OpenImpl(const std::filesystem::path& path, TFileMode mode,
         case fmCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
         case fmCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
     }
-    int fd;
-    do {
-        fd = ::open(path.c_str(), flags, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        ec.assign(errno, std::generic_category());
-        return;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ec.assign(S_ISDIR(st.st_mode) ? EISDIR : errno, std::generic_category());
-        ::close(fd);
-        return;
-    }
+    // Only regular files: a FIFO or a device would block the open or the reads for ever.
+    const int fd = platform::OpenRegularFile(path, flags, ec);
+    if (fd < 0) return;
     // Readers share the file; a writer wants it alone. Only this program's own streams honour
     // the lock, which is what keeps a probe and a tag rewrite from overlapping.
     int lock = (mode == fmOpenRead ? LOCK_SH : LOCK_EX) | LOCK_NB;

@@ -1,7 +1,8 @@
 // tagdump FILE... — prints what the tag library reads from each file as one JSON object per
 // line: the ID3v1 trailer, the ID3v2 tag with its frames, and the MPEG audio information found
 // the way the program probes a file (from the end of the ID3v2 tag, or from 0 without one).
-// A file that cannot be opened gives {"file":..., "error":...} and exit status 1.
+// A file that cannot be opened, or is no regular file, gives {"file":..., "error":...} and exit
+// status 1.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -176,13 +177,9 @@ bool DumpFile(const char* name) {
     j.Key("file"); j.Bytes(name);
     const std::filesystem::path path(name);
     std::error_code ec;
-    std::unique_ptr<TFileStream> stream;
-    if (std::filesystem::is_directory(path, ec)) {
-        ec = std::make_error_code(std::errc::is_a_directory);
-    } else {
-        stream = TFileStream::Open(path, fmOpenRead, &ec);
-        if (!stream && !ec) ec = std::make_error_code(std::errc::io_error);
-    }
+    // Refuses folders, FIFOs and devices without waiting on them.
+    std::unique_ptr<TFileStream> stream = TFileStream::Open(path, fmOpenRead, &ec);
+    if (!stream && !ec) ec = std::make_error_code(std::errc::io_error);
     if (!stream) {
         j.Key("error"); j.Bytes(ec.message());
         j.Close('}');

@@ -37,7 +37,8 @@ platform::FileDialogOptions SaveListDialog1() {
 }
 
 QString FileNamePart(const QString& path) {
-    const qsizetype cut = std::max({path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'), path.lastIndexOf(u':')});
+    // A colon is an ordinary character in a name here ("Track 01: Intro.mp3").
+    const qsizetype cut = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
     return path.mid(cut + 1);
 }
 

@@ -15,7 +15,7 @@ using LineSink = std::function<void(const QString&)>;
 platform::FileDialogOptions OpenPlayListDialog1();
 platform::FileDialogOptions SaveListDialog1();
 
-// What follows the last "/", "\" or drive colon.
+// What follows the last "/" or "\" (a path from a Windows playlist).
 QString FileNamePart(const QString& path);
 
 // Appends the rows of a playlist file to LV. Rows whose FileName is already in the list (or

@@ -2,9 +2,19 @@
 // user-interface thread.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "app/qt_dispatcher.h"
@@ -37,6 +47,73 @@ TEST(QtUserInterface, WindowsFiltersBecomeQtFilters) {
     EXPECT_EQ(app::ToDefaultSuffix("*.mp3"), "mp3");
     EXPECT_EQ(app::ToDefaultSuffix(".lst"), "lst");
     EXPECT_EQ(app::ToDefaultSuffix(""), "");
+}
+
+// Shows the real audio file dialog on `folder` and lets `drive` act on it as a person would.
+std::string OpenAudioFiles(const QString& folder, const std::function<void(QFileDialog*)>& drive) {
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QFileDialog*>(w); dialog && dialog->isVisible()) {
+                dialog->activateWindow();
+                drive(dialog);
+                if (!dialog->isVisible()) return;
+                ADD_FAILURE() << "the dialog stayed open";
+                dialog->reject();
+            }
+    });
+    const platform::FileDialogOptions options{u"Audio", u"MP3-Audio (*.mp3)|*.mp3|WAV-Audio (*.wav)|*.wav",
+                                              u"*.mp3", folder.toStdU16String(), true};
+    QStringList chosen;
+    for (const std::u16string& f : app::QtUserInterface().OpenFiles(options)) chosen << QString::fromStdU16String(f);
+    return chosen.join(QStringLiteral(" | ")).remove(folder + QLatin1Char('/')).toStdString();
+}
+
+// Types into the focused name field, as a person does, and presses Open.
+void TypeAndOpen(QFileDialog* dialog, const QString& text) {
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_TRUE(name);
+    name->setFocus();
+    QApplication::processEvents();
+    name->setText(text);
+    QPushButton* open = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open);
+    EXPECT_TRUE(open->isEnabled()) << text.toStdString();
+    open->click();
+}
+
+TEST(QtUserInterface, AudioDialogHandsBackTypedNamesAsTyped) {
+    EnsureApplication();
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    for (const char* name : {"a.mp3", "b.wav", "c.mp3"}) QFile(dir.filePath(name)).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QDir(d).mkdir(QStringLiteral("sub")));
+
+    // A .wav the MP3 filter hides, a missing name and one without extension, in the typed order.
+    EXPECT_EQ(OpenAudioFiles(d, [](QFileDialog* f) { TypeAndOpen(f, R"("b.wav" "gone.mp3" "a.mp3" "noext")"); }),
+              "b.wav | gone.mp3 | a.mp3 | noext.mp3");
+    EXPECT_EQ(OpenAudioFiles(d, [](QFileDialog* f) { TypeAndOpen(f, "gone.mp3"); }), "gone.mp3");
+    // A typed folder is entered, and the next name is taken from there.
+    EXPECT_EQ(OpenAudioFiles(d, [](QFileDialog* f) {
+                  TypeAndOpen(f, "sub");
+                  TypeAndOpen(f, R"("new.mp3")");
+              }),
+              "sub/new.mp3");
+
+    // Several files picked with the pointer in the view that shows.
+    const std::string picked = OpenAudioFiles(d, [](QFileDialog* f) {
+        QAbstractItemView* view = nullptr;
+        for (auto* v : f->findChildren<QAbstractItemView*>())
+            if (v->isVisible() && (v->objectName() == "listView" || v->objectName() == "treeView")) view = v;
+        ASSERT_TRUE(view);
+        for (int i = 0; i < 500 && view->model()->rowCount(view->rootIndex()) < 3; ++i)  // the folder loads
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        view->setFocus();
+        for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+            if (const QModelIndex index = view->model()->index(row, 0, view->rootIndex());
+                index.data().toString().endsWith(".mp3"))
+                view->selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        f->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
+    });
+    EXPECT_TRUE(picked == "a.mp3 | c.mp3" || picked == "c.mp3 | a.mp3") << picked;
 }
 
 TEST(QtDispatcher, RunsWorkOnTheWindowThreadAndReturnsItsOutcome) {

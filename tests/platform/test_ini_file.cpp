@@ -32,24 +32,48 @@ TEST(IniFile, WindowsMadeFileReadsWithLooseMatching) {
         "quoted=\"\"twice\"\"\r\n"
         "half=\"open\r\n"
         "single='x'\r\n"
+        "singleTwice=''y''\r\n"
+        "mixed='z\"\r\n"
+        "inner=a 'b' c\r\n"
+        "lone='\r\n"
         "empty=\r\n"
         "noequals\r\n"
+        "[oops\r\n"
+        "afterOops=still standard\r\n"
         "[ spaced ]\r\n"
         "k=v\r\n");
     IniFile ini(path);
     EXPECT_EQ(ini.SectionCount(), 2);
     EXPECT_EQ(ini.SectionNames(), (std::vector<std::u16string>{u"Standard", u"spaced"}));
     EXPECT_TRUE(ini.HasSection(u"STANDARD"));
-    EXPECT_EQ(ini.ReadString(u"standard", u"fade", u"5"), u"7");
-    EXPECT_EQ(ini.ReadString(u"STANDARD", u"htmlpath", u""), u"C:\\Musik\\M\u00FCller");
-    EXPECT_EQ(ini.ReadString(u"standard", u"quoted", u""), u"\"twice\"");  // one pair only
-    EXPECT_EQ(ini.ReadString(u"standard", u"half", u""), u"\"open");
-    EXPECT_EQ(ini.ReadString(u"standard", u"single", u""), u"'x'");
-    EXPECT_EQ(ini.ReadString(u"standard", u"empty", u"def"), u"");
-    EXPECT_EQ(ini.ReadString(u"standard", u"noequals", u"def"), u"def");
-    EXPECT_EQ(ini.ReadString(u"standard", u"missing", u"def"), u"def");
-    EXPECT_EQ(ini.ReadString(u"nosection", u"fade", u"-"), u"-");
-    EXPECT_EQ(ini.ReadString(u"Spaced", u"K", u""), u"v");
+    EXPECT_FALSE(ini.HasSection(u"oops"));
+
+    struct Case {
+        const char16_t* section;
+        const char16_t* key;
+        const char16_t* expected;  // with default u"def"
+    };
+    const Case cases[] = {
+        {u"standard", u"fade", u"7"},
+        {u"STANDARD", u"htmlpath", u"C:\\Musik\\M\u00FCller"},
+        {u"standard", u"quoted", u"\"twice\""},  // one pair only
+        {u"standard", u"half", u"\"open"},
+        {u"standard", u"single", u"x"},
+        {u"standard", u"singleTwice", u"'y'"},
+        {u"standard", u"mixed", u"'z\""},
+        {u"standard", u"inner", u"a 'b' c"},
+        {u"standard", u"lone", u"'"},
+        {u"standard", u"empty", u""},
+        {u"standard", u"noequals", u"def"},
+        {u"standard", u"missing", u"def"},
+        {u"standard", u"afterOops", u"still standard"},  // "[oops" opens no section
+        {u"nosection", u"fade", u"def"},
+        {u"Spaced", u"K", u"v"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ini.ReadString(c.section, c.key, u"def"), c.expected)
+            << U16ToUtf8(c.section) << "/" << U16ToUtf8(c.key);
+    }
 }
 
 TEST(IniFile, FirstMatchWinsAndDuplicateHeadersCount) {

@@ -222,4 +222,15 @@ TEST_F(Corpus, MpegFacts) {
     for (const char* wav : {"taglib/empty.wav", "taglib/alaw.wav", "mutagen/silence-2s-PCM-16000-08-notags.wav"})
         EXPECT_EQ(ID3ERR_NoTag, P(wav)->v2Result) << wav;
     EXPECT_EQ(Bytes(kCorpus / "mutagen/xing.mp3"), Bytes(kCorpus / "taglib/xing.mp3"));
+
+    // MPEG-2 and MPEG-2.5 Layer III with an info header: 576 samples a frame.
+    for (const char* name : {"mutagen/silence-44-s-mpeg2.mp3", "mutagen/silence-44-s-mpeg25.mp3",
+                             "mutagen/audacious-trailing-id32-apev2.mp3"}) {
+        auto p = P(name);
+        const TMpegInfo& m = p->mpeg;
+        ASSERT_TRUE(m.Vbr()) << name;
+        ASSERT_NE(1, m.Version()) << name;
+        const double seconds = m.Frames() * 576.0 / m.Samplerate();
+        EXPECT_NEAR(m.Duration(), seconds, 1.0) << name;
+    }
 }

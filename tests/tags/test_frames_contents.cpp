@@ -76,14 +76,45 @@ TEST(FrameText, DecodesEveryEncoding) {
     EXPECT_EQ(WithBody("TIT2", 3, Bytes({2, 0x41})).GetText(), u"");
     EXPECT_EQ(WithBody("TIT2", 3, Bytes({1})).GetText(), u"");
     EXPECT_EQ(WithBody("TIT2", 3, {}).GetText(), u"");
-    // Inner characters below 33 stay; only the ends are trimmed.
-    EXPECT_EQ(WithBody("TIT2", 4, Bytes({3, 'a', 0, 'b', 0})).GetText(), std::u16string(u"a\0b", 3));
+    // Inner characters below 33 stay; only the ends are trimmed. A zero separates values.
+    EXPECT_EQ(WithBody("TIT2", 4, Bytes({3, 'a', '\t', 'b', 0})).GetText(), u"a\tb");
+    EXPECT_EQ(WithBody("TIT2", 4, Bytes({3, 'a', 0, 'b', 0})).GetText(), u"a / b");
 
     // The decoder clamps bounds itself.
     TID3v2Frame f = WithBody("TIT2", 3, Bytes({0, 'x', 'y'}));
     EXPECT_EQ(f.DecodeText(-5, 100, 0), u"xy");
     EXPECT_EQ(f.DecodeText(2, 1, 0), u"");
     EXPECT_EQ(f.DecodeText(7, 9, 0), u"");
+}
+
+TEST(FrameText, SeveralValuesReadAsOneText) {
+    // UTF-16 big-endian as a second writer might put it.
+    auto be = [](std::u16string_view v) {
+        TBuffer b{0xFE, 0xFF};
+        for (char16_t c : v) {
+            b.push_back(uint8_t(c >> 8));
+            b.push_back(uint8_t(c & 0xFF));
+        }
+        return b;
+    };
+    const TBuffer z2 = Bytes({0, 0});
+    struct Case {
+        const char* name;
+        TBuffer body;
+        std::u16string shown;
+    };
+    const Case cases[] = {
+        {"UTF-16, a mark per value",
+         Cat({Bytes({1}), U16(u"\u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC"), z2, U16(u"Second"), z2}),
+         u"\u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC / Second"},
+        {"UTF-16, second value big-endian", Cat({Bytes({1}), U16(u"A\u00E9"), z2, be(u"B\u00E9")}),
+         u"A\u00E9 / B\u00E9"},
+        {"UTF-8 with marks", Cat({Bytes({3}), Str("\xEF\xBB\xBFK\xC3\xB6ln"), Bytes({0}), Str("\xEF\xBB\xBFRom")}),
+         u"K\u00F6ln / Rom"},
+        {"single byte, empty value between", Cat({Bytes({0}), Str("Rock"), Bytes({0, 0}), Str("Pop")}),
+         u"Rock / Pop"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(WithBody("TIT2", 4, c.body).GetText(), c.shown) << c.name;
 }
 
 TEST(FrameText, ChosenCodePageWithFallback) {

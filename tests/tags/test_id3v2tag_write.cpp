@@ -370,3 +370,73 @@ TEST_F(ID3v2TagWrite, FailedWriteBackKeepsTheAudioInATemporaryFile) {
     EXPECT_EQ(0u, TempFilesLeft());
     SetErrorHandler(nullptr);
 }
+
+namespace {
+// A target that fails once the tag write has begun: the first temporary file is cut while it is
+// copied (a short read), cutting the target cannot seek, or seeking fails after the cut.
+class FaultyTarget : public TMemoryStream {
+public:
+    enum Fault { TagCopyEndsEarly, TruncateCannotSeek, SeekFailsAfterCut };
+    FaultyTarget(id3test::Bytes bytes, Fault fault, fs::path tagCopy)
+        : TMemoryStream(std::move(bytes)), fault_(fault), tagCopy_(std::move(tagCopy)) {}
+    int64_t Write(const void* buffer, int64_t count) override {
+        if (fault_ == TagCopyEndsEarly) fs::resize_file(tagCopy_, 0);
+        return TMemoryStream::Write(buffer, count);
+    }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        if (fault_ == SeekFailsAfterCut && cut_) throw EStreamError("Seek error");
+        return TMemoryStream::Seek(offset, origin);
+    }
+    bool Truncate() override {
+        if (fault_ == TruncateCannotSeek) throw EStreamError("Seek error");
+        cut_ = true;
+        return TMemoryStream::Truncate();
+    }
+
+private:
+    Fault fault_;
+    fs::path tagCopy_;
+    bool cut_ = false;
+};
+}  // namespace
+
+TEST_F(ID3v2TagWrite, AnyFailureAfterTheFirstWrittenByteKeepsTheAudio) {
+    const Bytes audio = Audio(300);
+    Bytes tagged = Tag(3, Frame(3, "TIT2", Latin1("old")), 100);
+    Append(tagged, audio);
+    for (const auto fault : {FaultyTarget::TagCopyEndsEarly, FaultyTarget::TruncateCannotSeek,
+                             FaultyTarget::SeekFailsAfterCut}) {
+        SCOPED_TRACE(fault);
+        const bool remove = fault == FaultyTarget::SeekFailsAfterCut;
+        std::vector<std::u16string> shown;
+        SetErrorHandler([&](const std::u16string&, const std::u16string& text) { shown.push_back(text); });
+        TID3v2Tag tag;
+        tag.Clear();
+        tag.SetTitle(std::u16string(70000, u't'));  // more than one copy chunk
+        FaultyTarget target(remove ? tagged : audio, fault, tmp_ / "TagTemp.t00");
+        EXPECT_EQ(remove ? ID3ERR_Cache : MP3ERR_SWrite,
+                  remove ? tag.RemoveFromStream(target) : tag.WriteToStream(target));
+        SetErrorHandler(nullptr);
+        ASSERT_EQ(1u, TempFilesLeft());
+        const fs::path kept = fs::directory_iterator(tmp_)->path();
+        EXPECT_EQ(audio, ReadFile(kept));
+        ASSERT_EQ(1u, shown.size());
+        EXPECT_NE(std::u16string::npos, shown[0].find(kept.u16string()));
+        fs::remove(kept);
+    }
+}
+
+TEST_F(ID3v2TagWrite, SeveralTextValuesWriteBackAsRead) {
+    const Bytes body{1, 0xFF, 0xFE, 'A', 0, 0, 0, 0xFF, 0xFE, 'B', 0};  // version 2.4, two values
+    Bytes file = Tag(4, Frame(4, "TIT2", body), 50);
+    Append(file, Audio(3));
+    TMemoryStream s(file);
+    TID3v2Tag tag;
+    ASSERT_EQ(MP3ERR_None, tag.ReadFromStream(s));
+    EXPECT_EQ(u"A / B", tag.Title());
+    tag.SetArtist(u"Someone");
+    ASSERT_EQ(MP3ERR_None, tag.WriteToStream(s));
+    ASSERT_EQ(MP3ERR_None, tag.ReadFromStream(s));
+    EXPECT_EQ(body, tag.Frames.at(0)->Data());
+    EXPECT_EQ(u"Someone", tag.Artist());
+}

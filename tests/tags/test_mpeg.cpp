@@ -56,6 +56,10 @@ Outcome Load(const std::string& data, int64_t start = 0) {
     return o;
 }
 
+int SamplesPerFrame(const TMpegHeader& h) {
+    return h.layer == 1 ? 384 : (h.layer == 3 && h.version != 1) ? 576 : 1152;
+}
+
 // The search read the plain way: 512-byte blocks straight from the data.
 struct RefResult {
     int64_t pos = -1;
@@ -96,8 +100,9 @@ RefResult ReferenceSearch(const std::string& data, int64_t start) {
         if (xing || vbri) {
             if (count == 0) continue;
             bytes = size - p - l1;
-            bitrate = std::llrint(h1.samplerate / 1000.0 * static_cast<double>(bytes) /
-                                  (static_cast<double>(count) * 144.0));
+            // The average frame's bytes over its playing time.
+            const double seconds = static_cast<double>(count) * SamplesPerFrame(h1) / h1.samplerate;
+            bitrate = std::llrint(static_cast<double>(bytes) * 8 / seconds / 1000.0);
             if (bitrate > 65535) continue;
             frames = count;
         } else {
@@ -279,6 +284,41 @@ TEST(MpegSearch, XingAndVbriHeaders) {
     EXPECT_TRUE(o.info.Vbr());
     EXPECT_EQ(o.info.Frames(), 10);
     EXPECT_EQ(o.info.Bitrate(), std::lrint(44.1 * 5000 / 1440.0));
+}
+
+TEST(MpegSearch, VbrFiguresMatchTheFrameCountForEveryVersionAndLayer) {
+    // A stream of equal frames announced as VBR: the average must come out near the frames' own
+    // bitrate, and the duration near frame count x samples per frame / sample rate.
+    struct Case {
+        const char* name;
+        std::string header;
+        int xingOffset;
+    };
+    const Case cases[] = {
+        {"MPEG-1 Layer III 128k 44.1 kHz", kL3, 36},
+        {"MPEG-2 Layer III 64k 22.05 kHz", Bytes({0xFF, 0xF3, 0x80, 0x44}), 21},
+        {"MPEG-2.5 Layer III mono 8k 8 kHz", Bytes({0xFF, 0xE3, 0x18, 0xC4}), 13},
+        {"MPEG-1 Layer I 288k 44.1 kHz", Bytes({0xFF, 0xFF, 0x90, 0x04}), 36},
+        {"MPEG-1 Layer II 160k 44.1 kHz", Bytes({0xFF, 0xFD, 0x90, 0x04}), 36},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TMpegHeader h = ParseMpegHeader(reinterpret_cast<const uint8_t*>(c.header.data()));
+        ASSERT_TRUE(h.valid);
+        const int count = 300;
+        std::string data = Chain(c.header, h.framelength, count);
+        data.replace(static_cast<size_t>(c.xingOffset), 4, "Xing");
+        PutBE32(data, static_cast<size_t>(c.xingOffset) + 4, 1);
+        PutBE32(data, static_cast<size_t>(c.xingOffset) + 8, count);
+        const Outcome o = Load(data);
+        ASSERT_EQ(o.result, MP3ERR_None);
+        ASSERT_TRUE(o.info.Vbr());
+        const double seconds = static_cast<double>(count) * SamplesPerFrame(h) / h.samplerate;
+        const double kbps = static_cast<double>(data.size()) * 8 / seconds / 1000;
+        EXPECT_NEAR(o.info.Bitrate(), kbps, 1.0);
+        EXPECT_NEAR(o.info.Bitrate(), h.bitrate, h.bitrate * 0.03);
+        EXPECT_NEAR(o.info.Duration(), seconds, 1.0);
+    }
 }
 
 TEST(MpegSearch, InfoHeaderCountsOnlyInsideTheDataExamined) {

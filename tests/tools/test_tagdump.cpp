@@ -1,5 +1,6 @@
 // Runs the built tagdump on files written here and checks its JSON lines and exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,7 +26,8 @@ struct ToolRun {
 };
 
 ToolRun RunTool(const std::vector<fs::path>& files) {
-    std::string cmd = "'" + ToolPath().string() + "'";
+    // `timeout` guards against a hang (a FIFO once blocked the tool); it is no timing check.
+    std::string cmd = "timeout 60 '" + ToolPath().string() + "'";
     for (const auto& f : files) cmd += " '" + f.string() + "'";
     cmd += " 2>/dev/null";
     ToolRun r;
@@ -92,6 +94,8 @@ TEST_F(TagDump, TaggedFileEscapedTextAndAllSections) {
     std::string frames = Frame3("TIT2", std::string("\0Say \"hi\"\\\t caf\xE9", 16));
     frames += Frame3("TPE1", std::string("\x01\xFF\xFE" "A\0B\0", 7));
     frames += Frame3("TCON", std::string("\0(17)", 5));
+    // Two values, the way version 2.4 separates them.
+    frames += Frame3("TCOM", std::string("\x01\xFF\xFE" "A\0\0\0\xFF\xFE" "B\0", 11));
     frames += Frame3("APIC", std::string("\0image/png\0\3\0PNG", 15));
     const std::string tag = std::string("ID3\3\0\0", 6) + SyncSafe(uint32_t(frames.size() + 20)) + frames +
                             std::string(20, '\0');
@@ -114,6 +118,8 @@ TEST_F(TagDump, TaggedFileEscapedTextAndAllSections) {
               j.find("{\"id\":\"TCON\",\"type\":\"FT_TextFrame\",\"description\":\"Content type\",\"size\":5,"
                      "\"parsable\":true,\"text\":\"(17)\"}"))
         << j;
+    EXPECT_NE(std::string::npos, j.find("\"id\":\"TCOM\"")) << j;
+    EXPECT_NE(std::string::npos, j.find("\"size\":11,\"parsable\":true,\"text\":\"A / B\"}")) << j;
     EXPECT_NE(std::string::npos, j.find("{\"id\":\"APIC\",\"type\":\"FT_PictureFrame\",\"description\":\"Attached "
                                         "picture\",\"size\":15,\"parsable\":true,\"text\":null}"))
         << j;
@@ -146,4 +152,12 @@ TEST_F(TagDump, UntaggedMissingAndDirectory) {
     EXPECT_EQ(3, std::count(r.out.begin(), r.out.end(), '\n')) << r.out;
     EXPECT_EQ(0u, r.out.find("{\"file\":\"" + (dir_ / "missing.mp3").string() + "\",\"error\":\"")) << r.out;
     EXPECT_NE(std::string::npos, r.out.find("{\"file\":\"" + dir_.string() + "\",\"error\":\"")) << r.out;
+
+    // A FIFO is refused at once; the files after it are still read.
+    const fs::path fifo = dir_ / "pipe.mp3";
+    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+    r = RunTool({fifo, plain});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(0u, r.out.find("{\"file\":\"" + fifo.string() + "\",\"error\":\"Not a regular file\"}\n")) << r.out;
+    EXPECT_EQ(2, std::count(r.out.begin(), r.out.end(), '\n')) << r.out;
 }

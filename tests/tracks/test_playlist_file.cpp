@@ -234,8 +234,12 @@ TEST_F(PlaylistFile, DialogsAndFileNamePart) {
         EXPECT_EQ(o.defaultExt, u".lst");
         EXPECT_FALSE(o.multiSelect);
     }
-    EXPECT_EQ(FileNamePart("/home/dj/a b.mp3"), "a b.mp3");
-    EXPECT_EQ(FileNamePart("C:\\Musik\\x.mp3"), "x.mp3");
-    EXPECT_EQ(FileNamePart("D:x.mp3"), "x.mp3");
-    EXPECT_EQ(FileNamePart("-"), "-");
+    const std::pair<const char*, const char*> names[] = {
+        {"/home/dj/a b.mp3", "a b.mp3"},
+        {"C:\\Musik\\x.mp3", "x.mp3"},
+        {"/music/Track 01: Intro.mp3", "Track 01: Intro.mp3"},  // a colon belongs to the name
+        {"D:x.mp3", "D:x.mp3"},
+        {"-", "-"},
+    };
+    for (const auto& [path, part] : names) EXPECT_EQ(FileNamePart(path), part) << path;
 }

@@ -1,0 +1,17 @@
+#pragma once
+// Opening a path only when it names a regular file, without blocking on a FIFO or a device.
+#include <filesystem>
+#include <system_error>
+
+namespace platform {
+
+// The error a FIFO, socket or device gives: "Not a regular file".
+std::error_code NotARegularFile();
+
+// Opens `path` with the open(2) `flags` (and `mode` when creating) and returns the descriptor
+// when it names a regular file. The open itself never waits (a FIFO without a writer would hold
+// a plain open for ever); the descriptor is blocking again when returned. Otherwise -1, with
+// `ec` telling why: the open's own error, is_a_directory, or NotARegularFile().
+int OpenRegularFile(const std::filesystem::path& path, int flags, std::error_code& ec, int mode = 0666);
+
+}  // namespace platform
