@@ -20,7 +20,6 @@ void TForm1::MakeGuestPoolHTML() {}
 void TForm1::UpdatePoolStates() {}
 void TForm1::Timer2Timer() {}
 void TForm1::Timer3Timer() {}
-void TForm1::M31Click() {}
 void TForm1::LoadLanguage(const QString&) {}
 void TForm1::M37Click() {}
 void TForm1::M38Click() {}

@@ -271,9 +271,10 @@ void TForm2::SetRadio(QRadioButton* button, bool checked) {
         button->setChecked(true);  // auto-exclusive: clears its partner
     } else if (button->isChecked()) {
         // An auto-exclusive button refuses to be cleared directly.
+        const bool exclusive = button->autoExclusive();
         button->setAutoExclusive(false);
         button->setChecked(false);
-        button->setAutoExclusive(true);
+        button->setAutoExclusive(exclusive);
     }
 }
 
