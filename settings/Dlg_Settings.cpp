@@ -97,8 +97,11 @@ TForm2::TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget*
         grid->addWidget(TrackBar_blocked, 1, 1);
         grid->addWidget(Label_blocked, 1, 2);
         grid->addWidget(Label_FFsec, 2, 0);
-        grid->addWidget(Edit_FFsec, 2, 1);
+        grid->addWidget(Edit_FFsec, 2, 1, Qt::AlignLeft);
         grid->addWidget(Label_fadeunit, 2, 2);
+        // Room for "100" and a unit word, so the bars keep their length as the labels change.
+        grid->setColumnMinimumWidth(2, 90);
+        Edit_FFsec->setMaximumWidth(80);
     }
 
     // Playlist files.
