@@ -56,12 +56,12 @@ const CaptionTarget kTargets[] = {
     {u"rb_finish",
      [](TForm1& f, const QString& t) {
          f.RadioButton_finish->setText(t);
-         Dialog(f, [&](auto& d) { d.RadioButton_finish->setText(f.RadioButton_finish->text()); });
+         Dialog(f, [&](auto& d) { d.RadioButton_finish->setText(t); });
      }},
     {u"rb_restart",
      [](TForm1& f, const QString& t) {
          f.RadioButton_restart->setText(t);
-         Dialog(f, [&](auto& d) { d.RadioButton_Repeat->setText(f.RadioButton_restart->text()); });
+         Dialog(f, [&](auto& d) { d.RadioButton_Repeat->setText(t); });
      }},
     {u"rb_web_first",
      [](TForm1& f, const QString& t) {

@@ -25,41 +25,23 @@ QString Shipped(const char* code, std::u16string_view section, std::u16string_vi
     return QString::fromStdU16String(file.ReadString(section, key, u""));
 }
 
-// Everything a language file can change on the two windows, as one list of texts.
+// Every text a person can read on the windows (status bar aside), in a fixed order. Empty
+// texts are left out: showing a window adds nameless actions of the toolkit's own.
 QStringList Captions(const app::TForm1& f) {
-    QStringList out;
-    for (const QAction* a : {f.M11, f.M19, f.M31, f.M61, f.M62, f.M69, f.M70, f.M80, f.pop0, f.pop1, f.pop2,
-                             f.pop3, f.pop4})
-        out << a->text();
-    for (const QMenu* m : {f.M10, f.M30, f.M60, f.M90}) out << m->title();
-    for (const QAbstractButton* b :
-         std::initializer_list<const QAbstractButton*>{f.Button_PlayList, f.Button_Pause, f.Button_Stop, f.Button_FF,
-                                                       f.Button_fadenow, f.RadioButton_finish, f.RadioButton_restart,
-                                                       f.RadioButton_web_first, f.RadioButton_web_mix_preselect,
-                                                       f.RadioButton_preset_1by1, f.RadioButton_preset_random,
-                                                       f.CheckBox_block_latest, f.CheckBox_guest_use,
-                                                       f.CheckBox_preset_use})
-        out << b->text();
-    for (const QGroupBox* g : {f.RadioGroup_Repeat, f.GroupBox_Guest, f.GroupBox_Preset}) out << g->title();
-    out << f.Label_fadesec->text() << f.Label_von1->text() << f.Label_von2->text();
-    for (const tracks::TListView* l : {f.ListView_soon, f.ListView_Guest, f.ListView_Guest_Pool, f.ListView_preselect}) {
-        out << l->toolTip();
-        for (int c = 0; c < 8; ++c) out << l->ColumnCaption(c);
+    QStringList all;
+    for (const QAction* a : f.findChildren<QAction*>()) all << a->text();
+    for (const QMenu* m : f.findChildren<QMenu*>()) all << m->title();
+    for (const QAbstractButton* b : f.findChildren<QAbstractButton*>()) all << b->text();
+    for (const QGroupBox* g : f.findChildren<QGroupBox*>()) all << g->title();
+    for (const QLabel* l : f.findChildren<QLabel*>())
+        if (!qobject_cast<QStatusBar*>(l->parentWidget())) all << l->text();
+    for (const tracks::TListView* l : f.findChildren<tracks::TListView*>()) {
+        all << l->toolTip();
+        for (int c = 0; c < 8; ++c) all << l->ColumnCaption(c);
     }
-    const settings::TForm2& d = *f.Form2;
-    for (const QAbstractButton* b : std::initializer_list<const QAbstractButton*>{
-             d.Button_Load, d.Button_Save, d.Button_OK, d.Button_Cancel, d.RadioButton_finish, d.RadioButton_Repeat,
-             d.RadioButton_web_first, d.RadioButton_web_mix_preselect, d.RadioButton_preset_1by1,
-             d.RadioButton_preset_random, d.CheckBox_blockLatest, d.CheckBox_webselect, d.CheckBox_preset})
-        out << b->text();
-    for (const QLabel* l : {d.Label_fadeunit, d.Label_blende, d.Label_numberblocked, d.Label_FFsec, d.Label_PlayList,
-                            d.Label_webList, d.Label_preselectList, d.Label_HTMLpath})
-        out << l->text();
-    for (const QGroupBox* g : {d.GroupBox_Repeat, d.GroupBox_Guest, d.GroupBox_Preset, d.GroupBox_Settings,
-                               d.GroupBox_PlayLists, d.GroupBox_HTML})
-        out << g->title();
-    out << d.windowTitle();
-    return out;
+    all << f.Form2->windowTitle();
+    all.removeAll(QString());
+    return all;
 }
 
 QStringList Marks(const app::TForm1& f) {
