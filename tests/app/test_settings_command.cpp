@@ -51,21 +51,19 @@ TEST_F(SettingsCommand, FirstOpeningShowsTheWindowAndConfirmingTwiceLoadsTheList
     Open([&](TForm2& s) {
         EXPECT_EQ(s.Label_fadesec->text(), "6 " + form->Text(u"str_seconds"));
         EXPECT_EQ(s.Label_blocked->text(), "0");  // the bar did not move
-        EXPECT_EQ(s.Edit_FFsec->text(), "0");
         EXPECT_TRUE(s.RadioButton_Repeat->isChecked() && !s.RadioButton_finish->isChecked());
         s.Edit_PlayList->setText(queue);
         s.Edit_webList->setText(pool);
-        s.Edit_PresetList->setText(Path("missing.lst"));
+        s.Edit_PresetList->setText(Path("missing.lst"));  // skipped without a message
         s.CheckBox_blockLatest->setChecked(true);
         s.TrackBar_blocked->setValue(10);
         s.CheckBox_preset->setChecked(true);
-        s.TrackBar_Blende->setValue(4);
     });
     EXPECT_EQ(form->ListView_soon->Count(), 2);
     EXPECT_EQ(form->ListView_Guest_Pool->Count(), 1);
-    EXPECT_TRUE(form->Label_fadesec->text().contains('4'));  // the slider's change action ran
     EXPECT_EQ(form->CheckBox_block_latest->text(), form->Text(u"CB_doblock") + " (10)");
     EXPECT_TRUE(form->Timer3->isActive());
+    EXPECT_TRUE(recorder->errors.empty());
 
     // A jump length can be typed without loading a settings file first.
     Open([&](TForm2& s) {
@@ -117,7 +115,6 @@ TEST_F(SettingsCommand, NoNumberStopsTheConfirmationCancelKeepsTheFreeEditsASave
     EXPECT_EQ(form->SetRec.HTMLpath, web);
     EXPECT_FALSE(form->RadioButton_finish->isChecked() || form->RadioButton_restart->isChecked());
     EXPECT_EQ(form->CheckBox_block_latest->text(), form->Text(u"CB_doblock"));
-    EXPECT_EQ(recorder->errors.size(), 1u);
 }
 
 }  // namespace
