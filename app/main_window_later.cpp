@@ -1,4 +1,4 @@
-// Web pages, the listener, the settings command and the feeding timers.
+// Web pages, the listener and the feeding timers.
 #include "app/main_window.h"
 
 namespace app {
