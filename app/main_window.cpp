@@ -616,13 +616,6 @@ void TForm1::showEvent(QShowEvent* event) {
     platform::Guarded([this] { FormShow(); });
 }
 
-void TForm1::FormShow() {
-    for (QAction* a : {M37, M38, M39}) a->setChecked(false);
-    LanguageCode = QStringLiteral("eng");
-    LoadLanguage(LanguageCode);
-    SetStatusPanel(1, Text(u"H21"));
-}
-
 void TForm1::FormDestroy() {
     ID3v1Reader.reset();
     ID3v2Reader.reset();
@@ -708,13 +701,6 @@ void TForm1::SetControlState(int phase) {
         }
         default: break;
     }
-}
-
-void TForm1::UpdateForwardCaption() {
-    const QString seconds = ForwardSecondsText();
-    Button_FF->setText(QStringLiteral("&") + Text(u"str_forward") + QStringLiteral(" [") + seconds +
-                       QStringLiteral("]"));
-    if (Form2) Form2->Edit_FFsec->setEnabled(seconds > QStringLiteral("0"));
 }
 
 // ---------------------------------------------------------------- mode groups

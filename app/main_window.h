@@ -157,6 +157,7 @@ public:
     void UpdateForwardCaption();
     void RepaintQueue();  // the queue's drawing marks the current and next rows
     void LoadLanguage(const QString& code);
+    void LoadColumnCaptions(TListView* list, const QString& code);  // section "TABLE"
 
     // ---- web (pages and listener come later) ----
     bool CheckWebConfig();

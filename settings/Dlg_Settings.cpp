@@ -97,8 +97,15 @@ TForm2::TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget*
         grid->addWidget(TrackBar_blocked, 1, 1);
         grid->addWidget(Label_blocked, 1, 2);
         grid->addWidget(Label_FFsec, 2, 0);
-        grid->addWidget(Edit_FFsec, 2, 1);
-        grid->addWidget(Label_fadeunit, 2, 2);
+        // The unit stands right after the short edit, not at the far end of the bars.
+        auto* jump = new QHBoxLayout;
+        jump->addWidget(Edit_FFsec);
+        jump->addWidget(Label_fadeunit);
+        jump->addStretch(1);
+        grid->addLayout(jump, 2, 1, 1, 2);
+        // Room for "100" and a unit word, so the bars keep their length as the labels change.
+        grid->setColumnMinimumWidth(2, 90);
+        Edit_FFsec->setMaximumWidth(80);
     }
 
     // Playlist files.
@@ -271,9 +278,10 @@ void TForm2::SetRadio(QRadioButton* button, bool checked) {
         button->setChecked(true);  // auto-exclusive: clears its partner
     } else if (button->isChecked()) {
         // An auto-exclusive button refuses to be cleared directly.
+        const bool exclusive = button->autoExclusive();
         button->setAutoExclusive(false);
         button->setChecked(false);
-        button->setAutoExclusive(true);
+        button->setAutoExclusive(exclusive);
     }
 }
 

@@ -92,7 +92,7 @@ public:
     void Edit_HTMLpathDblClick();
 
     // Sets one member of an exclusive pair: true clears the other member, false touches nothing
-    // else (so both may end up clear).
+    // else (so both may end up clear). Also right for pairs whose partner is cleared in code.
     static void SetRadio(QRadioButton* button, bool checked);
 
 protected:

@@ -1,45 +1,163 @@
+// The banner window: its two lines, its size and snapping, and its context menu.
 #include "ui/info_box.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QMoveEvent>
 #include <QResizeEvent>
+#include <QScreen>
+#include <QShowEvent>
+#include <cstdlib>
 
 #include "ui/list_presentation.h"
 
 namespace ui {
 
+namespace {
+
+constexpr int kClientWidth = 642;
+constexpr int kClientHeight = 83;
+constexpr int kSnapReach = 30;
+
+QString Word(const platform::DisplayTexts& texts, std::u16string_view key) {
+    return QString::fromStdU16String(texts.Get(key));
+}
+
+void Colour(QLabel* label, QPalette::ColorRole role, const QColor& colour) {
+    QPalette pal = label->palette();
+    pal.setColor(role, colour);
+    label->setPalette(pal);
+}
+
+QLabel* MakeLine(const char* name, int pixelSize, QWidget* parent) {
+    auto* label = new QLabel(QStringLiteral("*"), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);  // titles come from tags: no markup
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixelSize);
+    label->setFont(font);
+    label->setAutoFillBackground(true);
+    Colour(label, QPalette::Window, kLightGreen);
+    return label;
+}
+
+}  // namespace
+
+QPoint SnapToEdges(const QRect& frame, const QRect& area, int reach) {
+    QPoint at = frame.topLeft();
+    if (std::abs(frame.left() - area.left()) <= reach)
+        at.setX(area.left());
+    else if (std::abs(frame.right() - area.right()) <= reach)
+        at.setX(area.right() - frame.width() + 1);
+    if (std::abs(frame.top() - area.top()) <= reach)
+        at.setY(area.top());
+    else if (std::abs(frame.bottom() - area.bottom()) <= reach)
+        at.setY(area.bottom() - frame.height() + 1);
+    return at;
+}
+
 TForm_InfoBox::TForm_InfoBox(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form_InfoBox"));
     setWindowTitle(QStringLiteral("Veltrop Info-Box"));
-    resize(642, 83);
+    resize(kClientWidth, kClientHeight);
+    // The height is fixed, the width free but never narrower than at creation.
+    setFixedHeight(kClientHeight);
+    setMinimumWidth(kClientWidth);
 
     QPalette pal = palette();
     pal.setColor(QPalette::Window, kLightGreen);
     setPalette(pal);
     setAutoFillBackground(true);
 
-    Label_Now = new QLabel(QStringLiteral("*"), this);
-    Label_Now->setObjectName(QStringLiteral("Label_Now"));
-    Label_Now->setGeometry(0, 0, 642, 83);
+    Label_Now = MakeLine("Label_Now", 33, this);
+    Label_Now->setGeometry(rect());
     Label_Now->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    QFont nowFont = Label_Now->font();
-    nowFont.setPixelSize(33);
-    Label_Now->setFont(nowFont);
-    QPalette nowPal = Label_Now->palette();
-    nowPal.setColor(QPalette::WindowText, kBlue);
-    Label_Now->setPalette(nowPal);
+    Colour(Label_Now, QPalette::WindowText, kBlue);
 
-    Label_Next = new QLabel(QStringLiteral("*"), this);
-    Label_Next->setObjectName(QStringLiteral("Label_Next"));
+    // Made after the now line, so it lies in front of it.
+    Label_Next = MakeLine("Label_Next", 20, this);
     Label_Next->move(8, 54);
-    QFont nextFont = Label_Next->font();
-    nextFont.setPixelSize(20);
-    Label_Next->setFont(nextFont);
-    Label_Next->adjustSize();
+    FitNextLine();
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    const auto command = [this](const char* name, void (TForm_InfoBox::*handler)()) {
+        auto* action = PopupMenu1->addAction(QString());
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        return action;
+    };
+    PopBox1 = command("PopBox1", &TForm_InfoBox::PopBox1Click);
+    PopBox2 = command("PopBox2", &TForm_InfoBox::PopBox2Click);
+    PopBox3 = command("PopBox3", &TForm_InfoBox::PopBox3Click);
+    PopupMenu1->addSeparator();
+    PopBox6 = command("PopBox6", &TForm_InfoBox::PopBox6Click);
+    PopBox7 = command("PopBox7", &TForm_InfoBox::PopBox7Click);
+    popBox8 = command("popBox8", &TForm_InfoBox::popBox8Click);
+    PopBox9 = command("PopBox9", &TForm_InfoBox::PopBox9Click);
+}
+
+void TForm_InfoBox::SetMenuCaptions(const platform::DisplayTexts& texts) {
+    const QString font = Word(texts, u"str_font") + QStringLiteral(": ");
+    const QString colour = Word(texts, u"str_Color") + QStringLiteral(": ");
+    PopBox1->setText(font + Word(texts, u"str_big"));
+    PopBox2->setText(font + Word(texts, u"str_normal"));
+    PopBox3->setText(font + Word(texts, u"str_small"));
+    PopBox6->setText(colour + Word(texts, u"str_white"));
+    PopBox7->setText(colour + Word(texts, u"str_red"));
+    popBox8->setText(colour + Word(texts, u"str_blue"));
+    PopBox9->setText(colour + Word(texts, u"str_black"));
+}
+
+void TForm_InfoBox::PopBox1Click() { SetNowPointSize(35); }
+void TForm_InfoBox::PopBox2Click() { SetNowPointSize(25); }
+void TForm_InfoBox::PopBox3Click() { SetNowPointSize(15); }
+void TForm_InfoBox::PopBox6Click() { SetNowColour(Qt::white); }
+void TForm_InfoBox::PopBox7Click() { SetNowColour(kRed); }
+void TForm_InfoBox::popBox8Click() { SetNowColour(kBlue); }
+void TForm_InfoBox::PopBox9Click() { SetNowColour(Qt::black); }
+
+void TForm_InfoBox::SetNowPointSize(int points) {
+    QFont font = Label_Now->font();
+    font.setPointSize(points);
+    Label_Now->setFont(font);
+}
+
+void TForm_InfoBox::SetNowColour(const QColor& colour) { Colour(Label_Now, QPalette::WindowText, colour); }
+
+void TForm_InfoBox::FitNextLine() { Label_Next->adjustSize(); }
+
+bool TForm_InfoBox::event(QEvent* event) {
+    // A child outside any layout that changes its text asks its visible parent for a new layout:
+    // the next line then grows or shrinks with its text.
+    if (event->type() == QEvent::LayoutRequest) FitNextLine();
+    return QWidget::event(event);
+}
+
+void TForm_InfoBox::showEvent(QShowEvent* event) {
+    FitNextLine();  // its text may have changed while the window was hidden
+    QWidget::showEvent(event);
 }
 
 void TForm_InfoBox::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Label_Now->setGeometry(rect());
+}
+
+void TForm_InfoBox::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (snapping_ || !isVisible() || !screen()) return;
+    const QRect frame = frameGeometry();
+    const QPoint to = SnapToEdges(frame, screen()->availableGeometry(), kSnapReach);
+    if (to == frame.topLeft()) return;
+    snapping_ = true;
+    move(to);
+    snapping_ = false;
+}
+
+void TForm_InfoBox::contextMenuEvent(QContextMenuEvent* event) {
+    PopupMenu1->popup(event->globalPos());
+    event->accept();
 }
 
 void TForm_InfoBox::closeEvent(QCloseEvent* event) {

@@ -1,25 +1,62 @@
 #pragma once
 // The banner window: the track now playing and the one coming up, in large letters.
+#include <QAction>
 #include <QLabel>
+#include <QMenu>
+#include <QPoint>
+#include <QRect>
 #include <QWidget>
 
+#include "platform/display_texts.h"
+
 namespace ui {
+
+// Where a window whose frame is `frame` goes so that each of its edges that came within `reach`
+// pixels of an edge of `area` lies on that edge; the top left corner of the frame.
+QPoint SnapToEdges(const QRect& frame, const QRect& area, int reach);
 
 class TForm_InfoBox : public QWidget {
     Q_OBJECT
 public:
     explicit TForm_InfoBox(QWidget* parent = nullptr);
 
-    QLabel* Label_Now = nullptr;
-    QLabel* Label_Next = nullptr;
+    QLabel* Label_Now = nullptr;   // fills the window
+    QLabel* Label_Next = nullptr;  // lower left, always as large as its text
+
+    QMenu* PopupMenu1 = nullptr;
+    QAction *PopBox1 = nullptr, *PopBox2 = nullptr, *PopBox3 = nullptr, *PopBox6 = nullptr,
+            *PopBox7 = nullptr, *popBox8 = nullptr, *PopBox9 = nullptr;
+
+    // The seven commands read "<font word>: <size word>" and "<colour word>: <colour word>".
+    void SetMenuCaptions(const platform::DisplayTexts& texts);
+
+    // The commands change only the now line.
+    void PopBox1Click();  // big letters
+    void PopBox2Click();  // normal letters
+    void PopBox3Click();  // small letters
+    void PopBox6Click();  // white
+    void PopBox7Click();  // red
+    void popBox8Click();  // blue
+    void PopBox9Click();  // black
 
 signals:
     // The window was closed (it is only hidden); the main window clears its menu mark.
     void Closed();
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;  // the now line fills the window
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void SetNowPointSize(int points);
+    void SetNowColour(const QColor& colour);
+    void FitNextLine();
+
+    bool snapping_ = false;
 };
 
 }  // namespace ui

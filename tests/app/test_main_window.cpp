@@ -246,7 +246,7 @@ TEST_F(MainWindow, PlayingPhaseComparesTheForwardTextAsText) {
         form->SetControlState(2);
         EXPECT_EQ(form->Button_FF->isEnabled(), enabled) << text.toStdString();
         EXPECT_EQ(form->Button_FF->text(), "&Forward [" + text + "]");
-        EXPECT_EQ(ff->isEnabled(), enabled) << text.toStdString();
+        EXPECT_TRUE(ff->isEnabled()) << "the jump length stays editable: " << text.toStdString();
     }
     EXPECT_FALSE(form->Button_PlayList->isEnabled());
     EXPECT_TRUE(form->Button_Pause->isEnabled());

@@ -1,0 +1,237 @@
+// The language of the interface: reading a language file into the controls and display texts,
+// the language items, the first showing, and the banner item of the Display menu.
+#include <QListWidget>
+
+#include "app/main_window.h"
+#include "settings/Dlg_Settings.h"
+#include "ui/info_box.h"
+#include "ui/language.h"
+
+namespace app {
+
+namespace {
+
+using Setter = void (*)(TForm1&, const QString&);
+
+// The settings dialog may not exist (a main window made on its own).
+template <class F>
+void Dialog(TForm1& f, F set) {
+    if (f.Form2) set(*f.Form2);
+}
+
+struct CaptionTarget {
+    std::u16string_view key;
+    Setter set;
+};
+
+// What each key's caption is written to, in the order the targets are named for that key.
+const CaptionTarget kTargets[] = {
+    {u"MP10", [](TForm1& f, const QString& t) { f.M10->setTitle(t); }},
+    {u"MP19", [](TForm1& f, const QString& t) { f.M19->setText(t); }},
+    {u"MP21", [](TForm1& f, const QString& t) { f.M11->setText(t); }},
+    {u"MP30", [](TForm1& f, const QString& t) { f.M30->setTitle(t); }},
+    {u"MP31", [](TForm1& f, const QString& t) { f.M31->setText(t); }},
+    {u"MP60", [](TForm1& f, const QString& t) { f.M60->setTitle(t); }},
+    {u"MP61", [](TForm1& f, const QString& t) { f.M61->setText(t); }},
+    {u"MP62", [](TForm1& f, const QString& t) { f.M62->setText(t); }},
+    {u"MP69", [](TForm1& f, const QString& t) { f.M69->setText(t); }},
+    {u"MP70", [](TForm1& f, const QString& t) { f.M70->setText(t); }},
+    {u"MP80", [](TForm1& f, const QString& t) { f.M80->setText(t); }},
+    {u"MP90", [](TForm1& f, const QString& t) { f.M90->setTitle(t); }},
+    {u"pop0", [](TForm1& f, const QString& t) { f.pop0->setText(t); }},
+    {u"pop1", [](TForm1& f, const QString& t) { f.pop1->setText(t); }},
+    {u"pop2", [](TForm1& f, const QString& t) { f.pop2->setText(t); }},
+    {u"pop3", [](TForm1& f, const QString& t) { f.pop3->setText(t); }},
+    {u"pop4", [](TForm1& f, const QString& t) { f.pop4->setText(t); }},
+
+    {u"bu_playlist", [](TForm1& f, const QString& t) { f.Button_PlayList->setText(t); }},
+    {u"bu_pause", [](TForm1& f, const QString& t) { f.Button_Pause->setText(t); }},
+    {u"bu_stop", [](TForm1& f, const QString& t) { f.Button_Stop->setText(t); }},
+    {u"bu_ff", [](TForm1& f, const QString& t) { f.Button_FF->setText(t); }},
+    {u"bu_fade", [](TForm1& f, const QString& t) { f.Button_fadenow->setText(t); }},
+    {u"bu_load", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Button_Load->setText(t); }); }},
+    {u"bu_save", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Button_Save->setText(t); }); }},
+    {u"bu_ok", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Button_OK->setText(t); }); }},
+    {u"bu_cancel", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Button_Cancel->setText(t); }); }},
+    {u"rb_finish",
+     [](TForm1& f, const QString& t) {
+         f.RadioButton_finish->setText(t);
+         Dialog(f, [&](auto& d) { d.RadioButton_finish->setText(t); });
+     }},
+    {u"rb_restart",
+     [](TForm1& f, const QString& t) {
+         f.RadioButton_restart->setText(t);
+         Dialog(f, [&](auto& d) { d.RadioButton_Repeat->setText(t); });
+     }},
+    {u"rb_web_first",
+     [](TForm1& f, const QString& t) {
+         f.RadioButton_web_first->setText(t);
+         Dialog(f, [&](auto& d) { d.RadioButton_web_first->setText(t); });
+     }},
+    {u"rb_web_mix",
+     [](TForm1& f, const QString& t) {
+         f.RadioButton_web_mix_preselect->setText(t);
+         Dialog(f, [&](auto& d) { d.RadioButton_web_mix_preselect->setText(t); });
+     }},
+    {u"rb_pre_1by1",
+     [](TForm1& f, const QString& t) {
+         f.RadioButton_preset_1by1->setText(t);
+         Dialog(f, [&](auto& d) { d.RadioButton_preset_1by1->setText(t); });
+     }},
+    {u"rb_pre_random",
+     [](TForm1& f, const QString& t) {
+         f.RadioButton_preset_random->setText(t);
+         Dialog(f, [&](auto& d) { d.RadioButton_preset_random->setText(t); });
+     }},
+
+    {u"CB_doblock",
+     [](TForm1& f, const QString& t) {
+         f.CheckBox_block_latest->setText(t);  // without the number of blocked tracks
+         Dialog(f, [&](auto& d) { d.CheckBox_blockLatest->setText(t); });
+     }},
+    {u"CB_guest",
+     [](TForm1& f, const QString& t) {
+         f.CheckBox_guest_use->setText(t);
+         Dialog(f, [&](auto& d) { d.CheckBox_webselect->setText(t); });
+     }},
+    {u"CB_preset",
+     [](TForm1& f, const QString& t) {
+         f.CheckBox_preset_use->setText(t);
+         Dialog(f, [&](auto& d) { d.CheckBox_preset->setText(t); });
+     }},
+    {u"LB_fadeunit", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_fadeunit->setText(t); }); }},
+    {u"LB_fade",
+     [](TForm1& f, const QString& t) {
+         Dialog(f, [&](auto& d) {
+             d.Label_blende->setText(t);
+             d.Label_numberblocked->setText(f.CheckBox_block_latest->text());
+         });
+     }},
+    {u"LB_ffsec", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_FFsec->setText(t); }); }},
+    {u"LB_playlist", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_PlayList->setText(t); }); }},
+    {u"LB_webList", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_webList->setText(t); }); }},
+    {u"LB_preselect",
+     [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_preselectList->setText(t); }); }},
+    {u"LB_HTML", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_HTMLpath->setText(t); }); }},
+
+    {u"RG_repeat",
+     [](TForm1& f, const QString& t) {
+         f.RadioGroup_Repeat->setTitle(t);
+         Dialog(f, [&](auto& d) { d.GroupBox_Repeat->setTitle(t); });
+     }},
+    {u"GB_Guest",
+     [](TForm1& f, const QString& t) {
+         f.GroupBox_Guest->setTitle(t);
+         Dialog(f, [&](auto& d) { d.GroupBox_Guest->setTitle(t); });
+     }},
+    {u"GB_Preset",
+     [](TForm1& f, const QString& t) {
+         f.GroupBox_Preset->setTitle(t);
+         Dialog(f, [&](auto& d) { d.GroupBox_Preset->setTitle(t); });
+     }},
+    {u"GB_Settings",
+     [](TForm1& f, const QString& t) {
+         Dialog(f, [&](auto& d) {
+             d.GroupBox_Settings->setTitle(t);
+             d.setWindowTitle(t);
+         });
+     }},
+    {u"GB_Playlists", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.GroupBox_PlayLists->setTitle(t); }); }},
+    {u"GB_HTML", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.GroupBox_HTML->setTitle(t); }); }},
+
+    {u"str_of",
+     [](TForm1& f, const QString& t) {
+         f.Label_von1->setText(t);
+         f.Label_von2->setText(t);
+     }},
+
+    {u"H01", [](TForm1& f, const QString& t) { f.ListView_soon->setToolTip(t); }},
+    {u"H02", [](TForm1& f, const QString& t) { f.ListView_Guest_Pool->setToolTip(t); }},
+    {u"H03", [](TForm1& f, const QString& t) { f.ListView_Guest->setToolTip(t); }},
+    {u"H04", [](TForm1& f, const QString& t) { f.ListView_preselect->setToolTip(t); }},
+};
+
+void SetCaption(TForm1& f, std::u16string_view key, const QString& text) {
+    for (const CaptionTarget& target : kTargets)
+        if (target.key == key) return target.set(f, text);
+}
+
+// Each target is set as its key comes, so later keys see the captions of earlier ones.
+void ApplyLanguage(TForm1& f, const std::vector<ui::LanguageText>& texts) {
+    using ui::LanguageUse;
+    for (const ui::LanguageText& t : texts) {
+        if (t.key->use != LanguageUse::Caption) f.Texts.Set(t.key->key, t.text);
+        if (t.key->use != LanguageUse::DisplayText)
+            SetCaption(f, t.key->key, QString::fromStdU16String(t.text));
+        else if (t.key->key == u"LB_fadeunit")
+            f.TrackBar_faderChange();  // the fade label shows the new words at once
+    }
+}
+
+void SwitchLanguage(TForm1& f, const char* code) {
+    for (QAction* a : {f.M37, f.M38, f.M39}) a->setChecked(false);
+    f.LanguageCode = QString::fromLatin1(code);
+    f.LoadLanguage(f.LanguageCode);
+    // Rows show their status in the new words.
+    f.UpdatePoolStates();
+    for (tracks::TListView* list : {f.ListView_soon, f.ListView_preselect, f.ListView_Guest_Pool, f.ListView_Guest})
+        f.RefreshListStates(list);
+    // One preset step, the one the preset timer runs.
+    f.Timer3Timer();
+    for (tracks::TListView* list : {f.ListView_soon, f.ListView_Guest, f.ListView_Guest_Pool, f.ListView_preselect})
+        f.LoadColumnCaptions(list, f.LanguageCode);
+}
+
+}  // namespace
+
+void TForm1::FormShow() {
+    for (QAction* a : {M37, M38, M39}) a->setChecked(false);
+    LanguageCode = QStringLiteral("eng");
+    LoadLanguage(LanguageCode);
+    SetStatusPanel(1, Text(u"H21"));
+}
+
+void TForm1::LoadLanguage(const QString& code) {
+    const std::filesystem::path path = ui::LanguageFile(code.toStdU16String());
+    if (path.empty()) return;
+    ApplyLanguage(*this, ui::ReadLanguage(platform::IniFile(path), Texts));
+    for (TListView* list : {ListView_soon, ListView_Guest, ListView_Guest_Pool, ListView_preselect})
+        LoadColumnCaptions(list, code);
+    UpdateForwardCaption();
+    if (code == QStringLiteral("fra")) M37->setChecked(true);
+    if (code == QStringLiteral("deu")) M38->setChecked(true);
+    if (code == QStringLiteral("eng")) M39->setChecked(true);
+}
+
+void TForm1::LoadColumnCaptions(TListView* list, const QString& code) {
+    const std::filesystem::path path = ui::LanguageFile(code.toStdU16String());
+    if (path.empty() || !list) return;
+    const auto captions = ui::ReadColumnCaptions(platform::IniFile(path));
+    for (int c = 0; c < 8; ++c) list->SetColumnCaption(c, QString::fromStdU16String(captions[static_cast<size_t>(c)]));
+}
+
+void TForm1::UpdateForwardCaption() {
+    const QString seconds = ForwardSecondsText();
+    Button_FF->setText(QStringLiteral("&") + Text(u"str_forward") + QStringLiteral(" [") + seconds +
+                       QStringLiteral("]"));
+    // Only the playing phase enables the button; no jump length leaves nothing to jump. The
+    // length itself stays editable, or a zero could never be changed.
+    if (!(seconds > QStringLiteral("0"))) Button_FF->setEnabled(false);
+}
+
+void TForm1::M37Click() { SwitchLanguage(*this, "fra"); }
+void TForm1::M38Click() { SwitchLanguage(*this, "deu"); }
+void TForm1::M39Click() { SwitchLanguage(*this, "eng"); }
+
+void TForm1::M61Click() {
+    if (M61->isChecked()) {
+        if (Form_InfoBox) Form_InfoBox->hide();
+        M61->setChecked(false);
+    } else {
+        if (Form_InfoBox) Form_InfoBox->show();
+        M61->setChecked(true);
+    }
+    if (Form_InfoBox) Form_InfoBox->SetMenuCaptions(Texts);
+}
+
+}  // namespace app
