@@ -83,6 +83,7 @@ public:
             ::close(fd_);
             fd_ = -1;
         }
+        size_ = fd_ >= 0 ? static_cast<std::size_t>(info.st_size) : 0;
     }
     ~FileHandle() {
         if (fd_ >= 0) ::close(fd_);
@@ -90,9 +91,11 @@ public:
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
     int get() const { return fd_; }
+    std::size_t size() const { return size_; }
 
 private:
     int fd_;
+    std::size_t size_ = 0;
 };
 
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
@@ -103,31 +106,35 @@ bool SendFileAnswer(int sock, const std::string& path, bool text) {
     FileHandle file(path);
     if (file.get() < 0) return false;
     std::string out(kOk);
-    std::string piece(kPiece, '\0');
-    ssize_t got = ReadUpTo(file.get(), piece.data(), piece.size());
-    if (got < 0) got = 0;
-    piece.resize(static_cast<std::size_t>(got));
-    const bool utf8Mark = StartsWith(piece, "\xEF\xBB\xBF");
-    const bool utf16Mark = StartsWith(piece, "\xFF\xFE") || StartsWith(piece, "\xFE\xFF");
+    // A page usually fits one piece and leaves with its status line in a single send.
+    const std::size_t first = std::min<std::size_t>(file.size(), kPiece);
+    out.resize(kOk.size() + first);
+    const ssize_t got = ReadUpTo(file.get(), out.data() + kOk.size(), first);
+    out.resize(kOk.size() + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+    const std::string_view start = std::string_view(out).substr(kOk.size());
+    const bool utf8Mark = StartsWith(start, "\xEF\xBB\xBF");
+    const bool utf16Mark = StartsWith(start, "\xFF\xFE") || StartsWith(start, "\xFE\xFF");
+    std::string piece(first == kPiece ? kPiece : 0, '\0');
     if (text && (utf8Mark || utf16Mark)) {
-        std::string whole = std::move(piece);
-        std::string more(kPiece, '\0');
-        while ((got = ReadUpTo(file.get(), more.data(), more.size())) > 0) whole.append(more.data(), static_cast<std::size_t>(got));
+        std::string whole(start);
+        ssize_t more;
+        while ((more = ReadUpTo(file.get(), piece.data(), piece.size())) > 0)
+            whole.append(piece.data(), static_cast<std::size_t>(more));
+        out.resize(kOk.size());
         out += utf8Mark ? whole.substr(3) : platform::U16ToUtf8(platform::DecodeTextFile(whole));
         out += "\r\n";
         SendAll(sock, out);
         return true;
     }
-    out += piece;
-    if (piece.size() < kPiece) {  // the whole file: one send
+    if (first < kPiece) {
         if (text) out += "\r\n";
         SendAll(sock, out);
         return true;
     }
     if (!SendAll(sock, out, MSG_MORE)) return true;
-    piece.resize(kPiece);
-    while ((got = ReadUpTo(file.get(), piece.data(), piece.size())) > 0)
-        if (!SendAll(sock, std::string_view(piece.data(), static_cast<std::size_t>(got)), MSG_MORE)) return true;
+    ssize_t more;
+    while ((more = ReadUpTo(file.get(), piece.data(), piece.size())) > 0)
+        if (!SendAll(sock, std::string_view(piece.data(), static_cast<std::size_t>(more)), MSG_MORE)) return true;
     SendAll(sock, text ? "\r\n" : "");
     return true;
 }
@@ -136,8 +143,9 @@ void SendNotFound(int sock, const std::string& requestPath) {
     SendAll(sock, std::string(kNotFound) + HtmlEscape(requestPath) + "\r\n");
 }
 
-// Reads the request head one CR LF line at a time, looking at what has arrived before taking
-// it, within 10 seconds and 8 KiB for the whole head.
+// Reads the request head one CR LF line at a time, within 10 seconds and 8 KiB for the whole
+// head. It looks at up to 511 bytes that have arrived and takes only complete lines (up to the
+// empty line that ends the head), so a request body stays unread; a bare LF ends no line.
 class HeadReader {
 public:
     explicit HeadReader(int sock) : sock_(sock), deadline_(std::chrono::steady_clock::now() + kHeadTime) {}
@@ -145,30 +153,62 @@ public:
     // The next line without its CR LF; at the peer's end (or a failed read) what came so far,
     // usually empty. False when the head is cut off by its time or size limit.
     bool ReadLine(std::string& line) {
-        line.clear();
+        if (!ready_.empty()) {
+            line = std::move(ready_.front());
+            ready_.pop_front();
+            return true;
+        }
         char buffer[kPeekBytes];
         for (;;) {
-            if (consumed_ >= kHeadBytes || !WaitReadable()) return false;
+            if (consumed_ >= kHeadBytes || std::chrono::steady_clock::now() >= deadline_) return false;
             const std::size_t want = std::min(kPeekBytes, kHeadBytes - consumed_);
-            const ssize_t seen = ::recv(sock_, buffer, want, MSG_PEEK);
+            const ssize_t seen = ::recv(sock_, buffer, want, MSG_PEEK | MSG_DONTWAIT);
+            if (seen < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                if (!WaitReadable()) return false;
+                continue;
+            }
             if (seen < 0 && errno == EINTR) continue;
-            if (seen <= 0) return true;
-            const std::string_view view(buffer, static_cast<std::size_t>(seen));
-            // A CR that ended the previous piece and an LF that starts this one end the line.
-            if (!line.empty() && line.back() == '\r' && view.front() == '\n') {
-                Consume(1);
-                line.pop_back();
+            if (seen <= 0) {
+                line = std::exchange(partial_, {});
                 return true;
             }
-            const auto crlf = view.find("\r\n");
-            const std::size_t take = crlf == std::string_view::npos ? view.size() : crlf + 2;
-            if (!Consume(take)) return true;
-            line.append(view.substr(0, crlf == std::string_view::npos ? take : crlf));
-            if (crlf != std::string_view::npos) return true;
+            const std::string_view view(buffer, static_cast<std::size_t>(seen));
+            // A CR that ended the previous piece and an LF that starts this one end the line.
+            if (!partial_.empty() && partial_.back() == '\r' && view.front() == '\n') {
+                if (!Consume(1)) return Ended(line);
+                partial_.pop_back();
+                line = std::exchange(partial_, {});
+                return true;
+            }
+            std::size_t taken = 0;
+            std::size_t crlf;
+            while ((crlf = view.find("\r\n", taken)) != std::string_view::npos) {
+                ready_.emplace_back(view.substr(taken, crlf - taken));
+                taken = crlf + 2;
+                if (ready_.back().empty()) break;  // the head ends here
+            }
+            if (ready_.empty()) {
+                if (!Consume(view.size())) return Ended(line);
+                partial_.append(view);
+                continue;
+            }
+            if (!Consume(taken)) {
+                ready_.clear();
+                return Ended(line);
+            }
+            line = std::move(partial_) + ready_.front();
+            partial_.clear();
+            ready_.pop_front();
+            return true;
         }
     }
 
 private:
+    bool Ended(std::string& line) {
+        line = std::exchange(partial_, {});
+        return true;
+    }
+
     bool WaitReadable() {
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -193,6 +233,8 @@ private:
     int sock_;
     std::chrono::steady_clock::time_point deadline_;
     std::size_t consumed_ = 0;
+    std::string partial_;            // the start of a line whose CR LF has not arrived yet
+    std::deque<std::string> ready_;  // complete lines taken with the last look
 };
 
 // Request bytes left unread (a POST body) would turn the close into a reset, which can destroy
@@ -220,7 +262,8 @@ struct Listener::State {
     platform::IDispatcher& ui;
 
     mutable std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable workWaits;  // for workers: a connection waits, or the listener closes
+    std::condition_variable workerFree;  // for the accept thread: a worker is free, or stop
     // Accepting; listenFd is -1 while stopped.
     int listenFd = -1;
     int wakeFd = -1;
@@ -250,7 +293,7 @@ void Listener::State::AcceptLoop(int listenSock, int wake) {
         {
             // The eleventh connection stays in the listen queue until a worker is free.
             std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return stopRequested || inProgress < kMaxWorkers; });
+            workerFree.wait(lock, [&] { return stopRequested || inProgress < kMaxWorkers; });
             if (stopRequested) return;
         }
         pollfd waits[2] = {{listenSock, POLLIN, 0}, {wake, POLLIN, 0}};
@@ -275,7 +318,7 @@ void Listener::State::AcceptLoop(int listenSock, int wake) {
             ++inProgress;
             if (workers.size() < inProgress) workers.emplace_back([this] { WorkerLoop(); });
         }
-        changed.notify_all();
+        workWaits.notify_one();
     }
 }
 
@@ -284,7 +327,7 @@ void Listener::State::WorkerLoop() {
         Connection connection;
         {
             std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return closing || !waiting.empty(); });
+            workWaits.wait(lock, [&] { return closing || !waiting.empty(); });
             if (waiting.empty()) return;
             connection = std::move(waiting.front());
             waiting.pop_front();
@@ -303,7 +346,7 @@ void Listener::State::WorkerLoop() {
             ::close(connection.fd);
             --inProgress;
         }
-        changed.notify_all();
+        workerFree.notify_one();
     }
 }
 
@@ -396,7 +439,7 @@ Listener::~Listener() {
         for (int sock : state_->serving) ::shutdown(sock, SHUT_RDWR);
         workers = std::move(state_->workers);
     }
-    state_->changed.notify_all();
+    state_->workWaits.notify_all();
     for (auto& worker : workers) worker.join();
 }
 
@@ -449,7 +492,7 @@ void Listener::Stop() {
     }
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t written = ::write(wake, &one, sizeof one);
-    state_->changed.notify_all();
+    state_->workerFree.notify_all();
     acceptor.join();
     ::close(sock);
     ::close(wake);
