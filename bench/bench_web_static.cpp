@@ -1,6 +1,8 @@
 // Serves a folder through the guests' web server for load tools: the real listener, a host that
 // hands log and details lines to a thread of its own as the window's thread would take them.
-//   bench_web_static FOLDER      prints the port, serves until its input closes
+//   bench_web_static FOLDER [--folder-from-ui]   prints the port, serves until its input closes
+// --folder-from-ui fetches the document folder through the user-interface thread per request,
+// to weigh that against the host's thread-safe copy.
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -69,8 +71,13 @@ private:
 
 class StaticHost : public web::WebHost {
 public:
-    explicit StaticHost(std::string folder) : folder_(std::move(folder)) {}
-    std::string DocumentFolder() override { return folder_; }
+    StaticHost(std::string folder, platform::IDispatcher* ui) : folder_(std::move(folder)), ui_(ui) {}
+    std::string DocumentFolder() override {
+        if (!ui_) return folder_;
+        std::string folder;
+        ui_->RunBlocking([&] { folder = folder_; });
+        return folder;
+    }
     std::optional<std::string> Select(const std::string&, const std::string&, const std::string&) override {
         return std::nullopt;
     }
@@ -79,18 +86,20 @@ public:
 
 private:
     const std::string folder_;
+    platform::IDispatcher* ui_;
     std::size_t logged_ = 0;  // touched on the dispatcher's thread only
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: bench_web_static FOLDER\n";
+    const bool folderFromUi = argc == 3 && std::string(argv[2]) == "--folder-from-ui";
+    if (argc != 2 && !folderFromUi) {
+        std::cerr << "usage: bench_web_static FOLDER [--folder-from-ui]\n";
         return 2;
     }
-    StaticHost host(argv[1]);
     ThreadDispatcher ui;
+    StaticHost host(argv[1], folderFromUi ? &ui : nullptr);
     web::Listener listener(host, ui);
     std::string error;
     if (!listener.Start(0, &error)) {

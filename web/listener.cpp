@@ -75,9 +75,11 @@ ssize_t ReadUpTo(int file, char* buffer, std::size_t size) {
     return static_cast<ssize_t>(done);
 }
 
+// A regular file opened for reading; anything else (a folder, a pipe that would block the
+// worker) counts as absent.
 class FileHandle {
 public:
-    explicit FileHandle(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    explicit FileHandle(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
         struct stat info {};
         if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) {
             ::close(fd_);
