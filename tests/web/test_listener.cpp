@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -138,6 +139,7 @@ TEST(Listener, AnswersWhatGuestsAndStrangersSend) {
     Put(dir / "htdocs/bom16.htm", std::string("\xFF\xFEG\0r\0\xFC\0\xDF\0e\0", 12));
     std::filesystem::create_directories(dir / "htdocs/tool");
     Put(dir / "secret.htm", "secret");
+    ASSERT_EQ(::mkfifo((dir / "htdocs/pipe.htm").c_str(), 0644), 0);
 
     FakeHost host;
     platform::InlineDispatcher ui;
@@ -168,6 +170,7 @@ TEST(Listener, AnswersWhatGuestsAndStrangersSend) {
          Page("<p>taken: /m/Beyonc\xC3\xA9?.mp3</p>")},
         {"select.htm? without /", {Get("/tool/select.htm?/music/x.mp3")}, Page("")},
         {"failing select", {Get("/tool/select.htm/?/music/fail.mp3")}, ""},
+        {"a pipe, which must not hold the worker", {Get("/pipe.htm")}, Page("")},
         {"folder", {Get("/tool/")}, Page(""), {"tool", "file: @/tool"}},
         {"text file with a UTF-8 mark", {Get("/bom8.htm")}, Page("Gr\xC3\xBC\xC3\x9F" "e")},
         {"text file with a UTF-16 mark", {Get("/bom16.htm")}, Page("Gr\xC3\xBC\xC3\x9F" "e")},
