@@ -15,6 +15,7 @@
 #include "platform/text_codec.h"
 #include "platform/user_interface.h"
 #include "web/html_text.h"
+#include "web/page_file.h"
 
 namespace web {
 namespace {
@@ -153,7 +154,7 @@ public:
                 return false;
             }
         }
-        platform::WriteFileAtomic(fs::path(path), bytes);
+        WritePageFile(path, bytes);
         if (const auto after = StampOf(path)) {
             Remember(path, key, *after);
         } else {
@@ -318,6 +319,7 @@ void MakeHTML(const std::string& webRoot, const std::vector<PageRow>& queue, int
 std::vector<std::string> TrackPageNames(const std::vector<PageRow>& pool) {
     std::vector<std::string> names(pool.size());
     std::unordered_set<std::string> taken;
+    taken.reserve(pool.size() * 2);
     // First every row whose natural name is still free keeps it; only then do the later
     // duplicates pick suffixes, so a suffix never takes another track's own name.
     std::vector<size_t> duplicates;
@@ -329,13 +331,17 @@ std::vector<std::string> TrackPageNames(const std::vector<PageRow>& pool) {
             duplicates.push_back(i);
         }
     }
+    // Each stem remembers its next suffix, so a pool of 2,000 "Track01.mp3" stays linear.
+    std::unordered_map<std::string, int> nextSuffix;
     for (const size_t i : duplicates) {
         const std::string natural = NaturalPageName(pool[i].path);
         const std::string stem = natural.substr(0, natural.size() - 4);
-        for (int n = 2;; ++n) {
+        int& n = nextSuffix.try_emplace(FoldCase(stem), 2).first->second;
+        for (;; ++n) {
             std::string name = stem + "-" + std::to_string(n) + ".htm";
             if (taken.insert(FoldCase(name)).second) {
                 names[i] = std::move(name);
+                ++n;
                 break;
             }
         }
