@@ -1,7 +1,8 @@
 #!/bin/bash
 # Static pages from the document folder: requests per second of the guests' web server next to
 # nginx serving the same folder, in the same run, 10 concurrent clients on loopback, one request
-# per connection (ab). Three alternating rounds per page; the ratio is taken from the medians.
+# per connection (ab). Five alternating rounds per page; on a busy machine the load drifts
+# between rounds, so the ratio shown is the median of each round's ratio.
 #
 #   bench/web_static.sh [BUILD_DIR]     (default: build; bin/bench_web_static is built when missing)
 #
@@ -82,17 +83,18 @@ rate() {  # URL -> requests per second; every answer must have arrived whole
   if ! grep -q '^Failed requests: *0$' <<<"$out"; then echo "ab reported failures for $1:" >&2; echo "$out" >&2; exit 1; fi
   awk '/^Requests per second/ { print $4 }' <<<"$out"
 }
-median() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
+median() { printf '%s\n' "$@" | sort -g | sed -n "$(( ($# + 1) / 2 ))p"; }
 
 printf 'ab -n %d -c 10, one request per connection, 127.0.0.1; %s\n' "$REQUESTS" "$(nproc) cores, $(uptime | sed 's/.*load/load/')"
 for page in Halo.htm index.html; do
   size=$(stat -c %s "$docs/$page")
-  ours=(); theirs=()
-  for round in 1 2 3; do
+  ours=(); theirs=(); ratios=()
+  for round in 1 2 3 4 5; do
     ours+=("$(rate "http://127.0.0.1:$ours_port/$page")")
     theirs+=("$(rate "http://127.0.0.1:$nginx_port/$page")")
+    ratios+=("$(awk -v a="${ours[-1]}" -v b="${theirs[-1]}" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')")
   done
-  o="$(median "${ours[@]}")"; t="$(median "${theirs[@]}")"
-  printf '%-10s %6d bytes  quorbel %9.0f req/s (%s)  nginx %9.0f req/s (%s)  ratio %.2f\n' \
-    "$page" "$size" "$o" "${ours[*]}" "$t" "${theirs[*]}" "$(awk -v a="$o" -v b="$t" 'BEGIN { print (b > 0 ? a / b : 0) }')"
+  printf '%-10s %6d bytes  quorbel %6.0f req/s  nginx %6.0f req/s  (medians)  ratio %s (rounds: %s)\n' \
+    "$page" "$size" "$(median "${ours[@]}")" "$(median "${theirs[@]}")" "$(median "${ratios[@]}")" "${ratios[*]}"
+  printf '           quorbel %s\n           nginx   %s\n' "${ours[*]}" "${theirs[*]}"
 done

@@ -366,6 +366,9 @@ void Listener::State::PostLines(std::vector<std::string> details, std::vector<st
 void Listener::State::Serve(int sock, const std::string& peer) {
     const timeval sendLimit{10, 0};  // a guest that takes nothing for 10 s is dropped
     ::setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
+    // Room for a whole page, so the worker hands it over at once instead of waiting for the guest.
+    const int sendBuffer = 256 * 1024;
+    ::setsockopt(sock, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
 
     std::vector<std::string> details;
     std::string path;
