@@ -21,16 +21,19 @@ constexpr int kPool = 2000;
 struct Site {
     fs::path root;
     explicit Site(const std::string& name) {
-        root = fs::temp_directory_path() / ("qmm-bench-pages-" + std::to_string(::getpid()) + "-" + name);
+        root = fs::temp_directory_path() /
+               ("qmm-bench-pages-" + std::to_string(::getpid()) + "-" + name);
         fs::remove_all(root);
         fs::create_directories(root / "htdocs" / "tool");
-        const fs::path shipped = fs::path(__FILE__).parent_path().parent_path() / "resources" / "basics";
+        const fs::path shipped =
+            fs::path(__FILE__).parent_path().parent_path() / "resources" / "basics";
         if (fs::is_directory(shipped)) {
             fs::copy(shipped, root / "basics");
         } else {
             fs::create_directories(root / "basics");
             for (const char* f : {"head", "foot", "idxhead", "idxfoot", "playhead"}) {
-                std::ofstream(root / "basics" / (std::string(f) + ".txt")) << std::string(1500, 'x') << "\n";
+                std::ofstream(root / "basics" / (std::string(f) + ".txt"))
+                    << std::string(1500, 'x') << "\n";
             }
         }
     }
@@ -41,9 +44,12 @@ struct Site {
 std::vector<web::PageRow> Pool() {
     std::vector<web::PageRow> pool;
     for (int i = 0; i < kPool; ++i) {
-        const std::string artist = "Artist " + std::to_string(i / 12), album = "Album " + std::to_string(i / 12);
-        const std::string title = i % 12 == 0 ? "Intro" : "Song " + std::to_string(i) + " of the night";
-        const std::string file = i % 12 == 0 ? "01 Intro.mp3" : std::to_string(i % 12 + 1) + " " + title + ".mp3";
+        const std::string artist = "Artist " + std::to_string(i / 12),
+                          album = "Album " + std::to_string(i / 12);
+        const std::string title =
+            i % 12 == 0 ? "Intro" : "Song " + std::to_string(i) + " of the night";
+        const std::string file =
+            i % 12 == 0 ? "01 Intro.mp3" : std::to_string(i % 12 + 1) + " " + title + ".mp3";
         pool.push_back({i % 7 == 0 ? "blocked" : "ready", title, artist, album,
                         "/home/dj/Music/" + artist + "/" + album + "/" + file});
     }

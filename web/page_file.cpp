@@ -14,10 +14,11 @@ namespace web {
 void WritePageFile(const std::string& path, std::string_view bytes) {
     static std::atomic<unsigned> counter{0};
     const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string folder =
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     // A short name of its own, so a page whose name is near the length limit still works.
-    const std::string temp =
-        folder + ".qmm-page-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+    const std::string temp = folder + ".qmm-page-" + std::to_string(::getpid()) + "-" +
+                             std::to_string(counter++) + ".tmp";
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) throw platform::UnableToWrite(path);
     bool ok = true;

@@ -238,8 +238,9 @@ void MakeTrackPage(const std::string& htdocs, const TrackFragments& f, const Pag
 // The fallback content folder when no HTML path is set: beside the program, or where an
 // installed program keeps its shared files.
 std::string ShippedContent(const std::string& programFolder) {
-    const std::string installed =
-        (fs::path(programFolder) / ".." / "share" / "quorbel-media-mixer").lexically_normal().string();
+    const std::string installed = (fs::path(programFolder) / ".." / "share" / "quorbel-media-mixer")
+                                      .lexically_normal()
+                                      .string();
     for (const std::string& candidate : {programFolder, installed}) {
         if (FolderExists(Join(candidate, "basics")) || FolderExists(Join(candidate, "htdocs"))) {
             return candidate;

@@ -20,7 +20,9 @@ void Put(const fs::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary) << bytes;
 }
 
-std::string Slurp(const fs::path& p) { return platform::ReadBinaryFile(p).value_or("<missing>"); }
+std::string Slurp(const fs::path& p) {
+    return platform::ReadBinaryFile(p).value_or("<missing>");
+}
 
 ino_t Inode(const fs::path& p) {
     struct stat st {};
@@ -37,7 +39,8 @@ struct Site {
         fs::create_directories(dir / "basics");
         fs::create_directories(dir / "htdocs" / "tool");
         for (const char* f : {"head", "foot", "idxhead", "idxfoot", "playhead"}) {
-            Put(dir / "basics" / (std::string(f) + ".txt"), std::string("<") + f + ">\n<" + f + "2>\n");
+            Put(dir / "basics" / (std::string(f) + ".txt"),
+                std::string("<") + f + ">\n<" + f + "2>\n");
         }
     }
     std::string root() const { return dir.path().string(); }
@@ -60,14 +63,15 @@ TEST(Pages, BytesOfTheSmallCases) {
         "\t\t<TH class=\"button\" colspan=\"2\"><a href=\"/tool/select.htm/?/Music/Song.mp3\">"
         "Titel in Spielplan &uuml;bernehmen</a></TH>\r\n\r\n<foot>\r\n<foot2>\r\n";
     const std::vector<Case> cases = {
-        {"queue of five, third playing",
+        {"queue of five, third playing, playhead made on Windows",
          [](Site& s) {
+             Put(s.dir / "basics" / "playhead.txt", "<pl\xE4y>\r\n<x>");
              std::vector<web::PageRow> q;
              for (char c = 'A'; c <= 'E'; ++c) q.push_back({"", std::string(1, c), "a", "", "/x"});
              web::MakeHTML(s.root(), q, 2, s.sink);
          },
          {{"index.html",
-           "<playhead>\r\n<playhead2>\r\n"
+           "<pl\xC3\xA4y>\r\n<x>\r\n"
            "<TR class=\"done\"><TD>\"A\"</TD><TD>&nbsp;a</TD></TR>\r\n"
            "<TR class=\"done\"><TD>\"B\"</TD><TD>&nbsp;a</TD></TR>\r\n"
            "<TR class=\"now\"><TD>\"C\"</TD><TD>&nbsp;a</TD></TR>\r\n"
@@ -78,12 +82,13 @@ TEST(Pages, BytesOfTheSmallCases) {
          {{"tool/guestpool.html", "<idxhead><idxhead2> V 28.11.17<br><idxfoot><idxfoot2>\r\n"}}},
         {"blocked track",
          [](Site& s) {
-             web::MakeGuestPoolHTML(s.root(), {{"blocked", "Song", "Art", "Alb", "/Music/Song.mp3"}},
-                                    kWords, s.sink);
+             web::MakeGuestPoolHTML(
+                 s.root(), {{"blocked", "Song", "Art", "Alb", "/Music/Song.mp3"}}, kWords, s.sink);
          },
          {{"tool/guestpool.html",
            "<idxhead><idxhead2> V 28.11.17<br>\r\n\t<TH class=\"tit\" colspan=\"2\">"
-           "<span class=\"blocked\">recently played</span><a href=\"/Song.htm\" target=\"_top\">Song</a>"
+           "<span class=\"blocked\">recently played</span><a href=\"/Song.htm\" "
+           "target=\"_top\">Song</a>"
            "</TH>\r\n\r\n\t  <TR><TD class=\"Art\">Art</TD><TD class=\"Med\">(Alb)</TD></TR>\r\n"
            "<idxfoot><idxfoot2>\r\n"},
           {"Song.htm", trackPage}}},
@@ -138,7 +143,8 @@ TEST(Pages, ValuesAreEscapedAndLinksReachTheirOwnTrack) {
 TEST(Pages, OnlyChangedPagesAreRewritten) {
     Site site;
     std::vector<web::PageRow> pool;
-    for (int i = 0; i < 4; ++i) pool.push_back({"", "T" + std::to_string(i), "a", "b", "/m/" + std::to_string(i) + ".mp3"});
+    for (int i = 0; i < 4; ++i)
+        pool.push_back({"", "T" + std::to_string(i), "a", "b", "/m/" + std::to_string(i) + ".mp3"});
     web::MakeGuestPoolHTML(site.root(), pool, kWords, site.sink);
     std::vector<ino_t> before;
     for (int i = 0; i < 4; ++i) before.push_back(Inode(site.doc(std::to_string(i) + ".htm")));
@@ -156,7 +162,9 @@ TEST(Pages, OnlyChangedPagesAreRewritten) {
     // New fragments reach every page.
     Put(site.dir / "basics" / "foot.txt", "<new foot>");
     web::MakeGuestPoolHTML(site.root(), pool, kWords, site.sink);
-    for (int i = 0; i < 4; ++i) EXPECT_NE(Slurp(site.doc(std::to_string(i) + ".htm")).find("<new foot>\r\n"), std::string::npos);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_NE(Slurp(site.doc(std::to_string(i) + ".htm")).find("<new foot>\r\n"),
+                  std::string::npos);
 }
 
 TEST(Pages, MissingFragmentsAndFolders) {
@@ -174,7 +182,9 @@ TEST(Pages, MissingFragmentsAndFolders) {
         fs::remove(site.dir / "basics" / "head.txt");
         // The message comes first, then the track page's fragment fails before anything is written.
         EXPECT_THROW(web::MakeGuestPoolHTML(site.root(), pool, kWords, site.sink), platform::Error);
-        EXPECT_EQ(site.messages, std::vector<std::string>{"Nicht gefunden: " + (site.dir / "basics" / "idxhead.txt").string()});
+        EXPECT_EQ(site.messages,
+                  std::vector<std::string>{"Nicht gefunden: " +
+                                           (site.dir / "basics" / "idxhead.txt").string()});
         EXPECT_FALSE(fs::exists(site.doc("Song.htm")));
         EXPECT_FALSE(fs::exists(site.doc("tool/guestpool.html")));
         // An empty pool needs no track fragment.
@@ -197,11 +207,13 @@ TEST(Pages, MissingFragmentsAndFolders) {
 
 TEST(Pages, WebRootFallsBackToTheShippedContent) {
     testutil::TempDir dir;
-    const fs::path program = dir / "usr" / "bin", shared = dir / "usr" / "share" / "quorbel-media-mixer";
+    const fs::path program = dir / "usr" / "bin",
+                   shared = dir / "usr" / "share" / "quorbel-media-mixer";
     fs::create_directories(program);
     fs::create_directories(shared / "htdocs" / "tool");
     fs::create_directories(dir / "mine");
-    EXPECT_EQ(web::WebRoot((dir / "mine").string() + "/", program.string()), (dir / "mine").string());
+    EXPECT_EQ(web::WebRoot((dir / "mine").string() + "/", program.string()),
+              (dir / "mine").string());
     EXPECT_EQ(web::WebRoot((dir / "gone").string(), program.string()), shared.string());
     fs::create_directories(program / "htdocs" / "tool");
     EXPECT_EQ(web::WebRoot("", program.string()), program.string());
