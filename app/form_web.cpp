@@ -77,10 +77,7 @@ void TForm1::StartWebServer() {
         Label_IP->clear();
         Label_IP->setToolTip(QString());
         SetStatusPanel(1, Text(u"H24"));
-        throw platform::Error(QStringLiteral("Der Webserver konnte nicht gestartet werden (Port %1): %2")
-                                  .arg(WebPort)
-                                  .arg(QString::fromStdString(error))
-                                  .toStdString());
+        throw platform::Error(error.empty() ? "The web server cannot be started" : error);
     }
     const QString ip = QString::fromStdString(web::LocalIPAddress());
     const QString name = QString::fromStdString(web::LocalComputerName());
@@ -95,6 +92,10 @@ void TForm1::StartWebServer() {
         M80->setEnabled(true);
         M80->setChecked(false);
         SetStatusPanel(1, Text(u"H23"));
+        // Guests must find the lists as they are now, also before the configuration is complete
+        // (until then no other event writes the pages).
+        MakeHTML();
+        MakeGuestPoolHTML();
     }
 }
 

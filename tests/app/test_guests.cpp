@@ -101,8 +101,10 @@ TEST_F(GuestSite, ServerMenuFailuresAndAnUnanswerableSelect) {
     form->WebPort = 0;
     const QString track = Track("t.mp3", "Tee", "Band");
     FillPool({track});
+    std::filesystem::remove(htdocs / "tool" / "guestpool.html");
     StartServer();
     ASSERT_TRUE(form->TcpServer1->Active());
+    EXPECT_TRUE(std::filesystem::exists(htdocs / "tool" / "guestpool.html")) << "guests find the pool as it is now";
     const std::string select = guest_site::SelectLink(Body(Get(PoolLink(Get("/tool/guestpool.html"), "Tee"))));
     ASSERT_FALSE(select.empty());
 
