@@ -44,7 +44,14 @@ mkdir -p "$docs/tool"
 } > "$docs/Halo.htm"
 chmod -R a+rX "$work"
 
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+free_port() {  # a port nothing answers on
+  local port
+  for _ in $(seq 1 50); do
+    port=$(( 20000 + RANDOM % 20000 ))
+    (exec 4<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
+  done
+  echo "no free port found" >&2; exit 1
+}
 
 # nginx as it ships (worker_processes auto, sendfile), logging nothing, on 127.0.0.1 only.
 nginx_port="$(free_port)"
@@ -75,7 +82,7 @@ ours_pid=$!
 exec 3> "$work/hold"
 for _ in $(seq 1 100); do [ -s "$work/port" ] && break; sleep 0.1; done
 ours_port="$(head -1 "$work/port")"
-for _ in $(seq 1 100); do curl -fso /dev/null "http://127.0.0.1:$nginx_port/" && break; sleep 0.1; done
+for _ in $(seq 1 100); do ab -q -n 1 "http://127.0.0.1:$nginx_port/" >/dev/null 2>&1 && break; sleep 0.1; done
 
 rate() {  # URL -> requests per second; every answer must have arrived whole
   local out

@@ -1,9 +1,6 @@
 // Request paths of the listener mapped onto the document folder.
 #include "web/http_path.h"
 
-#include <filesystem>
-#include <system_error>
-
 namespace web {
 
 namespace {
@@ -20,6 +17,8 @@ std::string_view FileNamePart(std::string_view path) {
     const auto slash = path.find_last_of("/\\");
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
+
+bool StartsWithSlash(const std::string& path) { return !path.empty() && path.front() == '/'; }
 
 std::string LowerAscii(std::string_view text) {
     std::string out(text);
@@ -88,7 +87,8 @@ std::optional<MappedRequest> MapRequest(std::string_view documentFolder, std::st
     }
 
     MappedRequest request;
-    std::string pagePart = std::string(documentFolder) + *before;
+    // Without its own "/" a path would reach beside the folder ("htdocs" + "2/x.htm").
+    std::string pagePart = std::string(documentFolder) + (StartsWithSlash(*before) ? "" : "/") + *before;
     request.full = after ? pagePart + "?" + *after : pagePart;
     if (!request.full.empty() && request.full.back() == '/') request.full.pop_back();
 
@@ -112,12 +112,6 @@ std::optional<MappedRequest> MapRequest(std::string_view documentFolder, std::st
     const auto dot = last.rfind('.');
     if (dot != std::string_view::npos) request.ext = LowerAscii(last.substr(dot));
     return request;
-}
-
-std::string DocumentFolderFor(const std::string& webRoot) {
-    std::error_code ec;
-    const auto htdocs = std::filesystem::path(webRoot) / "htdocs";
-    return std::filesystem::is_directory(htdocs, ec) ? htdocs.string() : webRoot;
 }
 
 }  // namespace web

@@ -31,7 +31,4 @@ struct MappedRequest {
 // "?" is the first one as received, so an escaped "?" (%3F) stays part of a name.
 std::optional<MappedRequest> MapRequest(std::string_view documentFolder, std::string_view requestPath);
 
-// The folder pages are served from: webRoot/htdocs when that folder exists, else webRoot.
-std::string DocumentFolderFor(const std::string& webRoot);
-
 }  // namespace web

@@ -139,6 +139,7 @@ TEST(Listener, AnswersWhatGuestsAndStrangersSend) {
     Put(dir / "htdocs/bom16.htm", std::string("\xFF\xFEG\0r\0\xFC\0\xDF\0e\0", 12));
     std::filesystem::create_directories(dir / "htdocs/tool");
     Put(dir / "secret.htm", "secret");
+    Put(dir / "htdocs2/secret.htm", "secret");
     ASSERT_EQ(::mkfifo((dir / "htdocs/pipe.htm").c_str(), 0644), 0);
 
     FakeHost host;
@@ -178,6 +179,7 @@ TEST(Listener, AnswersWhatGuestsAndStrangersSend) {
         {"up and out", {Get("/../secret.htm")}, NotFound("/../secret.htm"), {"not found: /../secret.htm"}},
         {"up and out deeper", {Get("/pics/../../secret.htm")}, NotFound("/pics/../../secret.htm")},
         {"up and out escaped", {Get("/%2e%2E%2fsecret.htm")}, NotFound("/%2e%2E%2fsecret.htm")},
+        {"beside the folder", {Get("2/secret.htm")}, Page("")},
         {"escaped NUL", {Get("/index.html%00.png")}, NotFound("/index.html%00.png")},
         {"broken escapes", {Get("/My%2")}, NotFound("/My%2")},
         {"not hex", {Get("/My%zzSong.htm")}, NotFound("/My%zzSong.htm")},
