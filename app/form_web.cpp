@@ -24,6 +24,7 @@ QString TForm1::WebRoot() {
 }
 
 bool TForm1::CheckWebConfig() {
+    WebRoot();  // settings just applied: the listener serves from the new folder at once
     bool ok = false;
     if (Form2) {
         const auto isFile = [](const QLineEdit* e) { return tracks::FileExists(e->text()); };
