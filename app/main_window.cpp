@@ -220,6 +220,9 @@ void TForm1::BuildComponents() {
                              RadioButton_web_mix_preselect, RadioButton_preset_1by1, RadioButton_preset_random})
         rb->setAutoExclusive(false);
     ListBox_Log = Named(new QListWidget(Panel1), "ListBox_Log");
+    // One line per item: without this every added line measures all earlier ones, and a party's
+    // worth of request lines makes each new one cost milliseconds on the user-interface thread.
+    ListBox_Log->setUniformItemSizes(true);
 
     Label_Pos1 = MakeLabel("Label_Pos1", this);
     Label_von1 = MakeLabel("Label_von1", this);

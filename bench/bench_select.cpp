@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     const uint16_t port = form->TcpServer1->Port();
 
     // Requests for tracks spread over the pool: each is admitted, so the request list grows.
-    std::vector<double> admitted, refused;
+    std::vector<double> admitted, refused, plain;
     std::thread client([&] {
         size_t bytes = 0;
         for (int i = 0; i < kRequests; ++i) {
@@ -132,6 +132,8 @@ int main(int argc, char** argv) {
         // The same tracks again: refused as already chosen.
         for (int i = 0; i < kRequests; ++i)
             refused.push_back(TimedGet(port, "/tool/select.htm/?" + PercentEncode(paths[static_cast<size_t>((i * 7919) % kPool)]), &bytes));
+        // The listener alone: a small page served from the document folder.
+        for (int i = 0; i < kRequests; ++i) plain.push_back(TimedGet(port, "/index.html", &bytes));
         QMetaObject::invokeMethod(&application, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     });
     QApplication::exec();
@@ -161,6 +163,7 @@ int main(int argc, char** argv) {
     };
     line("admitted (socket, send to close)", Summary(admitted));
     line("refused, already chosen (socket)", Summary(refused));
+    line("static index.html (socket)", Summary(plain));
     line("UI thread part only (Select)", Summary(uiPart));
     line("  its CPU time", Summary(uiCpu));
     std::printf("first generation of the %d track pages and the pool page: %lld ms\n", kPool,
