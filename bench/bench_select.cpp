@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
     platform::SetUserInterface(&recorder);
 
     QTemporaryDir dir;
-    const fs::path root = fs::path(dir.path().toStdString()) / "web", music = fs::path(dir.path().toStdString()) / "music";
+    const fs::path root = fs::path(dir.path().toStdString()) / "web";
+    const fs::path music = fs::path(dir.path().toStdString()) / "music";
     fs::create_directories(root / "htdocs" / "tool");
     fs::create_directories(music);
     fs::copy(fs::path(QCoreApplication::applicationDirPath().toStdString()) / "basics", root / "basics",
@@ -130,8 +131,10 @@ int main(int argc, char** argv) {
             if (bytes == 0) std::fprintf(stderr, "no answer for %s\n", p.c_str());
         }
         // The same tracks again: refused as already chosen.
-        for (int i = 0; i < kRequests; ++i)
-            refused.push_back(TimedGet(port, "/tool/select.htm/?" + PercentEncode(paths[static_cast<size_t>((i * 7919) % kPool)]), &bytes));
+        for (int i = 0; i < kRequests; ++i) {
+            const std::string& p = paths[static_cast<size_t>((i * 7919) % kPool)];
+            refused.push_back(TimedGet(port, "/tool/select.htm/?" + PercentEncode(p), &bytes));
+        }
         // The listener alone: a small page served from the document folder.
         for (int i = 0; i < kRequests; ++i) plain.push_back(TimedGet(port, "/index.html", &bytes));
         QMetaObject::invokeMethod(&application, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);

@@ -53,7 +53,8 @@ std::string ReadAll(const fs::path& p) {
 std::string Link(const std::string& page, const std::string& text = {}) {
     std::smatch m;
     const std::string label = std::regex_replace(text, std::regex(R"([#.()])"), R"(\$&)");
-    const std::regex re(text.empty() ? R"re(href="(/tool/select\.htm[^"]*)")re" : "<a href=\"([^\"]+)\"[^>]*>" + label + "</a>");
+    const std::regex re(text.empty() ? R"re(href="(/tool/select\.htm[^"]*)")re"
+                                     : "<a href=\"([^\"]+)\"[^>]*>" + label + "</a>");
     return std::regex_search(page, m, re) ? std::regex_replace(m[1].str(), std::regex("&amp;"), "&") : std::string();
 }
 
@@ -130,7 +131,8 @@ TEST_F(Guests, RequestsThroughTheListenerAndTheServerMenu) {
     EXPECT_TRUE(form->M70->isEnabled() && !form->M70->isChecked() && !form->M80->isEnabled());
     EXPECT_TRUE(!form->TcpServer1->Active() && form->Label_IP->text().isEmpty());
 
-    const QString halo = Track("Beyonc\xc3\xa9 - Halo.mp3", "Halo", "Beyonc\u00e9"), crush = Track("#1 Crush.mp3", "Crush #1");
+    const QString halo = Track("Beyonc\xc3\xa9 - Halo.mp3", "Halo", "Beyonc\u00e9");
+    const QString crush = Track("#1 Crush.mp3", "Crush #1");
     FillPool({halo, crush});
     fs::remove(htdocs / "tool" / "guestpool.html");
     form->WebPort = 0;
@@ -151,7 +153,8 @@ TEST_F(Guests, RequestsThroughTheListenerAndTheServerMenu) {
         ASSERT_GE(row, 0);
         EXPECT_EQ(form->ListView_Guest->Row(row).FileName, path);
         EXPECT_EQ(form->ListView_Guest->Row(row).Src, "127.0.0.1");
-        EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d\\.\\d\\d$").match(form->ListView_Guest->Row(row).Time).hasMatch());
+        const QString time = form->ListView_Guest->Row(row).Time;
+        EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d\\.\\d\\d$").match(time).hasMatch()) << time.toStdString();
     }
     EXPECT_EQ(form->StatusPanel(1), QString("Gew\u00e4hlt: Crush #1"));
     EXPECT_NE(ReadAll(htdocs / "tool" / "guestpool.html").find("already chosen"), std::string::npos);
@@ -202,7 +205,8 @@ TEST_F(Guests, ConfigurationDecidesWhetherTheBlockOptionRewritesThePoolPage) {
 }
 
 TEST_F(Guests, TimersCarryRequestsAndPresetsIntoThePlayingQueue) {
-    const QString q1 = Track("q1.mp3", "Q1"), g1 = Track("g1.mp3", "G1"), g2 = Track("g2.mp3", "G2"), p1 = Track("p1.mp3", "P1");
+    const QString q1 = Track("q1.mp3", "Q1"), g1 = Track("g1.mp3", "G1"), g2 = Track("g2.mp3", "G2");
+    const QString p1 = Track("p1.mp3", "P1");
     form->AddTrack(form->ListView_soon, q1, "File");
     form->AddTrack(form->ListView_preselect, p1, "File");
     FillPool({g1, g2});

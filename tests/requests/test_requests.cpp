@@ -103,7 +103,8 @@ TEST_F(Requests, AdmissionByThePoolRowsWordAtThatMoment) {
         EXPECT_EQ(a.title, c.title) << c.what;
         ASSERT_EQ(int(a.rows.size()), c.rows) << c.what;
         for (const TrackRow& r : a.rows)
-            EXPECT_EQ(r, (TrackRow{kWords.ready, r.Title, "Artist", "Album", "1999", "21:07.45", "192.168.1.7", c.path}))
+            EXPECT_EQ(r, (TrackRow{kWords.ready, r.Title, "Artist", "Album", "1999", "21:07.45", "192.168.1.7",
+                                   c.path}))
                 << c.what;
     }
     EXPECT_EQ(requests::StateWord(requests::rsBlocked, kWords), kWords.blocked);
@@ -124,12 +125,14 @@ TEST_F(Requests, QueueRunsShortWhenAtMostOneRowFollowsTheCurrentOne) {
         int count, cur;
         bool shortOf;
     } cases[] = {{5, 2, false}, {5, 3, true}, {6, 3, false}, {0, 0, true}, {0, -1, true}, {3, 0, false}};
-    for (const auto& c : cases) EXPECT_EQ(requests::QueueRunsShort(c.count, c.cur), c.shortOf) << c.count << "/" << c.cur;
+    for (const auto& c : cases)
+        EXPECT_EQ(requests::QueueRunsShort(c.count, c.cur), c.shortOf) << c.count << "/" << c.cur;
 }
 
 TEST_F(Requests, PreferWebMovesEveryRequestBeforeThePresetsInOrder) {
     modes = {.guestUse = true, .webFirst = true, .presetUse = true, .inOrder = true};
-    for (const char* r : {"r1", "r2", "r3"}) requests.AppendRow(Row(File(r), kWords.ready, "T", QString("10.0.0.") + r[1]));
+    for (const char* r : {"r1", "r2", "r3"})
+        requests.AppendRow(Row(File(r), kWords.ready, "T", QString("10.0.0.") + r[1]));
     presets.AppendRows({Row(File("p1"), kWords.blocked), Row(File("p2"), kWords.ready), Row(File("p3"), kWords.ready)});
     for (int i = 0; i < 5; ++i) Round();
     EXPECT_EQ(Queue(), "r1<10.0.0.1 r2<10.0.0.2 r3<10.0.0.3 p2<DJ + p3<DJ + ");
