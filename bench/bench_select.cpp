@@ -136,7 +136,10 @@ int main(int argc, char** argv) {
             refused.push_back(TimedGet(port, "/tool/select.htm/?" + PercentEncode(p), &bytes));
         }
         // The listener alone: a small page served from the document folder.
-        for (int i = 0; i < kRequests; ++i) plain.push_back(TimedGet(port, "/index.html", &bytes));
+        for (int i = 0; i < kRequests; ++i) {
+            plain.push_back(TimedGet(port, "/index.html", &bytes));
+            if (bytes < 100) std::fprintf(stderr, "short answer for index.html: %zu bytes\n", bytes);
+        }
         QMetaObject::invokeMethod(&application, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     });
     QApplication::exec();
