@@ -177,7 +177,7 @@ void SwitchLanguage(TForm1& f, const char* code) {
     for (tracks::TListView* list : {f.ListView_soon, f.ListView_preselect, f.ListView_Guest_Pool, f.ListView_Guest})
         f.RefreshListStates(list);
     // One preset step, the one the preset timer runs.
-    f.Timer3Timer();
+    f.InsertPreset();
     for (tracks::TListView* list : {f.ListView_soon, f.ListView_Guest, f.ListView_Guest_Pool, f.ListView_preselect})
         f.LoadColumnCaptions(list, f.LanguageCode);
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/qt_dispatcher.h"
+#include "app/web_bridge.h"
 #include "platform/guard.h"
 #include "platform/user_interface.h"
 #include "settings/Dlg_Settings.h"
@@ -25,6 +26,7 @@
 #include "ui/info_box.h"
 #include "ui/list_presentation.h"
 #include "ui/text_emphasis.h"
+#include "web/listener.h"
 
 namespace app {
 
@@ -172,6 +174,8 @@ TForm1::TForm1(playback::DeckFactory decks, QWidget* parent) : QMainWindow(paren
     MediaPlayer2 = decks();
     MediaPlayer3 = playback::MakeProbeDeckFor(decks);  // it only measures lengths
     Dispatcher = std::make_unique<QtDispatcher>();
+    Bridge = std::make_unique<WebBridge>(*this);
+    TcpServer1 = std::make_unique<web::Listener>(*Bridge, *Dispatcher);
     BuildComponents();
     BuildMenus();
     BuildLayout();
@@ -184,6 +188,8 @@ TForm1::~TForm1() {
         if (t) t->stop();
     FormDestroy();
     if (auto* d = dynamic_cast<QtDispatcher*>(Dispatcher.get())) d->Close();
+    // Workers waiting for this thread were released above; the rest finish before the widgets go.
+    TcpServer1.reset();
 }
 
 void TForm1::BuildComponents() {
@@ -208,6 +214,16 @@ void TForm1::BuildComponents() {
     Timer3->setInterval(10000);
 
     Label_IP = MakeLabel("Label_IP", this);
+    {
+        QPalette pal = Label_IP->palette();
+        pal.setColor(QPalette::WindowText, QColor(128, 0, 128));  // purple
+        Label_IP->setPalette(pal);
+        QFont font = Label_IP->font();
+        font.setBold(true);
+        Label_IP->setFont(font);
+        Label_IP->setCursor(Qt::WhatsThisCursor);  // the help cursor: the hint names the address
+        Label_IP->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
     Button_PlayList = Named(new QPushButton(this), "Button_PlayList");
     Button_Pause = Named(new QPushButton(this), "Button_Pause");
     Button_Stop = Named(new QPushButton(this), "Button_Stop");
@@ -243,6 +259,9 @@ void TForm1::BuildComponents() {
                              RadioButton_web_mix_preselect, RadioButton_preset_1by1, RadioButton_preset_random})
         rb->setAutoExclusive(false);
     ListBox_Log = Named(new QListWidget(Panel1), "ListBox_Log");
+    // One line per item: without this every added line measures all earlier ones, and a party's
+    // worth of request lines makes each new one cost milliseconds on the user-interface thread.
+    ListBox_Log->setUniformItemSizes(true);
 
     Label_Pos1 = MakeLabel("Label_Pos1", this);
     Label_von1 = MakeLabel("Label_von1", this);
@@ -301,8 +320,8 @@ void TForm1::BuildMenus() {
     M69 = MakeAction("M69", this, true);
     M60->addActions({M61, M62, M69});
 
-    M70 = MakeAction("M70", this);
-    M80 = MakeAction("M80", this);
+    M70 = MakeAction("M70", this, true);
+    M80 = MakeAction("M80", this, true);
     bar->addAction(M70);
     bar->addAction(M80);
 
@@ -765,8 +784,11 @@ void TForm1::RemoveRowsByValue(TListView* list, int column, const QString& value
 
 void TForm1::RefreshListStates(TListView* list) {
     if (!list) return;
-    const tracks::StatusWords words{Text(u"st_ready"), Text(u"st_blocked"), Text(u"st_chosen"), Text(u"st_error")};
-    tracks::RefreshListStates(*list, *ListView_soon, *ListView_Guest, words);
+    tracks::RefreshListStates(*list, *ListView_soon, *ListView_Guest, StatusWords());
+}
+
+tracks::StatusWords TForm1::StatusWords() const {
+    return {Text(u"st_ready"), Text(u"st_blocked"), Text(u"st_chosen"), Text(u"st_error")};
 }
 
 void TForm1::RefreshAllListStates() {

@@ -22,15 +22,18 @@
 #include "platform/dispatcher.h"
 #include "platform/display_texts.h"
 #include "playback/audio_deck.h"
+#include "requests/admission.h"
 #include "settings/settings_record.h"
 #include "tags/Tagwright.h"
 #include "tracks/track_list.h"
 
 namespace settings { class TForm2; }
 namespace ui { class TForm_InfoBox; class TForm3; class ListDelegate; }
+namespace web { class Listener; }
 
 namespace app {
 
+class WebBridge;
 using tracks::TListView;
 using playback::AudioDeck;
 
@@ -112,6 +115,11 @@ public:
 
     // Hands work from listener threads to the user-interface thread.
     std::unique_ptr<platform::IDispatcher> Dispatcher;
+    // The guests' web server and what it reaches of the window; the listener goes first.
+    std::unique_ptr<WebBridge> Bridge;
+    std::unique_ptr<web::Listener> TcpServer1;
+    quint16 WebPort = 7777;  // tests listen on a free port (0)
+    QString ServerURL;       // hint of Label_IP while the listener runs
 
     // Sort state shared by the guest pool and the preset pool.
     int SortColumn = 0, SortLastColumn = 0, SortDescending = 0;
@@ -134,6 +142,7 @@ public:
     void RemoveRowsByValue(TListView* list, int column, const QString& value);
     void RefreshListStates(TListView* list);
     void RefreshAllListStates();  // queue, guest pool, guest requests, preset pool
+    tracks::StatusWords StatusWords() const;  // as they read now
 
     // ---- adding tracks, playlists ----
     void ProbeTrack(const QString& path);
@@ -159,14 +168,29 @@ public:
     void LoadLanguage(const QString& code);
     void LoadColumnCaptions(TListView* list, const QString& code);  // section "TABLE"
 
-    // ---- web (pages and listener come later) ----
+    // ---- guest requests and presets ----
+    void UpdatePoolStates();
+    int CheckRequest(const QString& path) const;
+    requests::Admission AdmitRequest(const QString& host, const QString& time, const QString& path);
+    void AddGuestRequest(const QString& title, const QString& artist, const QString& status, const QString& path,
+                         const QString& time, const QString& host, const QString& year, const QString& album);
+    bool QueueRunsShort() const;
+    void FeedGuestRequest();
+    void MoveFirstRequest();
+    void InsertPreset();
+    QString PickRandomPreset(TListView* list);
+
+    // ---- web ----
+    QString WebRoot();  // also what the listener serves from, until the next call
     bool CheckWebConfig();
     // Status panel 1 tells whether the web configuration is complete; when it is, the pages are
     // rewritten.
     void ShowWebConfigAndMakePages();
     void MakeHTML();
     void MakeGuestPoolHTML();
-    void UpdatePoolStates();
+    std::string HandleSelect(const QString& host, const QString& time, const QString& path);  // UTF-8 page
+    void StartWebServer();
+    void StopWebServer();
 
     // ---- presentation and log ----
     void AddLog(const QString& line);

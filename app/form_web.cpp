@@ -1,0 +1,118 @@
+// The guests' web server on the main window: the configuration check, the generated pages, the
+// select request and starting and stopping the listener.
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include "app/main_window.h"
+#include "app/web_bridge.h"
+#include "platform/errors.h"
+#include "settings/Dlg_Settings.h"
+#include "web/listener.h"
+#include "web/pages.h"
+
+namespace app {
+
+namespace {
+std::string U(const QString& s) { return s.toStdString(); }
+}  // namespace
+
+QString TForm1::WebRoot() {
+    const QString root = QString::fromStdString(
+        web::WebRoot(U(SetRec.HTMLpath), U(QCoreApplication::applicationDirPath())));
+    Bridge->SetWebRoot(root);
+    return root;
+}
+
+bool TForm1::CheckWebConfig() {
+    WebRoot();  // settings just applied: the listener serves from the new folder at once
+    bool ok = false;
+    if (Form2) {
+        const auto isFile = [](const QLineEdit* e) { return tracks::FileExists(e->text()); };
+        ok = isFile(Form2->Edit_PlayList) && isFile(Form2->Edit_webList) && isFile(Form2->Edit_PresetList) &&
+             !Form2->Edit_HTMLpath->text().isEmpty() && QFileInfo(Form2->Edit_HTMLpath->text()).isDir();
+    }
+    // A running listener can always be stopped, whether or not the configuration is complete.
+    const bool running = TcpServer1->Active();
+    M70->setEnabled(!running);
+    M80->setEnabled(running);
+    return ok;
+}
+
+void TForm1::ShowWebConfigAndMakePages() {
+    if (CheckWebConfig()) {
+        SetStatusPanel(1, Text(u"H22"));
+        MakeHTML();
+        MakeGuestPoolHTML();
+    } else {
+        SetStatusPanel(1, Text(u"H21"));
+    }
+}
+
+void TForm1::MakeHTML() {
+    web::MakeHTML(U(WebRoot()), WebBridge::Snapshot(*ListView_soon), CurIndex, Bridge->Sink());
+}
+
+void TForm1::MakeGuestPoolHTML() {
+    const tracks::StatusWords words = StatusWords();
+    web::MakeGuestPoolHTML(U(WebRoot()), WebBridge::Snapshot(*ListView_Guest_Pool),
+                           {U(words.blocked), U(words.chosen)}, Bridge->Sink());
+}
+
+std::string TForm1::HandleSelect(const QString& host, const QString& time, const QString& path) {
+    const requests::Admission a = AdmitRequest(host, time, path);
+    const QString word = requests::StateWord(a.state, StatusWords());
+    web::SelectAnswer answer = web::SelectPage(U(WebRoot()), U(a.title), U(a.artist), U(word));
+    if (answer.headFound) SetStatusPanel(1, QStringLiteral("Gew\u00e4hlt: ") + a.title);
+    return std::move(answer.page);
+}
+
+void TForm1::StartWebServer() {
+    WebRoot();  // the listener serves from the folder in force now
+    std::string error;
+    if (!TcpServer1->Start(WebPort, &error)) {
+        // Not running: the menu offers the start again, and the DJ learns why.
+        M70->setEnabled(true);
+        M70->setChecked(false);
+        M80->setEnabled(false);
+        M80->setChecked(true);
+        Label_IP->clear();
+        Label_IP->setToolTip(QString());
+        SetStatusPanel(1, Text(u"H24"));
+        throw platform::Error(error.empty() ? "The web server cannot be started" : error);
+    }
+    const QString ip = QString::fromStdString(web::LocalIPAddress());
+    const QString name = QString::fromStdString(web::LocalComputerName());
+    const QString port = QString::number(TcpServer1->Port());
+    ServerURL = (QStringLiteral("http://") + name + QLatin1Char(':') + port).toLower();
+    Label_IP->setToolTip(ServerURL);
+    Label_IP->setText(QStringLiteral("Server-IP: ") + ip + QStringLiteral(" : ") + port);
+    AddLog(QStringLiteral("Server-IP: ") + ip);
+    if (TcpServer1->Active()) {
+        M70->setEnabled(false);
+        M70->setChecked(true);
+        M80->setEnabled(true);
+        M80->setChecked(false);
+        SetStatusPanel(1, Text(u"H23"));
+        // Guests must find the lists as they are now, also before the configuration is complete
+        // (until then no other event writes the pages).
+        MakeHTML();
+        MakeGuestPoolHTML();
+    }
+}
+
+void TForm1::StopWebServer() {
+    TcpServer1->Stop();
+    if (!TcpServer1->Active()) {
+        M70->setEnabled(true);
+        M70->setChecked(false);
+        M80->setEnabled(false);
+        M80->setChecked(true);
+        SetStatusPanel(1, Text(u"H24"));
+    }
+    Label_IP->clear();
+}
+
+void TForm1::M70Click() { StartWebServer(); }
+void TForm1::M80Click() { StopWebServer(); }
+
+}  // namespace app

@@ -1,0 +1,86 @@
+#include "app/web_bridge.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMetaObject>
+
+#include "app/main_window.h"
+#include "platform/user_interface.h"
+
+namespace app {
+
+namespace {
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+std::string U(const QString& s) { return s.toStdString(); }
+}  // namespace
+
+std::string WebBridge::DocumentFolder() {
+    std::lock_guard lock(mutex_);
+    if (documentFolder_.empty()) return U(QCoreApplication::applicationDirPath());
+    return documentFolder_;
+}
+
+void WebBridge::SetWebRoot(const QString& webRoot) {
+    const QString htdocs = QDir(webRoot).filePath(QStringLiteral("htdocs"));
+    const QString folder = QFileInfo(htdocs).isDir() ? htdocs : webRoot;
+    std::lock_guard lock(mutex_);
+    documentFolder_ = U(folder);
+}
+
+std::optional<std::string> WebBridge::Select(const std::string& host, const std::string& time,
+                                             const std::string& path) {
+    inSelect_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{inSelect_};
+    try {
+        std::string page = form_.HandleSelect(Q(host), Q(time), Q(path));
+        form_.UpdateQueueStates();
+        form_.UpdatePoolStates();
+        form_.MakeGuestPoolHTML();
+        return page;
+    } catch (const std::exception& e) {
+        Show(QString::fromUtf8(e.what()), true);
+    } catch (...) {
+        Show(QStringLiteral("Unknown error"), true);
+    }
+    return std::nullopt;
+}
+
+void WebBridge::Log(const std::string& line) { form_.AddLog(Q(line)); }
+
+void WebBridge::Details(const std::string& line) { form_.AddDetails(Q(line)); }
+
+std::vector<web::PageRow> WebBridge::Snapshot(const tracks::TListView& list) {
+    std::vector<web::PageRow> rows;
+    rows.reserve(static_cast<size_t>(list.Count()));
+    for (int i = 0; i < list.Count(); ++i) {
+        rows.push_back({U(list.Caption(i)), U(list.SubItem(i, tracks::siTitle)), U(list.SubItem(i, tracks::siArtist)),
+                        U(list.SubItem(i, tracks::siAlbum)), U(list.SubItem(i, tracks::siFileName))});
+    }
+    return rows;
+}
+
+web::PageSink WebBridge::Sink() {
+    web::PageSink sink;
+    sink.log = [this](const std::string& line) { form_.AddLog(Q(line)); };
+    sink.message = [this](const std::string& text) { Show(Q(text), false); };
+    return sink;
+}
+
+void WebBridge::Show(const QString& text, bool error) {
+    const auto show = [text, error] {
+        if (error)
+            platform::UserInterface().ShowError(text.toStdU16String());
+        else
+            platform::UserInterface().ShowMessage(text.toStdU16String());
+    };
+    if (inSelect_)
+        QMetaObject::invokeMethod(&form_, show, Qt::QueuedConnection);
+    else
+        show();
+}
+
+}  // namespace app

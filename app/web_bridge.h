@@ -1,0 +1,47 @@
+#pragma once
+// What the guests' web server reaches of the main window: the document folder, select requests
+// and the log lines; and the plain snapshots of the lists that the page generator works from.
+#include <QString>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tracks/track_list.h"
+#include "web/pages.h"
+#include "web/web_host.h"
+
+namespace app {
+
+class TForm1;
+
+class WebBridge : public web::WebHost {
+public:
+    explicit WebBridge(TForm1& form) : form_(form) {}
+
+    // Any thread: the folder last set by SetWebRoot (the program's folder until then).
+    std::string DocumentFolder() override;
+    // User-interface thread, while a worker waits: nothing here may open a box that waits for
+    // the DJ, so messages and errors are shown only after the answer has been handed back.
+    std::optional<std::string> Select(const std::string& host, const std::string& time,
+                                      const std::string& path) override;
+    void Log(const std::string& line) override;
+    void Details(const std::string& line) override;
+
+    // User-interface thread: the web content folder now in force.
+    void SetWebRoot(const QString& webRoot);
+
+    static std::vector<web::PageRow> Snapshot(const tracks::TListView& list);
+    // Log lines go to the log; messages to a message box (later, while a select is handled).
+    web::PageSink Sink();
+
+private:
+    void Show(const QString& text, bool error);
+
+    TForm1& form_;
+    std::mutex mutex_;
+    std::string documentFolder_;
+    bool inSelect_ = false;
+};
+
+}  // namespace app

@@ -1,0 +1,37 @@
+#pragma once
+// The guest pool's status words and the decision whether a guest's select request is admitted.
+#include <QString>
+#include <vector>
+
+#include "tracks/list_ops.h"
+#include "tracks/track_list.h"
+
+namespace requests {
+
+// Why a request was refused, or that it was admitted; the number is what the pages tell.
+enum RequestState : int { rsRefused = 0, rsAdmitted = 1, rsChosen = 2, rsBlocked = 3 };
+
+// The word a guest is shown for a state: error, ready, chosen, blocked.
+QString StateWord(int state, const tracks::StatusWords& words);
+
+// A pool row reads blocked when queued (only while recent tracks are blocked), chosen when
+// requested (that wins), else ready. The file system is not consulted.
+void UpdatePoolStates(tracks::TListView& pool, const tracks::TListView& queue,
+                      const tracks::TListView& requests, bool blockRecent, const tracks::StatusWords& words);
+
+// The admission check proper: the word of the last pool row holding `path` decides; a missing
+// file, no such row, an error word or any unknown word refuses with rsRefused.
+int CheckRequest(const tracks::TListView& pool, const QString& path, const tracks::StatusWords& words);
+
+struct Admission {
+    int state = rsRefused;
+    QString title, artist;                 // of the last matching pool row; empty when refused
+    std::vector<tracks::TrackRow> rows;    // the request rows to append, in pool order
+};
+
+// Decides a select request; changes no list. Every pool row holding `path` gives one request
+// row: the ready word, the row's tags, the receive time as Time and the guest's address as Src.
+Admission AdmitRequest(const tracks::TListView& pool, const QString& host, const QString& time,
+                       const QString& path, const tracks::StatusWords& words);
+
+}  // namespace requests

@@ -1,0 +1,58 @@
+#pragma once
+// Feeding the queue when it runs short: guest requests on one timer, presets on the other. The
+// decisions live here, over the lists; probing a file and logging stay with the program.
+#include <QString>
+
+#include "tracks/track_list.h"
+
+namespace requests {
+
+// The two option groups of the mode panel as they read now.
+struct FeedModes {
+    bool guestUse = false;   // "Allow Remote Requests"
+    bool webFirst = false;   // "Prefer Web"
+    bool webMix = false;     // "Mix Web"
+    bool presetUse = false;  // "Add Preset Tracks"
+    bool inOrder = false;    // "Play In Order"
+    bool atRandom = false;   // "Play At Random"
+};
+
+// What a feeding step needs from the program besides the lists.
+class FeedTarget {
+public:
+    virtual ~FeedTarget() = default;
+    // Appends a row for the file at the end of the queue (tags and length read afresh), unless
+    // the queue already holds the path. May throw when the file cannot be read.
+    virtual void AddToQueue(const QString& path, const QString& source) = 0;
+    virtual void Log(const QString& line) = 0;
+    virtual int RandomBelow(int n) = 0;  // uniform in 0 .. n-1
+};
+
+struct FeedLists {
+    tracks::TListView& queue;
+    tracks::TListView& requests;
+    tracks::TListView& presets;
+};
+
+// At most one row follows the current one (an empty queue always runs short).
+bool QueueRunsShort(int queueCount, int curIndex);
+
+// The guest step: moves at most one request, and keeps presetDue for the alternation.
+void FeedGuestRequest(const FeedLists& lists, const FeedModes& modes, int curIndex, bool& presetDue,
+                      FeedTarget& target);
+
+// Moves the first request row to the end of the queue; the row leaves the request list even
+// when the queue holds the track already or the file cannot be read.
+void MoveFirstRequest(const FeedLists& lists, FeedTarget& target);
+
+// The preset step up to its refresh: adds at most one preset with Src "DJ +" and takes it out
+// of the pool. Returns false when the step stopped before choosing (presets off, pool empty, or
+// requests waiting in "Prefer Web" mode); the caller refreshes the queue, presets and
+// index.html only on true.
+bool InsertPreset(const FeedLists& lists, const FeedModes& modes, int curIndex, bool& presetDue,
+                  const QString& readyWord, FeedTarget& target);
+
+// A ready row of `list` at random, logged as "random select[k/n]: path"; empty when none is ready.
+QString PickRandomPreset(const tracks::TListView& list, const QString& readyWord, FeedTarget& target);
+
+}  // namespace requests

@@ -1,0 +1,195 @@
+// Admission of guests' requests and the feeding of the queue, on bare lists without a window.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <deque>
+#include <stdexcept>
+
+#include "requests/admission.h"
+#include "requests/feeding.h"
+#include "tests/support/qt_app.h"
+#include "tracks/list_ops.h"
+
+namespace {
+
+using tracks::TListView;
+using tracks::TrackRow;
+
+// Not English, so a comparison with a fixed English word fails.
+const tracks::StatusWords kWords{"bereit", "gesperrt", "gew\u00e4hlt", "Fehler"};
+
+TrackRow Row(const QString& path, const QString& status, const QString& title = "T", const QString& src = "File") {
+    return {status, title, "Artist", "Album", "1999", "03:00", src, path};
+}
+
+class Requests : public ::testing::Test {
+protected:
+    QString File(const QString& name) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        return f.fileName();
+    }
+    // One timer round with the queue at its end (always short): guest step, then preset step.
+    void Round() {
+        requests::FeedGuestRequest(lists, modes, queue.Count() - 1, presetDue, target);
+        requests::InsertPreset(lists, modes, queue.Count() - 1, presetDue, kWords.ready, target);
+    }
+    QString Queue() const {
+        QString out;
+        for (const TrackRow& r : queue.Rows()) out += r.FileName.section('/', -1) + "<" + r.Src + " ";
+        return out;
+    }
+
+    QTemporaryDir dir;
+    struct App {  // the lists are widgets
+        App() { test_support::EnsureApplication(); }
+    } app;
+    TListView queue{"queue"}, requests{"requests"}, pool{"pool"}, presets{"presets"};
+
+    // The program's side: appends like AddTrack (refusing a queued path), logs, rolls scripted dice.
+    struct Target : requests::FeedTarget {
+        TListView& q;
+        QStringList log;
+        std::deque<int> dice;
+        QString unreadable;
+        explicit Target(TListView& queue) : q(queue) {}
+        void AddToQueue(const QString& path, const QString& source) override {
+            if (path == unreadable) throw std::runtime_error("cannot read");
+            if (!tracks::ListHasValue(q, tracks::siFileName, path)) q.AppendRow(Row(path, "", "T", source));
+        }
+        void Log(const QString& line) override { log << line; }
+        int RandomBelow(int) override {
+            const int k = dice.front();
+            dice.pop_front();
+            return k;
+        }
+    } target{queue};
+    requests::FeedLists lists{queue, requests, presets};
+    requests::FeedModes modes;
+    bool presetDue = false;
+};
+
+TEST_F(Requests, AdmissionByThePoolRowsWordAtThatMoment) {
+    const QString halo = File("Beyonc\u00e9 - Halo.mp3"), chosen = File("c.mp3"), blocked = File("b.mp3"),
+                  error = File("e.mp3"), played = File("p.mp3"), empty = File("x.mp3"), gone = dir.filePath("gone.mp3"),
+                  lastChosen = File("l1.mp3"), lastReady = File("l2.mp3"), elsewhere = File("elsewhere.mp3");
+    pool.AppendRows({Row(halo, kWords.ready, "Halo"), Row(chosen, kWords.chosen), Row(blocked, kWords.blocked),
+                     Row(error, kWords.error), Row(played, "played"), Row(empty, ""), Row(gone, kWords.ready),
+                     Row(lastChosen, kWords.ready), Row(lastChosen, kWords.chosen), Row(lastReady, kWords.chosen, "A"),
+                     Row(lastReady, kWords.ready, "B")});
+    struct Case {
+        const char* what;
+        QString path;
+        int state;
+        int rows;
+        QString title;
+    } const cases[] = {
+        {"ready", halo, requests::rsAdmitted, 1, "Halo"},
+        {"chosen", chosen, requests::rsChosen, 0, ""},
+        {"queued", blocked, requests::rsBlocked, 0, ""},
+        {"in error", error, requests::rsRefused, 0, ""},
+        {"a word from a playlist file", played, requests::rsRefused, 0, ""},
+        {"no word", empty, requests::rsRefused, 0, ""},
+        {"file deleted since", gone, requests::rsRefused, 0, ""},
+        {"not in the pool", elsewhere, requests::rsRefused, 0, ""},
+        {"letter case differs", QString(halo).replace("Halo", "HALO"), requests::rsRefused, 0, ""},
+        {"last of two rows chosen", lastChosen, requests::rsChosen, 0, ""},
+        {"last of two rows ready: both requested", lastReady, requests::rsAdmitted, 2, "B"},
+    };
+    for (const Case& c : cases) {
+        const auto a = requests::AdmitRequest(pool, "192.168.1.7", "21:07.45", c.path, kWords);
+        EXPECT_EQ(a.state, c.state) << c.what;
+        EXPECT_EQ(a.title, c.title) << c.what;
+        ASSERT_EQ(int(a.rows.size()), c.rows) << c.what;
+        for (const TrackRow& r : a.rows)
+            EXPECT_EQ(r, (TrackRow{kWords.ready, r.Title, "Artist", "Album", "1999", "21:07.45", "192.168.1.7",
+                                   c.path}))
+                << c.what;
+    }
+    EXPECT_EQ(requests::StateWord(requests::rsBlocked, kWords), kWords.blocked);
+
+    // The pool's words: requested wins over queued; queued blocks only with the option on.
+    queue.AppendRows({Row(halo, ""), Row(chosen, "")});
+    requests.AppendRow(Row(chosen, ""));
+    requests::UpdatePoolStates(pool, queue, requests, false, kWords);
+    EXPECT_EQ(pool.Caption(0), kWords.ready);
+    EXPECT_EQ(pool.Caption(3), kWords.ready) << "the file system is not looked at";
+    requests::UpdatePoolStates(pool, queue, requests, true, kWords);
+    EXPECT_EQ(pool.Caption(0), kWords.blocked);
+    EXPECT_EQ(pool.Caption(1), kWords.chosen);
+}
+
+TEST_F(Requests, QueueRunsShortWhenAtMostOneRowFollowsTheCurrentOne) {
+    const struct {
+        int count, cur;
+        bool shortOf;
+    } cases[] = {{5, 2, false}, {5, 3, true}, {6, 3, false}, {0, 0, true}, {0, -1, true}, {3, 0, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(requests::QueueRunsShort(c.count, c.cur), c.shortOf) << c.count << "/" << c.cur;
+}
+
+TEST_F(Requests, PreferWebMovesEveryRequestBeforeThePresetsInOrder) {
+    modes = {.guestUse = true, .webFirst = true, .presetUse = true, .inOrder = true};
+    for (const char* r : {"r1", "r2", "r3"})
+        requests.AppendRow(Row(File(r), kWords.ready, "T", QString("10.0.0.") + r[1]));
+    presets.AppendRows({Row(File("p1"), kWords.blocked), Row(File("p2"), kWords.ready), Row(File("p3"), kWords.ready)});
+    for (int i = 0; i < 5; ++i) Round();
+    EXPECT_EQ(Queue(), "r1<10.0.0.1 r2<10.0.0.2 r3<10.0.0.3 p2<DJ + p3<DJ + ");
+    EXPECT_EQ(presets.Count(), 1) << "the blocked preset stays";
+    EXPECT_EQ(target.log.count("inserted preselect file:"), 2);
+
+    requests.AppendRow(Row(File("r4"), kWords.ready));
+    requests::FeedGuestRequest(lists, modes, 0, presetDue, target);
+    EXPECT_EQ(requests.Count(), 1) << "two rows after the current one: nothing moves";
+}
+
+TEST_F(Requests, MixWebAlternatesAndHoldsRequestsWhileNoPresetComes) {
+    modes = {.guestUse = true, .webMix = true, .presetUse = true, .inOrder = true};
+    requests.AppendRows({Row(File("r1"), kWords.ready), Row(File("r2"), kWords.ready)});
+    presets.AppendRows({Row(File("p1"), kWords.ready), Row(File("p2"), kWords.ready)});
+    for (int i = 0; i < 3; ++i) Round();
+    EXPECT_EQ(Queue(), "r1<File p1<DJ + r2<File p2<DJ + ");
+
+    modes.presetUse = false;
+    requests.AppendRows({Row(File("r3"), kWords.ready), Row(File("r4"), kWords.ready)});
+    for (int i = 0; i < 3; ++i) Round();
+    EXPECT_EQ(requests.Count(), 1);
+    modes.webMix = false;
+    modes.webFirst = true;
+    Round();
+    EXPECT_EQ(requests.Count(), 0);
+}
+
+TEST_F(Requests, AtRandomLogsTheDrawAndNothingComesTwiceOrBackWithItsError) {
+    modes = {.presetUse = true, .atRandom = true};
+    QStringList ready;
+    for (int i = 1; i <= 12; ++i) {
+        presets.AppendRow(Row(File(QString("p%1").arg(i)), i == 2 ? kWords.chosen : kWords.ready));
+        if (i != 2) ready << presets.SubItem(i - 1, tracks::siFileName);
+    }
+    target.dice = {2, 0};
+    queue.AppendRows({Row(File("q1"), ""), Row(File("q2"), ""), Row(File("q3"), "")});
+    requests::InsertPreset(lists, modes, 0, presetDue, kWords.ready, target);  // not short: drawn, dropped
+    requests::InsertPreset(lists, modes, 2, presetDue, kWords.ready, target);
+    EXPECT_EQ(target.log, (QStringList{"random select[3/11]: " + ready[2], "random select[1/11]: " + ready[0],
+                                       "inserted preselect file:", ready[0]}));
+    EXPECT_EQ(Queue().count("DJ +"), 1);
+    EXPECT_FALSE(tracks::ListHasValue(presets, tracks::siFileName, ready[0]));
+
+    // A request for a queued track goes without effect; an unreadable one goes too, its error once.
+    modes = {.guestUse = true, .webFirst = true};
+    target.unreadable = ready[5];
+    requests.AppendRows({Row(queue.SubItem(0, tracks::siFileName), kWords.ready), Row(ready[5], kWords.ready)});
+    requests::FeedGuestRequest(lists, modes, 2, presetDue, target);
+    EXPECT_THROW(requests::FeedGuestRequest(lists, modes, 2, presetDue, target), std::runtime_error);
+    EXPECT_EQ(requests.Count(), 0);
+    EXPECT_EQ(queue.Count(), 4);
+    modes = {.presetUse = true, .inOrder = true};
+    for (int i = 0; i < presets.Count(); ++i) presets.SetCaption(i, i == 4 ? kWords.ready : kWords.blocked);
+    target.unreadable = presets.SubItem(4, tracks::siFileName);
+    EXPECT_THROW(requests::InsertPreset(lists, modes, 2, presetDue, kWords.ready, target), std::runtime_error);
+    EXPECT_FALSE(tracks::ListHasValue(presets, tracks::siFileName, target.unreadable));
+}
+
+}  // namespace

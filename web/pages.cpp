@@ -1,0 +1,426 @@
+// Page generation: fragments from basics/, generated pages into htdocs/.
+#include "web/pages.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/errors.h"
+#include "platform/text_codec.h"
+#include "platform/user_interface.h"
+#include "web/html_text.h"
+#include "web/page_file.h"
+
+namespace web {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kCrLf = "\r\n";
+
+void Log(const PageSink& sink, const std::string& line) {
+    if (sink.log) sink.log(line);
+}
+
+void Message(const PageSink& sink, const std::string& text) {
+    if (sink.message) {
+        sink.message(text);
+    } else {
+        platform::UserInterface().ShowMessage(platform::Utf8ToU16(text));
+    }
+}
+
+std::string Join(const std::string& folder, std::string_view name) {
+    std::string out = folder;
+    if (out.empty() || out.back() != '/') out += '/';
+    out += name;
+    return out;
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(fs::path(path), ec);
+}
+
+bool FolderExists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::is_directory(fs::path(path), ec);
+}
+
+// A fragment's whole content as UTF-8, whatever encoding the maintainer saved it in.
+std::string ReadFragment(const std::string& path) {
+    const auto text = platform::ReadTextFile(fs::path(path));
+    if (!text) throw platform::Error("Cannot read " + path);
+    return platform::U16ToUtf8(*text);
+}
+
+// Calls f(line) for every line; CR LF, LF and a lone CR end a line, and a last line needs no end.
+template <class F>
+void ForEachLine(std::string_view text, F&& f) {
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            f(text.substr(start));
+            return;
+        }
+        f(text.substr(start, end - start));
+        start = end + 1;
+        if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+    }
+}
+
+std::string LineByLine(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 64);
+    ForEachLine(text, [&](std::string_view line) {
+        out += line;
+        out += kCrLf;
+    });
+    return out;
+}
+
+std::string LinesJoined(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    ForEachLine(text, [&](std::string_view line) { out += line; });
+    return out;
+}
+
+// The name part of a path; a path from a Windows playlist separates with "\".
+std::string_view FileNamePart(std::string_view path) {
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string NaturalPageName(std::string_view path) {
+    std::string_view name = FileNamePart(path);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string_view::npos) name = name.substr(0, dot);
+    return std::string(name) + ".htm";
+}
+
+// Names compare without regard to ASCII case, so the pages stay distinct on a FAT stick too.
+std::string FoldCase(std::string_view name) {
+    std::string out(name);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+// Enough of a file's identity to see that someone else replaced or changed it.
+struct FileStamp {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    long long mtimeNs = 0, ctimeNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return FileStamp{st.st_dev, st.st_ino, st.st_size,
+                     st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec,
+                     st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec};
+}
+
+// What this process last wrote (or found already in place) at each path: the key the content
+// was made from and the file's stamp afterwards. A page whose key and stamp still match is left
+// alone without reading it, which keeps a select with thousands of pool tracks cheap.
+class WrittenPages {
+public:
+    // Writes the bytes from make() to path (temporary file + rename) unless the file already
+    // holds them. Returns whether it wrote.
+    template <class Make>
+    bool Write(const std::string& path, std::string_view key, Make&& make) {
+        std::lock_guard lock(mutex_);
+        const auto stamp = StampOf(path);
+        const auto it = pages_.find(path);
+        const bool known = it != pages_.end() && stamp && it->second.stamp == *stamp;
+        if (known && it->second.key == key) return false;
+        const std::string bytes = make();
+        if (!known && stamp && static_cast<size_t>(stamp->size) == bytes.size()) {
+            const auto onDisk = platform::ReadBinaryFile(fs::path(path));
+            if (onDisk && *onDisk == bytes) {
+                Remember(path, key, *stamp);
+                return false;
+            }
+        }
+        WritePageFile(path, bytes);
+        if (const auto after = StampOf(path)) {
+            Remember(path, key, *after);
+        } else {
+            pages_.erase(path);
+        }
+        return true;
+    }
+
+    // A small number that changes whenever the track pages' fragments do, so it can stand for
+    // them in each page's key.
+    unsigned long long FragmentsGeneration(const std::string& headFoot) {
+        std::lock_guard lock(mutex_);
+        if (headFoot != lastHeadFoot_) {
+            lastHeadFoot_ = headFoot;
+            ++generation_;
+        }
+        return generation_;
+    }
+
+private:
+    struct Entry {
+        std::string key;
+        FileStamp stamp;
+    };
+    void Remember(const std::string& path, std::string_view key, const FileStamp& stamp) {
+        Entry& e = pages_[path];
+        e.key.assign(key);
+        e.stamp = stamp;
+    }
+
+    std::mutex mutex_;
+    std::unordered_map<std::string, Entry> pages_;
+    std::string lastHeadFoot_;
+    unsigned long long generation_ = 0;
+};
+
+WrittenPages& Written() {
+    static WrittenPages pages;
+    return pages;
+}
+
+void WritePage(const std::string& path, const std::string& bytes) {
+    Written().Write(path, bytes, [&] { return bytes; });
+}
+
+// The fragments of the track pages, read once per regeneration.
+struct TrackFragments {
+    std::string head, foot;  // line by line
+    unsigned long long generation = 0;
+};
+
+std::string TrackPage(const TrackFragments& f, const PageRow& row) {
+    std::string page;
+    page.reserve(f.head.size() + f.foot.size() + 256 + row.path.size() * 3);
+    page += f.head;
+    page += "\t\t<TH class=\"Title\" colspan=\"2\">\"";
+    AppendHtmlEscaped(page, row.title);
+    page += "\"</TH>\r\n\r\n";
+    page += "\t\t<TR><TD class=\"Artist\">";
+    AppendHtmlEscaped(page, row.artist);
+    page += "</TD><TD>Medium: \"";
+    AppendHtmlEscaped(page, row.album);
+    page += "\"</TD></TR>\r\n\r\n";
+    page += "\t\t<TH class=\"button\" colspan=\"2\"><a href=\"/tool/select.htm/?";
+    page += PercentEncodePath(row.path);
+    page += "\">Titel in Spielplan &uuml;bernehmen</a></TH>\r\n\r\n";
+    page += f.foot;
+    return page;
+}
+
+void MakeTrackPage(const std::string& htdocs, const TrackFragments& f, const PageRow& row,
+                   const std::string& pageName) {
+    std::string key = std::to_string(f.generation);
+    for (const std::string* s : {&row.title, &row.artist, &row.album, &row.path}) {
+        key += '\0';
+        key += *s;
+    }
+    Written().Write(Join(htdocs, pageName), key, [&] { return TrackPage(f, row); });
+}
+
+// The fallback content folder when no HTML path is set: beside the program, or where an
+// installed program keeps its shared files.
+std::string ShippedContent(const std::string& programFolder) {
+    const std::string installed = (fs::path(programFolder) / ".." / "share" / "quorbel-media-mixer")
+                                      .lexically_normal()
+                                      .string();
+    for (const std::string& candidate : {programFolder, installed}) {
+        if (FolderExists(Join(candidate, "basics")) || FolderExists(Join(candidate, "htdocs"))) {
+            return candidate;
+        }
+    }
+    return programFolder;
+}
+
+bool CanWritePages(const std::string& root) {
+    const std::string htdocs = Join(root, "htdocs");
+    return FolderExists(htdocs) && ::access(htdocs.c_str(), W_OK) == 0 &&
+           ::access(Join(htdocs, "tool").c_str(), W_OK) == 0;
+}
+
+std::string UserDataFolder() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg && *xdg == '/') return Join(xdg, "quorbel-media-mixer");
+    const char* home = std::getenv("HOME");
+    if (home && *home) return Join(Join(home, ".local/share"), "quorbel-media-mixer");
+    return {};
+}
+
+std::string WithoutTrailingSlash(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+std::string WebRoot(const std::string& htmlPath, const std::string& programFolder) {
+    if (FolderExists(htmlPath)) return WithoutTrailingSlash(htmlPath);
+    const std::string shipped = WithoutTrailingSlash(ShippedContent(programFolder));
+    if (CanWritePages(shipped)) return shipped;
+    // An installed program cannot write beside itself: the user gets a copy to generate into.
+    const std::string user = UserDataFolder();
+    if (user.empty()) return shipped;
+    std::error_code ec;
+    for (const char* part : {"basics", "htdocs"}) {
+        const std::string from = Join(shipped, part), to = Join(user, part);
+        if (FolderExists(from) && !FolderExists(to)) {
+            fs::create_directories(fs::path(to), ec);
+            fs::copy(fs::path(from), fs::path(to),
+                     fs::copy_options::recursive | fs::copy_options::skip_existing, ec);
+        }
+    }
+    return FolderExists(Join(user, "htdocs")) ? user : shipped;
+}
+
+void MakeHTML(const std::string& webRoot, const std::vector<PageRow>& queue, int curIndex,
+              const PageSink& sink) {
+    Log(sink, "MakeHTML in Path: " + webRoot);
+    const std::string basics = Join(webRoot, "basics");
+    const std::string headPath = Join(basics, "playhead.txt"), footPath = Join(basics, "foot.txt");
+    if (!FileExists(headPath) || !FileExists(footPath)) {
+        Message(sink, "Header Footer HTML fehlt...");
+        return;
+    }
+    std::string page = LineByLine(ReadFragment(headPath));
+    for (size_t i = 0; i < queue.size(); ++i) {
+        const long long index = static_cast<long long>(i);
+        const char* cls = index < curIndex ? "done" : index == curIndex ? "now" : "soon";
+        page += "<TR class=\"";
+        page += cls;
+        page += "\"><TD>\"";
+        AppendHtmlEscaped(page, queue[i].title);
+        page += "\"</TD><TD>&nbsp;";
+        AppendHtmlEscaped(page, queue[i].artist);
+        page += "</TD></TR>\r\n";
+    }
+    page += LineByLine(ReadFragment(footPath));
+    WritePage(Join(Join(webRoot, "htdocs"), "index.html"), page);
+    Log(sink, "Header done");
+    Log(sink, "HTML body done");
+    Log(sink, "Footer done");
+}
+
+std::vector<std::string> TrackPageNames(const std::vector<PageRow>& pool) {
+    std::vector<std::string> names(pool.size());
+    std::unordered_set<std::string> taken;
+    taken.reserve(pool.size() * 2);
+    // First every row whose natural name is still free keeps it; only then do the later
+    // duplicates pick suffixes, so a suffix never takes another track's own name.
+    std::vector<size_t> duplicates;
+    for (size_t i = 0; i < pool.size(); ++i) {
+        std::string name = NaturalPageName(pool[i].path);
+        if (taken.insert(FoldCase(name)).second) {
+            names[i] = std::move(name);
+        } else {
+            duplicates.push_back(i);
+        }
+    }
+    // Each stem remembers its next suffix, so a pool of 2,000 "Track01.mp3" stays linear.
+    std::unordered_map<std::string, int> nextSuffix;
+    for (const size_t i : duplicates) {
+        const std::string natural = NaturalPageName(pool[i].path);
+        const std::string stem = natural.substr(0, natural.size() - 4);
+        int& n = nextSuffix.try_emplace(FoldCase(stem), 2).first->second;
+        for (;; ++n) {
+            std::string name = stem + "-" + std::to_string(n) + ".htm";
+            if (taken.insert(FoldCase(name)).second) {
+                names[i] = std::move(name);
+                ++n;
+                break;
+            }
+        }
+    }
+    return names;
+}
+
+void MakeGuestPoolHTML(const std::string& webRoot, const std::vector<PageRow>& pool,
+                       const StatusWords& words, const PageSink& sink) {
+    const std::string basics = Join(webRoot, "basics"), htdocs = Join(webRoot, "htdocs");
+    std::string text;
+    const std::string idxHead = Join(basics, "idxhead.txt");
+    if (FileExists(idxHead)) {
+        text += LinesJoined(ReadFragment(idxHead));
+    } else {
+        Message(sink, "Nicht gefunden: " + idxHead);
+    }
+    text += " V 28.11.17<br>";
+
+    const std::vector<std::string> names = TrackPageNames(pool);
+    std::optional<TrackFragments> fragments;  // read at the first row, as an empty pool needs none
+    for (size_t i = 0; i < pool.size(); ++i) {
+        const PageRow& row = pool[i];
+        text += "\r\n\t<TH class=\"tit\" colspan=\"2\">";
+        if (row.status == words.blocked) {
+            text += "<span class=\"blocked\">recently played</span>";
+        } else if (row.status == words.chosen) {
+            text += "<span class=\"chosen\">already chosen</span>";
+        }
+        text += "<a href=\"/";
+        text += PercentEncodePath(names[i]);
+        text += "\" target=\"_top\">";
+        AppendHtmlEscaped(text, row.title);
+        text += "</a></TH>\r\n\r\n";
+        text += "\t  <TR><TD class=\"Art\">";
+        AppendHtmlEscaped(text, row.artist);
+        text += "</TD><TD class=\"Med\">(";
+        AppendHtmlEscaped(text, row.album);
+        text += ")</TD></TR>\r\n";
+
+        if (!fragments) {
+            fragments.emplace();
+            fragments->head = LineByLine(ReadFragment(Join(basics, "head.txt")));
+            fragments->foot = LineByLine(ReadFragment(Join(basics, "foot.txt")));
+            fragments->generation =
+                Written().FragmentsGeneration(fragments->head + '\0' + fragments->foot);
+        }
+        MakeTrackPage(htdocs, *fragments, row, names[i]);
+    }
+
+    const std::string idxFoot = Join(basics, "idxfoot.txt");
+    if (FileExists(idxFoot)) {
+        text += LinesJoined(ReadFragment(idxFoot));
+    } else {
+        Message(sink, "Nicht gefunden: " + idxFoot);
+    }
+    text += kCrLf;
+    WritePage(Join(Join(htdocs, "tool"), "guestpool.html"), text);
+}
+
+SelectAnswer SelectPage(const std::string& webRoot, const std::string& title,
+                        const std::string& artist, const std::string& word) {
+    const std::string basics = Join(webRoot, "basics");
+    const std::string headPath = Join(basics, "head.txt");
+    if (!FileExists(headPath)) return {"head.txt not found", false};
+    std::string page = ReadFragment(headPath);
+    page += "\t\t <TR><TD>Gew&auml;hlter Titel:</TD></TR>\r\n";
+    page += "\t\t <TR><TH colspan=\"2\" class=\"Title\">\"";
+    AppendHtmlEscaped(page, title);
+    page += "\"</TH></TR>\r\n";
+    page += "\t\t <TR><TH colspan=\"2\" class=\"Artist\">";
+    AppendHtmlEscaped(page, artist);
+    page += "</TH></TR>\r\n";
+    page += "\t\t <TR><TD>";
+    AppendHtmlEscaped(page, word);
+    page += "</TD></TR>\r\n";
+    page += ReadFragment(Join(basics, "foot.txt"));
+    return {std::move(page), true};
+}
+
+}  // namespace web
