@@ -36,7 +36,6 @@ const char* const kVersionSuffix = " V.8 - 26.05.26";
 
 namespace {
 
-using tracks::siFileName;
 using tracks::siTitle;
 
 // Every handler runs through the guard: an error shows in a box and the program goes on.
@@ -775,10 +774,6 @@ void TForm1::RadioButton_preset_randomClick() { ShowPresetMode(); }
 
 bool TForm1::ListHasValue(const TListView* list, int column, const QString& value) const {
     return list && tracks::ListHasValue(*list, column, value);
-}
-
-int TForm1::FindQueueIndex(const QString& path) const {
-    return tracks::FindLastIndex(*ListView_soon, siFileName, path);
 }
 
 void TForm1::RemoveRowsByValue(TListView* list, int column, const QString& value) {

@@ -139,7 +139,6 @@ public:
 
     // ---- lists ----
     bool ListHasValue(const TListView* list, int column, const QString& value) const;
-    int FindQueueIndex(const QString& path) const;
     void RemoveRowsByValue(TListView* list, int column, const QString& value);
     void RefreshListStates(TListView* list);
     void RefreshAllListStates();  // queue, guest pool, guest requests, preset pool

@@ -366,8 +366,8 @@ TEST_F(MainWindow, ListOperationsThroughTheWindow) {
     form->ListView_Guest_Pool->AppendRows({Row(a, ""), Row(c, ""), Row(dir.filePath("gone.mp3"), "")});
     form->ListView_preselect->AppendRows({Row(b), Row(b), Row(c)});
 
-    EXPECT_EQ(form->FindQueueIndex(a), 2);
-    EXPECT_EQ(form->FindQueueIndex(c), -1);
+    EXPECT_EQ(form->Player->FindQueueIndex(a), 2);
+    EXPECT_EQ(form->Player->FindQueueIndex(c), -1);
     EXPECT_TRUE(form->ListHasValue(form->ListView_soon, tracks::siFileName, b));
     EXPECT_FALSE(form->ListHasValue(form->ListView_soon, tracks::siFileName, b.toUpper()));
     EXPECT_FALSE(form->ListHasValue(nullptr, tracks::siFileName, b));
