@@ -21,7 +21,7 @@ struct FakeQueue : QueueView, QueueSink {
     std::vector<St> status;
     int selected = -1;
     bool repeat = false, block = false;
-    int fade = 0, keep = 0, forward = 0;
+    int fade = 0, keep = 0;
     int started = 0, stopped = 0;
 
     int Count() const override { return static_cast<int>(files.size()); }
@@ -39,7 +39,7 @@ struct FakeQueue : QueueView, QueueSink {
     int FadeSeconds() const override { return fade; }
     bool BlockRecent() const override { return block; }
     int KeepBefore() const override { return keep; }
-    int ForwardSeconds() const override { return forward; }
+    int ForwardSeconds() const override { return 0; }
     void QueueStarted() override { ++started; }
     void TrackOpening(const QString&) override {}
     void ProgressChanged() override {}
@@ -152,27 +152,6 @@ TEST_F(QueuePlayerTest, AnUnplayableRowFailsItsHandOverOnceAndTheNextTickSkipsIt
     EXPECT_EQ(q.status[1], St::Played);
     EXPECT_EQ(Row(*deck2), 2);
     EXPECT_EQ(deck1->Mode(), mpPlaying);
-}
-
-TEST_F(QueuePlayerTest, PauseHoldsBothDecksOfAnOverlapAndForwardNeedsTheJumpPlusASecond) {
-    Fill(2, 185000);
-    q.fade = 8;
-    player.PlayList();
-    clock->Advance(178000);
-    player.HandOver();
-    ASSERT_EQ(deck2->Mode(), mpPlaying);
-    using P = QueuePlayer::PauseChange;
-    EXPECT_EQ(player.Pause(), (std::array{P::Paused, P::Paused}));
-    EXPECT_EQ(player.Pause(), (std::array{P::Resumed, P::Resumed}));
-
-    q.forward = 6;
-    clock->Advance(1000);  // 2:59 of 3:05: 6 s remain, 7 are needed
-    player.Forward();
-    EXPECT_EQ(deck1->Position(), 179000);
-    EXPECT_EQ(deck2->Position(), 7000);
-    EXPECT_EQ(deck2->Mode(), mpPlaying);
-    player.Forward();
-    EXPECT_EQ(deck2->Position(), 13000);
 }
 
 TEST_F(QueuePlayerTest, WithoutTheOptionPlayedRowsReadReadyAndStay) {
