@@ -173,8 +173,8 @@ TForm1::TForm1(playback::DeckFactory decks, QWidget* parent) : QMainWindow(paren
     MediaPlayer1 = decks();
     MediaPlayer2 = decks();
     MediaPlayer3 = playback::MakeProbeDeckFor(decks);  // it only measures lengths
-    PlayerLink = std::make_unique<QueueLink>(*this);
-    Player = std::make_unique<playback::QueuePlayer>(*MediaPlayer1, *MediaPlayer2, *PlayerLink, *PlayerLink);
+    playerLink_ = std::make_unique<QueueLink>(*this);
+    Player = std::make_unique<playback::QueuePlayer>(*MediaPlayer1, *MediaPlayer2, *playerLink_, *playerLink_);
     Dispatcher = std::make_unique<QtDispatcher>();
     Bridge = std::make_unique<WebBridge>(*this);
     TcpServer1 = std::make_unique<web::Listener>(*Bridge, *Dispatcher);

@@ -108,7 +108,6 @@ public:
     int ProbeLength = 0;
 
     // Queue playback on MediaPlayer1 and MediaPlayer2; it holds the current and next rows.
-    std::unique_ptr<QueueLink> PlayerLink;
     std::unique_ptr<playback::QueuePlayer> Player;
     bool PresetDue = false;  // a guest request was moved in "Mix Web" mode; a preset is due
     QString LanguageCode;    // "fra", "deu" or "eng"; empty until the first showing
@@ -242,6 +241,7 @@ private:
     void ShowPopup(TListView* list, const QPoint& pos);
     void DisablePop2();
 
+    std::unique_ptr<QueueLink> playerLink_;  // the queue and the displays as Player sees them
     bool inTick_ = false;
     bool shownOnce_ = false;
     ui::ListDelegate* queueDelegate_ = nullptr;

@@ -52,9 +52,9 @@ public:
     QueuePlayer(AudioDeck& deck1, AudioDeck& deck2, QueueView& queue, QueueSink& sink)
         : deck1_(deck1), deck2_(deck2), queue_(queue), sink_(sink) {}
 
-    int CurIndex = 0;      // row whose track was started last; -1 when none
-    int NextIndex = 0;     // row to start at the next hand-over, as far as known now
-    bool PlayOn = false;   // set by NextIndexOf: whether a following track is to be started
+    int CurIndex = 0;     // row whose track was started last; -1 when none
+    int NextIndex = 0;    // row to start at the next hand-over, as far as known now
+    bool PlayOn = false;  // set by NextIndexOf: whether a following track is to be started
 
     // The row after `current` under the play mode; sets PlayOn.
     int NextIndexOf(int current);
