@@ -74,7 +74,7 @@ void TForm1::AddGuestRequest(const QString& title, const QString& artist, const 
 
 // ---------------------------------------------------------------- feeding the queue
 
-bool TForm1::QueueRunsShort() const { return requests::QueueRunsShort(ListView_soon->Count(), CurIndex); }
+bool TForm1::QueueRunsShort() const { return requests::QueueRunsShort(ListView_soon->Count(), Player->CurIndex); }
 
 void TForm1::Timer2Timer() {
     if (ListView_Guest->Count() == 0) Timer2->stop();
@@ -90,7 +90,7 @@ void TForm1::Timer3Timer() {
 
 void TForm1::FeedGuestRequest() {
     FormFeedTarget target(*this);
-    requests::FeedGuestRequest(ListsOf(*this), ModesOf(*this), CurIndex, PresetDue, target);
+    requests::FeedGuestRequest(ListsOf(*this), ModesOf(*this), Player->CurIndex, PresetDue, target);
 }
 
 void TForm1::MoveFirstRequest() {
@@ -100,7 +100,7 @@ void TForm1::MoveFirstRequest() {
 
 void TForm1::InsertPreset() {
     FormFeedTarget target(*this);
-    if (!requests::InsertPreset(ListsOf(*this), ModesOf(*this), CurIndex, PresetDue, Text(u"st_ready"), target))
+    if (!requests::InsertPreset(ListsOf(*this), ModesOf(*this), Player->CurIndex, PresetDue, Text(u"st_ready"), target))
         return;
     UpdateQueueStates();
     RefreshListStates(ListView_preselect);

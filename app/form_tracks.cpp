@@ -204,12 +204,9 @@ void TForm1::RemoveSelected(TListView* list) {
         return;
     }
     // The current row may already be gone (cleared list): then there is no current track.
-    const std::optional<QString> current =
-        list->ValidIndex(CurIndex) ? std::optional(list->SubItem(CurIndex, siFileName)) : std::nullopt;
+    const std::optional<QString> current = Player->CurrentFile();
     list->DeleteRow(selected);
-    CurIndex = current ? FindQueueIndex(*current) : -1;
-    NextIndex = NextIndexOf(CurIndex);
-    RepaintQueue();
+    Player->FindCurrentAgain(current);
 }
 
 void TForm1::pop2Click() {

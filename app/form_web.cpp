@@ -49,7 +49,7 @@ void TForm1::ShowWebConfigAndMakePages() {
 }
 
 void TForm1::MakeHTML() {
-    web::MakeHTML(U(WebRoot()), WebBridge::Snapshot(*ListView_soon), CurIndex, Bridge->Sink());
+    web::MakeHTML(U(WebRoot()), WebBridge::Snapshot(*ListView_soon), Player->CurIndex, Bridge->Sink());
 }
 
 void TForm1::MakeGuestPoolHTML() {

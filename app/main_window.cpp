@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/qt_dispatcher.h"
+#include "app/queue_link.h"
 #include "app/web_bridge.h"
 #include "platform/guard.h"
 #include "platform/user_interface.h"
@@ -35,7 +36,6 @@ const char* const kVersionSuffix = " V.8 - 26.05.26";
 
 namespace {
 
-using tracks::siFileName;
 using tracks::siTitle;
 
 // Every handler runs through the guard: an error shows in a box and the program goes on.
@@ -173,6 +173,8 @@ TForm1::TForm1(playback::DeckFactory decks, QWidget* parent) : QMainWindow(paren
     MediaPlayer1 = decks();
     MediaPlayer2 = decks();
     MediaPlayer3 = playback::MakeProbeDeckFor(decks);  // it only measures lengths
+    playerLink_ = std::make_unique<QueueLink>(*this);
+    Player = std::make_unique<playback::QueuePlayer>(*MediaPlayer1, *MediaPlayer2, *playerLink_, *playerLink_);
     Dispatcher = std::make_unique<QtDispatcher>();
     Bridge = std::make_unique<WebBridge>(*this);
     TcpServer1 = std::make_unique<web::Listener>(*Bridge, *Dispatcher);
@@ -774,10 +776,6 @@ bool TForm1::ListHasValue(const TListView* list, int column, const QString& valu
     return list && tracks::ListHasValue(*list, column, value);
 }
 
-int TForm1::FindQueueIndex(const QString& path) const {
-    return tracks::FindLastIndex(*ListView_soon, siFileName, path);
-}
-
 void TForm1::RemoveRowsByValue(TListView* list, int column, const QString& value) {
     if (list) tracks::RemoveRowsByValue(*list, column, value);
 }
@@ -808,12 +806,12 @@ void TForm1::RepaintQueue() {
     };
     ui::QueueMarks marks;
     marks.active = busy(*MediaPlayer1) || busy(*MediaPlayer2);
-    marks.current = CurIndex;
-    marks.next = NextIndex;
+    marks.current = Player->CurIndex;
+    marks.next = Player->NextIndex;
     if (marks.active) {
         // What the rows show is what they hold: a saved queue carries these words too.
-        ListView_soon->SetCaption(NextIndex, Text(u"st_next"));
-        ListView_soon->SetCaption(CurIndex, Text(u"st_running"));
+        ListView_soon->SetCaption(marks.next, Text(u"st_next"));
+        ListView_soon->SetCaption(marks.current, Text(u"st_running"));
     }
     if (queueDelegate_) queueDelegate_->SetQueueMarks(marks);
     ListView_soon->viewport()->update();

@@ -1,6 +1,6 @@
 #pragma once
-// The main window owns everything the other areas share: the four track lists, the decks, the
-// timers, the playback state, the display texts and the settings record.
+// The main window owns everything the other areas share: the four track lists, the decks and
+// their queue player, the timers, the display texts and the settings record.
 #include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -22,6 +22,7 @@
 #include "platform/dispatcher.h"
 #include "platform/display_texts.h"
 #include "playback/audio_deck.h"
+#include "playback/queue_player.h"
 #include "requests/admission.h"
 #include "settings/settings_record.h"
 #include "tags/Tagwright.h"
@@ -33,6 +34,7 @@ namespace web { class Listener; }
 
 namespace app {
 
+class QueueLink;
 class WebBridge;
 using tracks::TListView;
 using playback::AudioDeck;
@@ -105,10 +107,8 @@ public:
     std::unique_ptr<tags::TMpegInfo> MpegReader;
     int ProbeLength = 0;
 
-    // Playback state.
-    int CurIndex = 0;
-    int NextIndex = 0;
-    bool PlayOn = false;
+    // Queue playback on MediaPlayer1 and MediaPlayer2; it holds the current and next rows.
+    std::unique_ptr<playback::QueuePlayer> Player;
     bool PresetDue = false;  // a guest request was moved in "Mix Web" mode; a preset is due
     QString LanguageCode;    // "fra", "deu" or "eng"; empty until the first showing
     std::mt19937 Rng;        // seeded from the clock at creation
@@ -138,7 +138,6 @@ public:
 
     // ---- lists ----
     bool ListHasValue(const TListView* list, int column, const QString& value) const;
-    int FindQueueIndex(const QString& path) const;
     void RemoveRowsByValue(TListView* list, int column, const QString& value);
     void RefreshListStates(TListView* list);
     void RefreshAllListStates();  // queue, guest pool, guest requests, preset pool
@@ -152,10 +151,6 @@ public:
     void LoadListDialog(TListView* list);
 
     // ---- playback ----
-    int NextIndexOf(int current);
-    void StartQueue();
-    void HandOver();
-    void StopPlayback();
     void ShowPositions();
     void ShowProgress();
     void ShowDeckLabels();
@@ -246,6 +241,7 @@ private:
     void ShowPopup(TListView* list, const QPoint& pos);
     void DisablePop2();
 
+    std::unique_ptr<QueueLink> playerLink_;  // the queue and the displays as Player sees them
     bool inTick_ = false;
     bool shownOnce_ = false;
     ui::ListDelegate* queueDelegate_ = nullptr;

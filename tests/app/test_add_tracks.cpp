@@ -250,15 +250,15 @@ TEST_F(AddTracks, RemovingQueueRowsKeepsTheCurrentTrack) {
     q->SelectRow(1);
     platform::Guarded([&] { form->Button_PlayListClick(); });
     ASSERT_EQ(Deck(1).OpenedFile(), b);
-    ASSERT_EQ(form->CurIndex, 1);
+    ASSERT_EQ(form->Player->CurIndex, 1);
 
     // The playing row itself: no current row, the first row is next, the deck plays on.
     form->PopupList = q;
     q->SelectRow(1);
     platform::Guarded([&] { form->pop2Click(); });
     EXPECT_EQ(Paths(q), (QStringList{a, c}));
-    EXPECT_EQ(form->CurIndex, -1);
-    EXPECT_EQ(form->NextIndex, 0);
+    EXPECT_EQ(form->Player->CurIndex, -1);
+    EXPECT_EQ(form->Player->NextIndex, 0);
     EXPECT_EQ(Deck(1).Mode(), playback::mpPlaying);
 
     // A row above the current one: the index moves down and still names the playing track.
@@ -266,13 +266,13 @@ TEST_F(AddTracks, RemovingQueueRowsKeepsTheCurrentTrack) {
     Add(q, b);
     q->SelectRow(2);
     platform::Guarded([&] { form->Button_PlayListClick(); });
-    ASSERT_EQ(form->CurIndex, 2);
+    ASSERT_EQ(form->Player->CurIndex, 2);
     q->SelectRow(0);
     platform::Guarded([&] { form->pop2Click(); });
     EXPECT_EQ(Paths(q), (QStringList{c, b}));
-    EXPECT_EQ(form->CurIndex, 1);
-    EXPECT_EQ(q->SubItem(form->CurIndex, tracks::siFileName), b);
-    EXPECT_EQ(form->NextIndex, 1) << "Play List Once: the last row has no successor";
+    EXPECT_EQ(form->Player->CurIndex, 1);
+    EXPECT_EQ(q->SubItem(form->Player->CurIndex, tracks::siFileName), b);
+    EXPECT_EQ(form->Player->NextIndex, 1) << "Play List Once: the last row has no successor";
 
     // The guest pool has no removal; the preset pool has.
     for (auto* list : {form->ListView_Guest_Pool, form->ListView_preselect}) {
@@ -289,7 +289,7 @@ TEST_F(AddTracks, RemovingQueueRowsKeepsTheCurrentTrack) {
     q->SelectRow(-1);
     platform::Guarded([&] { form->pop2Click(); });
     EXPECT_EQ(q->Count(), 2);
-    EXPECT_EQ(form->CurIndex, 1);
+    EXPECT_EQ(form->Player->CurIndex, 1);
 }
 
 TEST_F(AddTracks, EveryCorpusFileBecomesARow) {

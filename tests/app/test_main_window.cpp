@@ -194,7 +194,7 @@ TEST_F(MainWindow, StartsWithEverythingOffAndTheCreationCaptions) {
     const int widths[4] = {100, 200, 100, 100};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(form->StatusPanels[static_cast<size_t>(i)]->width(), widths[i]);
     EXPECT_GE(form->StatusPanels[4]->minimumWidth(), 50);
-    EXPECT_EQ(form->CurIndex, 0);
+    EXPECT_EQ(form->Player->CurIndex, 0);
     EXPECT_EQ(form->SortColumn + form->SortLastColumn + form->SortDescending, 0);
     // The other windows exist, hidden, after the main window.
     ASSERT_NE(form->Form2, nullptr);
@@ -366,8 +366,8 @@ TEST_F(MainWindow, ListOperationsThroughTheWindow) {
     form->ListView_Guest_Pool->AppendRows({Row(a, ""), Row(c, ""), Row(dir.filePath("gone.mp3"), "")});
     form->ListView_preselect->AppendRows({Row(b), Row(b), Row(c)});
 
-    EXPECT_EQ(form->FindQueueIndex(a), 2);
-    EXPECT_EQ(form->FindQueueIndex(c), -1);
+    EXPECT_EQ(form->Player->FindQueueIndex(a), 2);
+    EXPECT_EQ(form->Player->FindQueueIndex(c), -1);
     EXPECT_TRUE(form->ListHasValue(form->ListView_soon, tracks::siFileName, b));
     EXPECT_FALSE(form->ListHasValue(form->ListView_soon, tracks::siFileName, b.toUpper()));
     EXPECT_FALSE(form->ListHasValue(nullptr, tracks::siFileName, b));
@@ -388,10 +388,10 @@ TEST_F(MainWindow, ListOperationsThroughTheWindow) {
 
     // Clear List empties the list it was opened on and nothing else, then phase 3.
     form->PopupList = form->ListView_soon;
-    form->CurIndex = 2;
+    form->Player->CurIndex = 2;
     Run(&TForm1::pop0Click);
     EXPECT_EQ(form->ListView_soon->Count(), 0);
-    EXPECT_EQ(form->CurIndex, 2);
+    EXPECT_EQ(form->Player->CurIndex, 2);
     EXPECT_EQ(form->ListView_Guest_Pool->Count(), 3);
     EXPECT_FALSE(form->Button_PlayList->isEnabled());
     EXPECT_TRUE(form->M70->isEnabled());
@@ -533,8 +533,8 @@ TEST_F(MainWindow, LogAndDetails) {
 TEST_F(MainWindow, QueueDrawingWritesCurrentAndNextWhilePlaying) {
     TListView* q = form->ListView_soon;
     q->AppendRows({Row("/a", "played"), Row("/b", "ready"), Row("/c", "soon")});
-    form->CurIndex = 1;
-    form->NextIndex = 2;
+    form->Player->CurIndex = 1;
+    form->Player->NextIndex = 2;
     form->RepaintQueue();  // nothing plays: captions stay
     EXPECT_EQ(Column(q, 0), (QStringList{"played", "ready", "soon"}));
 
@@ -543,13 +543,13 @@ TEST_F(MainWindow, QueueDrawingWritesCurrentAndNextWhilePlaying) {
     form->RepaintQueue();
     EXPECT_EQ(Column(q, 0), (QStringList{"played", "running", "next"}));
 
-    form->NextIndex = 1;  // the same row: running wins
+    form->Player->NextIndex = 1;  // the same row: running wins
     q->SetCaption(2, "soon");
     form->RepaintQueue();
     EXPECT_EQ(Column(q, 0), (QStringList{"played", "running", "soon"}));
 
-    form->CurIndex = -1;  // indices naming no row draw nothing
-    form->NextIndex = 7;
+    form->Player->CurIndex = -1;  // indices naming no row draw nothing
+    form->Player->NextIndex = 7;
     form->RepaintQueue();
     EXPECT_EQ(Column(q, 0), (QStringList{"played", "running", "soon"}));
 }

@@ -113,32 +113,6 @@ protected:
     tracks::TListView* q = nullptr;
 };
 
-TEST_F(Playback, NextIndexFollowsTheRowCountAndThePlayMode) {
-    form->RadioButton_finish->setChecked(true);
-    EXPECT_EQ(form->NextIndexOf(0), -1);
-    EXPECT_FALSE(form->PlayOn);
-    form->RadioButton_restart->setChecked(true);
-    EXPECT_EQ(form->NextIndexOf(0), -1) << "an empty queue has no next row in either mode";
-    EXPECT_FALSE(form->PlayOn);
-
-    for (int i = 0; i < 3; ++i) AddRow(QString::number(i), kMinute);
-    form->RadioButton_finish->setChecked(true);
-    EXPECT_EQ(form->NextIndexOf(0), 1);
-    EXPECT_TRUE(form->PlayOn);
-    EXPECT_EQ(form->NextIndexOf(-1), 0);
-    EXPECT_TRUE(form->PlayOn);
-    EXPECT_EQ(form->NextIndexOf(2), 2);
-    EXPECT_FALSE(form->PlayOn);
-    EXPECT_EQ(form->NextIndexOf(7), 2) << "an index beyond the rows ends the queue";
-    EXPECT_FALSE(form->PlayOn);
-
-    form->RadioButton_restart->setChecked(true);
-    EXPECT_EQ(form->NextIndexOf(2), 0);
-    EXPECT_TRUE(form->PlayOn);
-    EXPECT_EQ(form->NextIndexOf(1), 2);
-    EXPECT_TRUE(form->PlayOn);
-}
-
 TEST_F(Playback, HandOverStartsTheNextRowAtTheFirstTickInsideTheFadeWindow) {
     const QString a = AddRow("a.mp3", 3 * kMinute);
     const QString b = AddRow("b.mp3", 3 * kMinute);
@@ -154,8 +128,8 @@ TEST_F(Playback, HandOverStartsTheNextRowAtTheFirstTickInsideTheFadeWindow) {
     EXPECT_TRUE(form->Timer3->isActive());
     EXPECT_EQ(form->StatusPanel(1), QStringLiteral("Web configuration missing"));
     EXPECT_EQ(q->Caption(0), QStringLiteral("running"));
-    EXPECT_EQ(form->CurIndex, 0);
-    EXPECT_EQ(form->NextIndex, 1);
+    EXPECT_EQ(form->Player->CurIndex, 0);
+    EXPECT_EQ(form->Player->NextIndex, 1);
     EXPECT_FALSE(form->Button_PlayList->isEnabled());
     EXPECT_TRUE(form->Button_Stop->isEnabled());
 
@@ -179,8 +153,8 @@ TEST_F(Playback, HandOverStartsTheNextRowAtTheFirstTickInsideTheFadeWindow) {
     EXPECT_EQ(form->StatusPanel(4), b);
     EXPECT_EQ(q->Caption(0), QStringLiteral("played"));
     EXPECT_EQ(q->Caption(1), QStringLiteral("running"));
-    EXPECT_EQ(form->CurIndex, 1);
-    EXPECT_EQ(form->NextIndex, 2);
+    EXPECT_EQ(form->Player->CurIndex, 1);
+    EXPECT_EQ(form->Player->NextIndex, 2);
     EXPECT_EQ(q->SelectedIndex(), 2);
     EXPECT_EQ(form->Form_InfoBox->Label_Now->text(), QStringLiteral("\"Title b.mp3\" (Artist b.mp3)"));
     EXPECT_EQ(form->Form_InfoBox->Label_Next->text(), QStringLiteral("Coming up: \"Title c.mp3\""));
@@ -233,8 +207,8 @@ TEST_F(Playback, PlayListOnceEndsAfterTheLastRowAndRepeatStartsOver) {
     Play();
     EXPECT_EQ(PlayOn(50), (QStringList{"1:a.mp3", "2:b.mp3", "1:c.mp3", "2:a.mp3"}));
     EXPECT_FALSE(Stopped());
-    EXPECT_EQ(form->CurIndex, 0);
-    EXPECT_EQ(form->NextIndex, 1);
+    EXPECT_EQ(form->Player->CurIndex, 0);
+    EXPECT_EQ(form->Player->NextIndex, 1);
 }
 
 TEST_F(Playback, OneRowPlaysToItsEndAndTheIdleDeckIsLeftAlone) {
@@ -380,7 +354,7 @@ TEST_F(Playback, PauseDuringAnOverlapHoldsBothDecksUntilGoOn) {
     EXPECT_EQ(form->ProgressBar1->value(), bar1);
     EXPECT_TRUE(form->Timer1->isActive());
     EXPECT_TRUE(form->Label_Pos2->text().isEmpty());
-    EXPECT_EQ(form->CurIndex, 1);
+    EXPECT_EQ(form->Player->CurIndex, 1);
 
     platform::Guarded([&] { form->Button_PauseClick(); });
     EXPECT_EQ(Deck(1).Mode(), mpPlaying);
@@ -498,7 +472,7 @@ TEST(PlaybackTick, ATickDoesNotStartInsideAnotherTick) {
         form->Timer1Timer();
     }
     EXPECT_EQ(form->MediaPlayer2->FileName(), dir.filePath("b.mp3"));
-    EXPECT_EQ(form->CurIndex, 1) << "one hand-over, not two";
+    EXPECT_EQ(form->Player->CurIndex, 1) << "one hand-over, not two";
     EXPECT_EQ(form->MediaPlayer1->FileName(), dir.filePath("a.mp3"));
     EXPECT_EQ(form->MediaPlayer1->Mode(), mpPlaying);
 }
@@ -519,18 +493,18 @@ TEST_F(QueueStates, TrimmingRemovesOneOldRowPerCallDownToTheLimit) {
     Fill(15);
     form->SetRec.number_block = 10;
     SetChecked(form->CheckBox_block_latest, true);
-    form->CurIndex = 12;
-    form->NextIndex = 13;
+    form->Player->CurIndex = 12;
+    form->Player->NextIndex = 13;
     const QString current = q->SubItem(12, tracks::siFileName);
     const QList<int> counts{14, 13, 13, 13, 13}, cur{11, 10, 10, 10, 10};
     for (int call = 0; call < 5; ++call) {
         form->UpdateQueueStates();
         EXPECT_EQ(q->Count(), counts[call]) << call;
-        EXPECT_EQ(form->CurIndex, cur[call]) << call;
+        EXPECT_EQ(form->Player->CurIndex, cur[call]) << call;
     }
-    EXPECT_EQ(q->SubItem(form->CurIndex, tracks::siFileName), current);
+    EXPECT_EQ(q->SubItem(form->Player->CurIndex, tracks::siFileName), current);
     EXPECT_EQ(q->SubItem(0, tracks::siFileName), dir.filePath("2.mp3"));
-    EXPECT_EQ(form->NextIndex, 11);
+    EXPECT_EQ(form->Player->NextIndex, 11);
     const QStringList caps = Captions();
     for (int i = 0; i < 10; ++i) EXPECT_EQ(caps[i], QStringLiteral("blocked")) << i;
     EXPECT_EQ(caps[10], QStringLiteral("ready")) << "the current row keeps its caption";
@@ -541,29 +515,8 @@ TEST_F(QueueStates, TrimmingRemovesOneOldRowPerCallDownToTheLimit) {
     form->SetRec.number_block = 0;
     form->UpdateQueueStates();
     EXPECT_EQ(q->Count(), 12);
-    EXPECT_EQ(form->CurIndex, 9);
+    EXPECT_EQ(form->Player->CurIndex, 9);
     EXPECT_EQ(form->CheckBox_block_latest->text(), QStringLiteral("Block Recent Tracks"));
-}
-
-TEST_F(QueueStates, WithoutTheOptionPlayedRowsReadReadyAndStay) {
-    Fill(8);
-    form->CurIndex = 5;
-    form->NextIndex = 6;
-    q->SetCaption(5, QStringLiteral("running"));
-    q->SetCaption(6, QStringLiteral("next"));
-    form->UpdateQueueStates();
-    EXPECT_EQ(q->Count(), 8);
-    EXPECT_EQ(Captions(), (QStringList{"ready", "ready", "ready", "ready", "ready", "running", "next", "soon"}));
-
-    // Two rows are never trimmed.
-    q->ClearRows();
-    Fill(2);
-    SetChecked(form->CheckBox_block_latest, true);
-    form->CurIndex = 1;
-    form->NextIndex = 1;
-    for (int i = 0; i < 3; ++i) form->UpdateQueueStates();
-    EXPECT_EQ(q->Count(), 2);
-    EXPECT_EQ(q->Caption(0), QStringLiteral("blocked"));
 }
 
 TEST_F(QueueStates, IndicesThatNameNoRowAreNoTrack) {
@@ -571,7 +524,7 @@ TEST_F(QueueStates, IndicesThatNameNoRowAreNoTrack) {
     form->TrackBar_fader->setValue(3);
     q->SelectRow(2);
     Play();
-    ASSERT_EQ(form->CurIndex, 2);
+    ASSERT_EQ(form->Player->CurIndex, 2);
     EXPECT_EQ(NewOpens(), QStringList{"1:2.mp3"});
 
     // The list is cleared while the track plays: nothing names a row any more.
@@ -594,7 +547,7 @@ TEST_F(QueueStates, IndicesThatNameNoRowAreNoTrack) {
     q->DeleteRow(2);
     q->DeleteRow(1);
     EXPECT_EQ(PlayOn(10), (QStringList{"1:1.mp3", "2:0.mp3"}));
-    EXPECT_EQ(form->CurIndex, 0);
+    EXPECT_EQ(form->Player->CurIndex, 0);
     EXPECT_EQ(q->Caption(0), QStringLiteral("running"));
 }
 

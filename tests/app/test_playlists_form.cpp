@@ -57,8 +57,8 @@ TEST_F(PlaylistCommands, LoadPlaylistAppendsRefreshesAndLeavesPlaybackState) {
 
     q->AppendRows({Row("ready", "x.mp3"), Row("ready", "b.mp3")});
     q->SelectRow(1);
-    form->CurIndex = 1;
-    form->NextIndex = 0;
+    form->Player->CurIndex = 1;
+    form->Player->NextIndex = 0;
     form->PopupList = q;
     rec->openAnswers.push_back({file.toStdU16String()});
     form->pop3Click();
@@ -71,8 +71,8 @@ TEST_F(PlaylistCommands, LoadPlaylistAppendsRefreshesAndLeavesPlaybackState) {
     // The loaded "running" is replaced by the refresh; a missing file reads as an error.
     EXPECT_NE(q->Caption(2), "running");
     EXPECT_EQ(q->Caption(3), form->Text(u"st_error"));
-    EXPECT_EQ(form->CurIndex, 1);
-    EXPECT_EQ(form->NextIndex, 0);
+    EXPECT_EQ(form->Player->CurIndex, 1);
+    EXPECT_EQ(form->Player->NextIndex, 0);
     EXPECT_EQ(q->SelectedIndex(), 1);
 
     const QStringList log = Log();

@@ -1,0 +1,171 @@
+// Queue playback on two alternating decks, apart from the window that shows it.
+#include "playback/queue_player.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <cstdint>
+
+namespace playback {
+
+namespace {
+
+bool IsPlayableFile(const QString& path) {
+    const QFileInfo fi(path);
+    return fi.exists() && !fi.isDir();
+}
+
+}  // namespace
+
+int QueuePlayer::NextIndexOf(int current) {
+    const int count = queue_.Count();
+    int n = -1;
+    // An empty queue has no next row, whatever the play mode.
+    if (count == 0) {
+        PlayOn = false;
+        return n;
+    }
+    if (current < count) {
+        n = current + 1;
+        PlayOn = true;
+    }
+    if (current > count - 2) {
+        const bool repeat = queue_.RepeatList();
+        n = repeat ? 0 : count - 1;
+        PlayOn = repeat;
+    }
+    if (n < 0) PlayOn = false;
+    return n;
+}
+
+int QueuePlayer::FindQueueIndex(const QString& path) const {
+    for (int i = queue_.Count() - 1; i >= 0; --i)
+        if (queue_.FileName(i) == path) return i;
+    return -1;
+}
+
+void QueuePlayer::StartQueue() {
+    if (queue_.Count() == 0) return;
+    int start = queue_.SelectedIndex();
+    if (start < 0) {
+        queue_.SelectRow(0);
+        start = 0;
+    }
+    const QString f = queue_.FileName(start);
+    if (!IsPlayableFile(f)) return;
+
+    deck1_.SetFileName(f);
+    deck1_.SetWait(true);
+    deck1_.Open();
+    deck1_.Play();
+
+    CurIndex = start;
+    NextIndex = NextIndexOf(CurIndex);
+    queue_.SetStatus(start, QueueView::Status::Running);
+    sink_.QueueStarted();
+}
+
+void QueuePlayer::PlayList() {
+    deck1_.SetNotify(true);
+    deck2_.SetNotify(true);
+    StartQueue();
+}
+
+void QueuePlayer::HandOverFrom(AudioDeck& a, AudioDeck& b, int fade, bool scroll) {
+    if (a.Mode() != mpPlaying || !(a.Position() > a.Length() - fade) || b.Mode() == mpPlaying) return;
+    // An index naming no row (the current row was removed or the list cleared) is no track.
+    if (ValidIndex(CurIndex)) queue_.SetStatus(CurIndex, QueueView::Status::Played);
+    CurIndex = NextIndexOf(CurIndex);
+    if (CurIndex > -1 && PlayOn && ValidIndex(CurIndex)) {
+        b.SetFileName(queue_.FileName(CurIndex));
+        sink_.TrackOpening(b.FileName());
+        b.SetWait(true);
+        b.Open();
+        b.Play();
+        CurIndex = FindQueueIndex(b.FileName());
+        NextIndex = NextIndexOf(CurIndex);
+        if (scroll && queue_.Count() > 0) queue_.ScrollToLast();
+        sink_.ProgressChanged();
+        queue_.SelectRow(NextIndex);
+        if (ValidIndex(CurIndex)) queue_.SetStatus(CurIndex, QueueView::Status::Running);
+        sink_.PagesChanged();
+    } else {
+        b.Stop();
+    }
+}
+
+void QueuePlayer::HandOver() {
+    const int fade = queue_.FadeSeconds() * 1000;
+    HandOverFrom(deck1_, deck2_, fade, true);
+    HandOverFrom(deck2_, deck1_, fade, false);
+    if (deck1_.Mode() == mpStopped && deck2_.Mode() == mpStopped) StopPlayback();
+}
+
+void QueuePlayer::StopPlayback() {
+    for (AudioDeck* d : {&deck1_, &deck2_}) {
+        const auto mode = d->Mode();
+        if (mode == mpPlaying || mode == mpPaused) {
+            d->Stop();
+            d->Close();
+        }
+    }
+    sink_.PlaybackStopped();
+}
+
+std::array<QueuePlayer::PauseChange, 2> QueuePlayer::Pause() {
+    std::array<PauseChange, 2> changes{PauseChange::None, PauseChange::None};
+    AudioDeck* decks[] = {&deck1_, &deck2_};
+    for (int i = 0; i < 2; ++i) {
+        const auto mode = decks[i]->Mode();
+        if (mode == mpPlaying) {
+            decks[i]->Pause();
+            changes[i] = PauseChange::Paused;
+        } else if (mode == mpPaused) {
+            decks[i]->Play();
+            changes[i] = PauseChange::Resumed;
+        }
+    }
+    return changes;
+}
+
+void QueuePlayer::Forward() {
+    for (AudioDeck* d : {&deck1_, &deck2_}) {
+        if (d->Mode() != mpPlaying) continue;
+        // 64-bit: a huge jump must not wrap around into a backward one.
+        const int64_t jump = int64_t{queue_.ForwardSeconds()} * 1000;
+        const int64_t pos = d->Position();
+        if (pos < int64_t{d->Length()} - (jump + 1000)) {
+            d->SetPosition(static_cast<int>(std::clamp<int64_t>(pos + jump, 0, d->Length())));
+            d->Play();
+        }
+    }
+}
+
+void QueuePlayer::UpdateQueueStates() {
+    const bool blocking = queue_.BlockRecent();
+    if (blocking && queue_.Count() > 0 && ValidIndex(CurIndex)) {
+        const QString f = queue_.FileName(CurIndex);
+        if (CurIndex > queue_.KeepBefore() && queue_.Count() > 2) {
+            queue_.DeleteRow(0);
+            CurIndex = FindQueueIndex(f);
+            NextIndex = NextIndexOf(CurIndex);
+            queue_.Repaint();
+        }
+    }
+    for (int i = 0; i < queue_.Count(); ++i) {
+        if (i > NextIndex) queue_.SetStatus(i, QueueView::Status::Soon);
+        if (i < CurIndex) queue_.SetStatus(i, blocking ? QueueView::Status::Blocked : QueueView::Status::Ready);
+    }
+}
+
+std::optional<QString> QueuePlayer::CurrentFile() const {
+    if (!ValidIndex(CurIndex)) return std::nullopt;
+    return queue_.FileName(CurIndex);
+}
+
+void QueuePlayer::FindCurrentAgain(const std::optional<QString>& file) {
+    CurIndex = file ? FindQueueIndex(*file) : -1;
+    NextIndex = NextIndexOf(CurIndex);
+    queue_.Repaint();
+}
+
+}  // namespace playback

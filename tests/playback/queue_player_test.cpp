@@ -1,0 +1,180 @@
+// The queue player on two test decks and a queue in memory: no window, no application object.
+#include "playback/queue_player.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "playback/test_deck.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using namespace playback;
+using St = QueueView::Status;
+
+// The play queue and the window's options as plain fields; what the window would show is counted.
+struct FakeQueue : QueueView, QueueSink {
+    std::vector<QString> files;
+    std::vector<St> status;
+    int selected = -1;
+    bool repeat = false, block = false;
+    int fade = 0, keep = 0;
+    int started = 0, stopped = 0;
+
+    int Count() const override { return static_cast<int>(files.size()); }
+    QString FileName(int row) const override { return files.at(row); }
+    int SelectedIndex() const override { return selected; }
+    void SelectRow(int row) override { selected = row; }
+    void SetStatus(int row, St s) override { status.at(row) = s; }
+    void DeleteRow(int row) override {
+        files.erase(files.begin() + row);
+        status.erase(status.begin() + row);
+    }
+    void ScrollToLast() override {}
+    void Repaint() override {}
+    bool RepeatList() const override { return repeat; }
+    int FadeSeconds() const override { return fade; }
+    bool BlockRecent() const override { return block; }
+    int KeepBefore() const override { return keep; }
+    int ForwardSeconds() const override { return 0; }
+    void QueueStarted() override { ++started; }
+    void TrackOpening(const QString&) override {}
+    void ProgressChanged() override {}
+    void PagesChanged() override {}
+    void PlaybackStopped() override { ++stopped; }
+};
+
+class QueuePlayerTest : public ::testing::Test {
+protected:
+    // Rows for files that exist, each of this length.
+    void Fill(int rows, int lengthMs = 20000) {
+        for (int i = 0; i < rows; ++i) {
+            const auto path = dir / (std::to_string(i) + ".wav");
+            std::ofstream(path).put('x');
+            const QString file = QString::fromStdString(path.string());
+            clock->SetLength(file, lengthMs);
+            q.files.push_back(file);
+            q.status.push_back(St::Ready);
+        }
+    }
+    // The opens since the last call, as "deck:row".
+    std::vector<std::string> NewOpens() {
+        std::vector<std::string> out;
+        for (const QStringList& cmds = clock->Commands(); seen < cmds.size(); ++seen) {
+            if (!cmds[seen].endsWith(QStringLiteral(":Open"))) continue;
+            const AudioDeck& d = cmds[seen].startsWith(QStringLiteral("1:")) ? *deck1 : *deck2;
+            out.push_back(cmds[seen].left(1).toStdString() + ":" + std::to_string(Row(d)));
+        }
+        return out;
+    }
+    int Row(const AudioDeck& d) const {
+        for (int i = 0; i < q.Count(); ++i)
+            if (q.files[i] == d.FileName()) return i;
+        return -1;
+    }
+    // Ticks once a second until playback stops or the limit; the opens along the way.
+    std::vector<std::string> PlayOn(int limit = 200) {
+        std::vector<std::string> opens = NewOpens();
+        for (int t = 0; t < limit && q.stopped == 0; ++t) {
+            clock->Advance(1000);
+            player.HandOver();
+            overlaps += deck1->Mode() == mpPlaying && deck2->Mode() == mpPlaying;
+            for (auto& o : NewOpens()) opens.push_back(o);
+        }
+        return opens;
+    }
+
+    qsizetype seen = 0;
+    int overlaps = 0;
+    testutil::TempDir dir;
+    std::shared_ptr<TTestClock> clock = std::make_shared<TTestClock>();
+    std::unique_ptr<AudioDeck> deck1 = TestDeckFactory(clock)(), deck2 = TestDeckFactory(clock)();
+    FakeQueue q;
+    QueuePlayer player{*deck1, *deck2, q, q};
+};
+
+TEST_F(QueuePlayerTest, NextIndexFollowsTheRowCountAndThePlayMode) {
+    struct Case {
+        int rows;
+        bool repeat;
+        int current, next;
+        bool playOn;
+    } cases[] = {
+        {0, false, 0, -1, false}, {0, true, 0, -1, false},  // an empty queue has no next row in either mode
+        {3, false, 0, 1, true},   {3, false, -1, 0, true},  {3, false, 2, 2, false},
+        {3, false, 7, 2, false},  // an index beyond the rows ends the queue
+        {3, true, 2, 0, true},    {3, true, 1, 2, true},
+    };
+    for (const Case& c : cases) {
+        q.files.assign(c.rows, QStringLiteral("x"));
+        q.repeat = c.repeat;
+        player.PlayOn = !c.playOn;
+        EXPECT_EQ(player.NextIndexOf(c.current), c.next) << c.rows << " rows, from " << c.current;
+        EXPECT_EQ(player.PlayOn, c.playOn) << c.rows << " rows, from " << c.current;
+    }
+}
+
+TEST_F(QueuePlayerTest, RowsOverlapOnAlternatingDecksThenOnceEndsAndRepeatStartsOver) {
+    Fill(3);
+    q.fade = 5;
+    player.PlayList();
+    EXPECT_EQ(q.selected, 0);
+    EXPECT_EQ(q.started, 1);
+    EXPECT_EQ(q.status[0], St::Running);
+    using Opens = std::vector<std::string>;
+    EXPECT_EQ(PlayOn(), (Opens{"1:0", "2:1", "1:2"}));
+    EXPECT_EQ(overlaps, 8) << "two fades, each from 16 s to 19 s of 20";
+    EXPECT_EQ(q.stopped, 1);
+    EXPECT_EQ(q.status, (std::vector<St>{St::Played, St::Played, St::Played}))
+        << "the last row is handed over with no successor";
+
+    q.stopped = 0;
+    q.repeat = true;
+    q.selected = 1;
+    player.PlayList();
+    EXPECT_EQ(PlayOn(40), (Opens{"1:1", "2:2", "1:0"}));
+    EXPECT_EQ(q.stopped, 0);
+}
+
+TEST_F(QueuePlayerTest, AnUnplayableRowFailsItsHandOverOnceAndTheNextTickSkipsIt) {
+    Fill(3);
+    clock->SetUnplayable(q.files[1], QStringLiteral("bad"));
+    q.fade = 5;
+    player.PlayList();
+    clock->Advance(16000);
+    EXPECT_THROW(player.HandOver(), DeckError);
+    EXPECT_EQ(player.CurIndex, 1);
+    clock->Advance(1000);
+    player.HandOver();
+    EXPECT_EQ(q.status[1], St::Played);
+    EXPECT_EQ(Row(*deck2), 2);
+    EXPECT_EQ(deck1->Mode(), mpPlaying);
+}
+
+TEST_F(QueuePlayerTest, WithoutTheOptionPlayedRowsReadReadyAndStay) {
+    Fill(8);
+    player.CurIndex = 5;
+    player.NextIndex = 6;
+    q.status[5] = St::Running;
+    q.status[7] = St::Played;
+    player.UpdateQueueStates();
+    EXPECT_EQ(q.Count(), 8);
+    EXPECT_EQ(q.status, (std::vector<St>{St::Ready, St::Ready, St::Ready, St::Ready, St::Ready, St::Running,
+                                          St::Ready, St::Soon}));
+
+    // Two rows are never trimmed.
+    q.files.clear();
+    q.status.clear();
+    Fill(2);
+    q.block = true;
+    player.CurIndex = 1;
+    player.NextIndex = 1;
+    for (int i = 0; i < 3; ++i) player.UpdateQueueStates();
+    EXPECT_EQ(q.Count(), 2);
+    EXPECT_EQ(q.status[0], St::Blocked);
+}
+
+}  // namespace
