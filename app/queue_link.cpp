@@ -60,6 +60,7 @@ void QueueLink::SetStatus(int row, Status status) {
 }
 
 bool QueueLink::RepeatList() const { return f_.RadioButton_restart->isChecked(); }
+bool QueueLink::PlayListOnce() const { return f_.RadioButton_finish->isChecked(); }
 int QueueLink::FadeSeconds() const { return f_.TrackBar_fader->value(); }
 bool QueueLink::BlockRecent() const { return f_.CheckBox_block_latest->isChecked(); }
 int QueueLink::KeepBefore() const { return f_.SetRec.number_block; }

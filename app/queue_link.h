@@ -22,6 +22,7 @@ public:
     void ScrollToLast() override;
     void Repaint() override;
     bool RepeatList() const override;
+    bool PlayListOnce() const override;
     int FadeSeconds() const override;
     bool BlockRecent() const override;
     int KeepBefore() const override;

@@ -28,10 +28,13 @@ int QueuePlayer::NextIndexOf(int current) {
         n = current + 1;
         PlayOn = true;
     }
-    if (current > count - 2) {
-        const bool repeat = queue_.RepeatList();
-        n = repeat ? 0 : count - 1;
-        PlayOn = repeat;
+    if (current > count - 2 && queue_.RepeatList()) {
+        n = 0;
+        PlayOn = true;
+    }
+    if (current > count - 2 && queue_.PlayListOnce()) {
+        n = count - 1;
+        PlayOn = false;
     }
     if (n < 0) PlayOn = false;
     return n;

@@ -26,7 +26,9 @@ public:
     // Redraws the queue; while a deck is busy the drawing marks the current and the next row.
     virtual void Repaint() = 0;
 
-    virtual bool RepeatList() const = 0;  // otherwise Play List Once
+    // The play mode's two buttons, read at each use; a settings file can leave both clear.
+    virtual bool RepeatList() const = 0;
+    virtual bool PlayListOnce() const = 0;
     virtual int FadeSeconds() const = 0;
     virtual bool BlockRecent() const = 0;
     virtual int KeepBefore() const = 0;      // played rows kept before the current one when blocking

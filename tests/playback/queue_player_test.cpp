@@ -20,7 +20,7 @@ struct FakeQueue : QueueView, QueueSink {
     std::vector<QString> files;
     std::vector<St> status;
     int selected = -1;
-    bool repeat = false, block = false;
+    bool repeat = false, once = true, block = false;
     int fade = 0, keep = 0;
     int started = 0, stopped = 0;
 
@@ -36,6 +36,7 @@ struct FakeQueue : QueueView, QueueSink {
     void ScrollToLast() override {}
     void Repaint() override {}
     bool RepeatList() const override { return repeat; }
+    bool PlayListOnce() const override { return once; }
     int FadeSeconds() const override { return fade; }
     bool BlockRecent() const override { return block; }
     int KeepBefore() const override { return keep; }
@@ -111,10 +112,16 @@ TEST_F(QueuePlayerTest, NextIndexFollowsTheRowCountAndThePlayMode) {
     for (const Case& c : cases) {
         q.files.assign(c.rows, QStringLiteral("x"));
         q.repeat = c.repeat;
+        q.once = !c.repeat;
         player.PlayOn = !c.playOn;
         EXPECT_EQ(player.NextIndexOf(c.current), c.next) << c.rows << " rows, from " << c.current;
         EXPECT_EQ(player.PlayOn, c.playOn) << c.rows << " rows, from " << c.current;
     }
+    // A settings file can clear both modes: the last row then points past the end.
+    q.files.assign(3, QStringLiteral("x"));
+    q.repeat = q.once = false;
+    EXPECT_EQ(player.NextIndexOf(2), 3);
+    EXPECT_TRUE(player.PlayOn);
 }
 
 TEST_F(QueuePlayerTest, RowsOverlapOnAlternatingDecksThenOnceEndsAndRepeatStartsOver) {
@@ -133,6 +140,7 @@ TEST_F(QueuePlayerTest, RowsOverlapOnAlternatingDecksThenOnceEndsAndRepeatStarts
 
     q.stopped = 0;
     q.repeat = true;
+    q.once = false;
     q.selected = 1;
     player.PlayList();
     EXPECT_EQ(PlayOn(40), (Opens{"1:1", "2:2", "1:0"}));
