@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSet>
+#include <QShortcut>
 #include <QSlider>
 
 #include "app/main_window.h"
@@ -78,6 +79,17 @@ TEST(KeyboardAccess, EveryCommandHasItsKeyInEveryLanguage) {
         // focuses the button, the next opens the menu.
         for (const QPushButton* b : {form->Button_PlayList, form->Button_Pause, form->Button_Stop, form->Button_FF})
             EXPECT_FALSE(AccessKeys({b->text()}).front().isEmpty()) << code << ": " << b->text().toStdString();
+    }
+
+    // The lists' context menu: the Menu key, or Shift+F10 where a keyboard has none.
+    for (tracks::TListView* list : {form->ListView_soon, form->ListView_Guest_Pool, form->ListView_preselect}) {
+        QShortcut* key = nullptr;
+        for (QShortcut* s : list->findChildren<QShortcut*>())
+            if (s->key() == QKeySequence(Qt::SHIFT | Qt::Key_F10)) key = s;
+        ASSERT_NE(key, nullptr) << list->objectName().toStdString();
+        emit key->activated();
+        EXPECT_TRUE(form->PopupMenu1->isVisible() && form->PopupList == list) << list->objectName().toStdString();
+        form->PopupMenu1->hide();
     }
 
     for (QWidget* w : form->findChildren<QWidget*>()) w->setEnabled(true);  // as playing with full lists
