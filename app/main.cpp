@@ -50,6 +50,9 @@ int main(int argc, char* argv[]) {
     {
         std::unique_ptr<app::TForm1> form1 = app::CreateWindows();
         app::TForm1* f = form1.get();
+        // QMM_WEB_PORT moves the guests' server off 7777, so a test or a second copy runs beside a party.
+        const int port = qEnvironmentVariableIntValue("QMM_WEB_PORT");
+        if (port > 0 && port < 65536) f->WebPort = quint16(port);
         // Without a sound device the decks play silently; the DJ is told once.
         playback::SetAudioNoticeHandler([f](const QString& notice) {
             f->AddLog(notice);

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QThread>
 #include <QVBoxLayout>
@@ -495,6 +496,14 @@ void TForm1::ConnectHandlers() {
     for (TListView* list : {ListView_soon, ListView_Guest_Pool, ListView_preselect})
         connect(list, &QWidget::customContextMenuRequested, this,
                 [this, list](const QPoint& pos) { ShowPopup(list, pos); });
+    // Shift+F10 opens the context menu as the Menu key does: not every keyboard has that key.
+    for (TListView* list : {ListView_soon, ListView_Guest_Pool, ListView_preselect}) {
+        auto* key = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), list, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(key, &QShortcut::activated, this, [this, list] {
+            const QRect row = list->visualRect(list->currentIndex());
+            ShowPopup(list, row.isValid() ? row.bottomLeft() : QPoint(0, 0));
+        });
+    }
     for (TListView* list : {ListView_Guest_Pool, ListView_preselect})
         connect(list->header(), &QHeaderView::sectionClicked, this,
                 [this, list](int column) { platform::Guarded([&] { ListView_ColumnClick(list, column); }); });

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 #include <array>
@@ -42,6 +43,16 @@ QString Q(const std::u16string& s) {
 
 const char16_t* Flag(bool on) {
     return on ? u"1" : u"0";
+}
+
+// F4 and Alt+Down open a chooser as they open a combo box's list: the keyboard's double click.
+bool OpensChooser(const QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    return (key->key() == Qt::Key_F4 && key->modifiers() == Qt::NoModifier) ||
+           (key->key() == Qt::Key_Down && key->modifiers() == Qt::AltModifier);
 }
 
 QSlider* MakeBar(int max, QWidget* parent) {
@@ -229,7 +240,7 @@ QString TForm2::Word(const char16_t* key, const char16_t* english) const {
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonDblClick) {
+    if (event->type() == QEvent::MouseButtonDblClick || OpensChooser(event)) {
         if (watched == Edit_HTMLpath) {
             platform::Guarded([this] { Edit_HTMLpathDblClick(); });
             return true;

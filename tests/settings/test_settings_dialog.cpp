@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QValidator>
 #include <atomic>
@@ -322,4 +323,35 @@ TEST_F(SettingsDialog, DoubleClicksChooseListFilesAndFolder) {
     DoubleClick(f.Edit_HTMLpath);
     EXPECT_EQ(rec->folderStarts, (std::vector<std::u16string>{u"/srv/start", u"/srv/start"}));
     EXPECT_EQ(f.Edit_HTMLpath->text(), "/srv/web");
+}
+
+TEST_F(SettingsDialog, KeysOpenTheChoosersAsADoubleClickDoes) {
+    platform::ScopedRecorder rec;
+    TForm2 f;
+    struct Case {
+        QLineEdit* edit;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool opens;
+    };
+    const Case cases[] = {
+        {f.Edit_PlayList, Qt::Key_F4, Qt::NoModifier, true},    {f.Edit_webList, Qt::Key_Down, Qt::AltModifier, true},
+        {f.Edit_PresetList, Qt::Key_F4, Qt::NoModifier, true},  {f.Edit_HTMLpath, Qt::Key_Down, Qt::AltModifier, true},
+        {f.Edit_PresetList, Qt::Key_Down, Qt::NoModifier, false}, {f.Edit_PlayList, Qt::Key_F4, Qt::AltModifier, false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        ++n;
+        rec->openAnswers.push_back({u"/lists/chosen.lst"});
+        rec->folderAnswers.push_back(u"/srv/chosen");
+        c.edit->clear();
+        QKeyEvent press(QEvent::KeyPress, c.key, c.modifiers);
+        QApplication::sendEvent(c.edit, &press);
+        const QString shown = c.edit->text();
+        EXPECT_EQ(!shown.isEmpty(), c.opens) << "case " << n;
+        EXPECT_TRUE(shown.isEmpty() || shown == (c.edit == f.Edit_HTMLpath ? "/srv/chosen" : "/lists/chosen.lst"))
+            << "case " << n << ": " << shown.toStdString();
+        rec->openAnswers.clear();
+        rec->folderAnswers.clear();
+    }
 }

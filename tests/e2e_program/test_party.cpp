@@ -1,0 +1,492 @@
+// A whole party on the built program: settings loaded through the dialog, the web server, the
+// queue played into SDL's disk driver, two guests requesting through Chromium, presets filling
+// in. Everything goes through the keyboard, the served pages, the written mix and the screen.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sndfile.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <iostream>
+#include <memory>
+#include <numbers>
+#include <vector>
+
+// Allocations that system libraries keep until exit; on X the desktop bus is one of them.
+constexpr const char* kSystemLeaks = "leak:libfontconfig.so\nleak:libdbus-1.so\nleak:libX11.so\n";
+extern "C" const char* __lsan_default_suppressions() { return kSystemLeaks; }
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kFade = 2;  // seconds of overlap the settings ask for
+
+struct Track {
+    QString name, title;
+    double hz, seconds;
+    QString path;  // filled when written
+};
+
+// Polls until `done` or the deadline; nothing in this test waits for ever.
+template <class F>
+bool WaitFor(int ms, F done, int stepMs = 200) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) return false;
+        QThread::msleep(stepMs);
+    }
+    return true;
+}
+
+// A helper program's output; it is stopped at the deadline.
+QString Run(const QString& program, const QStringList& args, int timeoutMs) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(2000);
+    }
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+QString Xdo(const QStringList& args) { return Run("xdotool", args, 15000); }
+
+// The X window of a shown window with exactly this title, or empty.
+QString ShownWindow(const QString& title) {
+    return Xdo({"search", "--onlyvisible", "--name", "^" + QRegularExpression::escape(title) + "$"})
+        .section('\n', 0, 0);
+}
+
+QString WaitShown(const QString& title, int ms = 30000) {
+    QString id;
+    WaitFor(ms, [&] { return !(id = ShownWindow(title)).isEmpty(); });
+    return id;
+}
+
+bool WaitGone(const QString& title, int ms = 15000) {
+    return WaitFor(ms, [&] { return ShownWindow(title).isEmpty(); });
+}
+
+// Key strokes to a window, as a person types them once the window has the focus (there is no
+// window manager here to hand the focus back when a dialog closes).
+void Keys(const QString& window, const QStringList& keys) {
+    Xdo({"windowfocus", "--sync", window});
+    Xdo(QStringList{"key", "--delay", "120"} + keys);
+}
+
+void Type(const QString& window, const QString& text) {
+    Xdo({"windowfocus", "--sync", window});
+    Xdo({"type", "--delay", "15", text});
+}
+
+// One GET; the body of an "HTTP/1.0 200 OK" answer, or empty.
+std::string HttpGet(uint16_t port, const std::string& target) {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    timeval limit{10, 0};
+    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string got;
+    if (::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+        const std::string request = "GET " + target + " HTTP/1.1\r\nHost: guest\r\n\r\n";
+        if (::send(s, request.data(), request.size(), MSG_NOSIGNAL) == ssize_t(request.size())) {
+            char buf[65536];
+            for (ssize_t n; (n = ::recv(s, buf, sizeof buf, 0)) > 0;) got.append(buf, size_t(n));
+        }
+    }
+    ::close(s);
+    const std::string ok = "HTTP/1.0 200 OK\r\n\r\n";
+    return got.rfind(ok, 0) == 0 ? got.substr(ok.size()) : std::string();
+}
+
+uint16_t FreePort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    socklen_t len = sizeof addr;
+    ::bind(s, reinterpret_cast<sockaddr*>(&addr), len);
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(s);
+    return ntohs(addr.sin_port);
+}
+
+// What a phone's browser makes of a page: Chromium's DOM after loading it.
+QString Chromium(const QString& url, const QString& profile) {
+    return Run("chromium",
+               {"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                "--window-size=390,844", "--user-data-dir=" + profile, "--dump-dom", url},
+               60000);
+}
+
+// The target of the first link matching `pattern` (one capture group), HTML escapes undone.
+QString Link(const QString& page, const QString& pattern) {
+    const QRegularExpressionMatch m = QRegularExpression(pattern).match(page);
+    return m.hasMatch() ? QString(m.captured(1)).replace("&amp;", "&") : QString();
+}
+
+// A sine tone as an MP3 with an ID3v1 trailer naming it, as a DJ's files carry one.
+bool WriteTrack(const Track& t) {
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = 1;
+    info.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    SNDFILE* f = sf_open(t.path.toLocal8Bit().constData(), SFM_WRITE, &info);
+    if (!f) return false;
+    std::vector<float> samples(size_t(t.seconds * kRate));
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = 0.5f * float(std::sin(2 * std::numbers::pi * t.hz * double(i) / kRate));
+    const bool whole = sf_writef_float(f, samples.data(), sf_count_t(samples.size())) == sf_count_t(samples.size());
+    sf_close(f);
+    QByteArray tag(128, '\0');
+    tag.replace(0, 3, "TAG");
+    tag.replace(3, t.title.size(), t.title.toLatin1());
+    tag.replace(33, 5, "Party");
+    QFile file(t.path);
+    return whole && file.open(QIODevice::Append) && file.write(tag) == 128;
+}
+
+bool WriteText(const QString& path, const QString& text) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text.toUtf8()) >= 0;
+}
+
+QString PlaylistOf(const std::vector<const Track*>& tracks) {
+    QString out;
+    for (size_t i = 0; i < tracks.size(); ++i)
+        out += QString(
+                   "[%1]\nStatus=ready\nTitle=%2\nArtist=Party\nAlbum=Night\nYear=2026\nTime=00:%3\nSrc=File\n"
+                   "FileName=%4\n")
+                   .arg(i)
+                   .arg(tracks[i]->title)
+                   .arg(int(tracks[i]->seconds), 2, 10, QChar('0'))
+                   .arg(tracks[i]->path);
+    return out;
+}
+
+// Strength of one frequency in a stretch of samples (Goertzel): about 0.25 for the tones above.
+double Strength(const std::vector<float>& mono, size_t from, size_t count, double hz) {
+    const double w = 2 * std::numbers::pi * hz / kRate, c = 2 * std::cos(w);
+    double s1 = 0, s2 = 0;
+    for (size_t i = from; i < from + count; ++i) {
+        const double s0 = mono[i] + c * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - c * s1 * s2)) / double(count);
+}
+
+// Whether the screen area shows `text` as a label draws it in the toolkit's default font: its
+// dark pixels laid over the area somewhere match the area's dark pixels.
+bool ShowsText(const QImage& area, const QString& text) {
+    const QFont font = QApplication::font();
+    const QFontMetrics metrics(font);
+    QImage glyphs(metrics.horizontalAdvance(text) + 8, metrics.height() + 8, QImage::Format_RGB32);
+    glyphs.fill(Qt::white);
+    {
+        QPainter p(&glyphs);
+        p.setFont(font);
+        p.setPen(Qt::black);
+        p.drawText(4, 4 + metrics.ascent(), text);
+    }
+    const auto dark = [](const QImage& img, int x, int y) { return qGray(img.pixel(x, y)) < 128; };
+    QRect ink;
+    for (int y = 0; y < glyphs.height(); ++y)
+        for (int x = 0; x < glyphs.width(); ++x)
+            if (dark(glyphs, x, y)) ink |= QRect(x, y, 1, 1);
+    if (ink.isEmpty()) return false;
+    const int allowed = ink.width() * ink.height() / 40;
+    for (int oy = 0; oy + ink.height() <= area.height(); ++oy)
+        for (int ox = 0; ox + ink.width() <= area.width(); ++ox) {
+            int wrong = 0;
+            for (int y = 0; y < ink.height() && wrong <= allowed; ++y)
+                for (int x = 0; x < ink.width() && wrong <= allowed; ++x)
+                    wrong += dark(glyphs, ink.x() + x, ink.y() + y) != dark(area, ox + x, oy + y);
+            if (wrong <= allowed) return true;
+        }
+    return false;
+}
+
+class Party : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* tool : {"Xvfb", "xdotool", "chromium"})
+            if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << "no " << tool;
+        // An X server of its own; it names its free display on stdout.
+        xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        ASSERT_TRUE(xvfb.waitForStarted());
+        QString display;
+        WaitFor(
+            20000,
+            [&] {
+                xvfb.waitForReadyRead(200);
+                display += QString::fromLatin1(xvfb.readAllStandardOutput());
+                return display.contains('\n');
+            },
+            0);
+        ASSERT_FALSE(display.trimmed().isEmpty()) << "Xvfb named no display";
+        qputenv("DISPLAY", (":" + display.trimmed()).toLatin1());
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        static int argc = 1;
+        static char name[] = "test_e2e_program";
+        static char* argv[] = {name, nullptr};
+        application = std::make_unique<QApplication>(argc, argv);  // for the screen and the font
+    }
+
+    void TearDown() override {
+        if (HasFailure() && application) Evidence("failure");
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(5000);
+        }
+        application.reset();
+        if (xvfb.state() != QProcess::NotRunning) {
+            xvfb.terminate();
+            xvfb.waitForFinished(5000);
+        }
+    }
+
+    // The main window's status bar as it is on the screen.
+    QImage StatusBarShot() {
+        const QString shell = Xdo({"getwindowgeometry", "--shell", mainWindow});
+        const auto value = [&](const char* key) {
+            return QRegularExpression(QString("%1=(\\d+)").arg(key)).match(shell).captured(1).toInt();
+        };
+        const int x = value("X"), y = value("Y"), w = value("WIDTH"), h = value("HEIGHT");
+        return QGuiApplication::primaryScreen()->grabWindow(0, x, y + h - 40, w, 40).toImage();
+    }
+    // The whole screen into QMM_SCREENSHOT_DIR, when it is set, for a look after a failure.
+    static void Evidence(const QString& name) {
+        const QString folder = qEnvironmentVariable("QMM_SCREENSHOT_DIR");
+        if (!folder.isEmpty()) QGuiApplication::primaryScreen()->grabWindow(0).save(folder + "/e2e-" + name + ".png");
+    }
+    bool StatusShows(const QString& text, int ms) {
+        return WaitFor(
+            ms, [&] { return ShowsText(StatusBarShot(), text); }, 500);
+    }
+
+    QProcess xvfb;
+    std::unique_ptr<QApplication> application;  // gone before its X server
+    QProcess program;
+    QString mainWindow;
+};
+
+TEST_F(Party, TwoGuestsAndThePresetsFillTheNight) {
+    QElapsedTimer clock;
+    clock.start();
+    QTemporaryDir dir(QDir::tempPath() + "/qmm-party-XXXXXX");
+    ASSERT_TRUE(dir.isValid());
+    const QString root = dir.path();
+    ASSERT_TRUE(QDir(root).mkpath("web/htdocs/tool") && QDir(root).mkpath("music") && QDir(root).mkpath("profile"));
+    for (const QString& fragment : QDir(QMM_SOURCE_DIR "/resources/basics").entryList(QDir::Files)) {
+        QDir(root).mkpath("web/basics");
+        ASSERT_TRUE(QFile::copy(QMM_SOURCE_DIR "/resources/basics/" + fragment, root + "/web/basics/" + fragment));
+    }
+
+    // The DJ's queue, the guest pool and the presets. Each track is handed over on the tick after
+    // its length less the fade has passed, so the queue's first track lasts long enough for the
+    // guests to ask while it plays.
+    std::vector<Track> tracks = {
+        {"q1", "Queue One", 330, 13.5, {}},  {"q2", "Queue Two", 470, 6.5, {}},  {"q3", "Queue Three", 620, 6.5, {}},
+        {"g1", "Guest One", 780, 7.5, {}},   {"g2", "Guest Two", 1140, 7.5, {}}, {"p1", "Preset One", 950, 7.5, {}},
+        {"p2", "Preset Two", 1370, 7.5, {}},
+    };
+    for (Track& t : tracks) {
+        t.path = root + "/music/" + t.name + ".mp3";
+        ASSERT_TRUE(WriteTrack(t)) << t.name.toStdString();
+    }
+    const Track &q1 = tracks[0], &q2 = tracks[1], &q3 = tracks[2], &g1 = tracks[3], &g2 = tracks[4], &p1 = tracks[5],
+                &p2 = tracks[6];
+    ASSERT_TRUE(WriteText(root + "/queue.lst", PlaylistOf({&q1, &q2, &q3})));
+    ASSERT_TRUE(WriteText(root + "/pool.lst", PlaylistOf({&g1, &g2})));
+    ASSERT_TRUE(WriteText(root + "/presets.lst", PlaylistOf({&p1, &p2})));
+    const QString settings = root + "/party.stg";
+    ASSERT_TRUE(WriteText(settings, QString("[standard]\nfade=%1\nffsec=6\nplayfile=%2/queue.lst\n"
+                                            "webfile=%2/pool.lst\npreselectfile=%2/presets.lst\nhtmlpath=%2/web\n"
+                                            "doBlock=0\nblocknumber=10\nrb_finish=1\nrb_repeat=0\nwebselect=1\n"
+                                            "rb_web_first=0\nrb_web_mix_preselect=1\npreselect=1\n"
+                                            "rb_preset_1by1=1\nrb_preset_random=0\n")
+                                        .arg(kFade)
+                                        .arg(root)));
+    ASSERT_TRUE(WriteText(root + "/leaks.supp", kSystemLeaks));
+
+    // The program, as built, with its mix going to a file and its server on a port of its own.
+    const uint16_t port = FreePort();
+    const QString mix = root + "/mix.raw";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("SDL_AUDIODRIVER", "disk");
+    env.insert("SDL_DISKAUDIOFILE", mix);
+    env.insert("QMM_WEB_PORT", QString::number(port));
+    env.insert("XDG_CONFIG_HOME", root + "/config");
+    env.insert("LSAN_OPTIONS", env.value("LSAN_OPTIONS") + ":suppressions=" + root + "/leaks.supp");
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(root);
+    program.setProcessChannelMode(QProcess::MergedChannels);
+    program.setStandardOutputFile(root + "/program.log");
+    program.start(QMM_PROGRAM, {});
+    ASSERT_TRUE(program.waitForStarted());
+    const auto programLog = [&] {
+        QFile f(root + "/program.log");
+        return f.open(QIODevice::ReadOnly) ? f.readAll().right(3000).toStdString() : std::string();
+    };
+    mainWindow = WaitShown("Quorbel Media Mixer");
+    ASSERT_FALSE(mainWindow.isEmpty()) << "the main window did not appear\n" << programLog();
+
+    // Settings > Player Mode; Load, the file typed into the file dialog; OK.
+    Keys(mainWindow, {"alt+s", "p"});
+    const QString settingsDialog = WaitShown("Basic Values");
+    ASSERT_FALSE(settingsDialog.isEmpty()) << "Settings > Player Mode opened no dialog";
+    Keys(settingsDialog, {"alt+l"});
+    const QString loadDialog = WaitShown("Load Settings");
+    ASSERT_FALSE(loadDialog.isEmpty()) << "Load opened no file dialog";
+    Type(loadDialog, settings);
+    for (int i = 0; i < 3 && !ShownWindow("Load Settings").isEmpty(); ++i) {
+        Keys(loadDialog, {"Return"});  // a completion list may take the first Return
+        WaitGone("Load Settings", 3000);
+    }
+    ASSERT_TRUE(ShownWindow("Load Settings").isEmpty()) << "the typed settings file was not taken";
+    Keys(settingsDialog, {"alt+k"});
+    ASSERT_TRUE(WaitGone("Basic Values")) << "OK did not close the settings dialog";
+
+    // "Webserver On": the screen says so, and the pages are served with the lists just loaded.
+    Keys(mainWindow, {"alt+w"});
+    EXPECT_TRUE(StatusShows("Web server running...", 15000)) << "the status bar does not show the running server";
+    std::string index;
+    ASSERT_TRUE(WaitFor(15000, [&] { return !(index = HttpGet(port, "/")).empty(); })) << programLog();
+    const QString base = QString("http://127.0.0.1:%1").arg(port);
+    const QString pool = Chromium(base + "/tool/guestpool.html", root + "/profile");
+    QString selectLinks[2];
+    for (int i = 0; i < 2; ++i) {
+        const Track& g = i == 0 ? g1 : g2;
+        const QString page = Link(pool, "<a href=\"([^\"]+)\"[^>]*>" + g.title + "</a>");
+        ASSERT_FALSE(page.isEmpty()) << g.title.toStdString() << " is not on the pool page:\n" << pool.toStdString();
+        const QString track = Chromium(base + page, root + "/profile");
+        selectLinks[i] = Link(track, "href=\"(/tool/select\\.htm[^\"]*)\"");
+        ASSERT_FALSE(selectLinks[i].isEmpty()) << "no request link on " << page.toStdString();
+    }
+    const auto rowsOf = [](const std::string& page) {
+        QStringList rows;
+        QRegularExpressionMatchIterator it =
+            QRegularExpression("<TR class=\"(\\w+)\"><TD>\"([^\"]*)\"").globalMatch(QString::fromStdString(page));
+        while (it.hasNext()) {
+            const QRegularExpressionMatch m = it.next();
+            rows << m.captured(2) + "/" + m.captured(1);
+        }
+        return rows;
+    };
+    EXPECT_EQ(rowsOf(index).join(", ").toStdString(), "Queue One/now, Queue Two/soon, Queue Three/soon");
+
+    // Play List, then the two guests follow the request links of the track pages.
+    Keys(mainWindow, {"alt+l"});
+    const qint64 started = clock.elapsed();
+    for (int i = 0; i < 2; ++i) {
+        const Track& g = i == 0 ? g1 : g2;
+        const QString answer = Chromium(base + selectLinks[i], root + "/profile");
+        EXPECT_TRUE(answer.contains(g.title) && answer.contains(">ready<")) << "not admitted:\n"
+                                                                            << answer.toStdString();
+        // The pool page marks the track as a waiting request.
+        const QString poolNow = QString::fromStdString(HttpGet(port, "/tool/guestpool.html"));
+        EXPECT_TRUE(QRegularExpression("already chosen</span><a [^>]*>" + g.title + "<").match(poolNow).hasMatch())
+            << g.title.toStdString() << "\n"
+            << poolNow.toStdString();
+    }
+    const qint64 requested = clock.elapsed() - started;
+
+    // Play List Once: the program stops by itself after the last track.
+    double total = 0;
+    for (const Track& t : tracks) total += t.seconds;
+    const int deadline = int(total * 1000) + 30000;
+    ASSERT_TRUE(StatusShows("Mediaplayer stopped", deadline)) << "no stop within " << deadline << " ms\n"
+                                                              << programLog();
+    const qint64 played = clock.elapsed() - started;
+    index = HttpGet(port, "/index.html");
+
+    // File > Exit.
+    Keys(mainWindow, {"alt+f", "x"});
+    ASSERT_TRUE(program.waitForFinished(30000)) << "Exit did not end the program";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0) << programLog();
+
+    // The mix: which tone sounds in each 50 ms window.
+    QFile raw(mix);
+    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+    const QByteArray bytes = raw.readAll();
+    std::vector<float> mono(size_t(bytes.size()) / 4);
+    const auto* frames = reinterpret_cast<const int16_t*>(bytes.constData());
+    for (size_t i = 0; i < mono.size(); ++i) mono[i] = 0.5f * (frames[2 * i] + frames[2 * i + 1]) / 32767.0f;
+    const size_t window = kRate / 20, windows = mono.size() / window;
+    std::vector<std::vector<bool>> on(tracks.size(), std::vector<bool>(windows));
+    std::vector<int> first(tracks.size(), -1), last(tracks.size(), -1), heard(tracks.size(), 0);
+    for (size_t w = 0; w < windows; ++w)
+        for (size_t t = 0; t < tracks.size(); ++t)
+            if ((on[t][w] = Strength(mono, w * window, window, tracks[t].hz) > 0.05)) {
+                if (first[t] < 0) first[t] = int(w);
+                last[t] = int(w);
+                ++heard[t];
+            }
+    std::vector<size_t> order;
+    for (size_t t = 0; t < tracks.size(); ++t) {
+        EXPECT_GE(heard[t] * 0.05, tracks[t].seconds - 0.5) << tracks[t].title.toStdString() << " was not played whole";
+        if (first[t] >= 0) order.push_back(t);
+    }
+    ASSERT_FALSE(order.empty()) << "nothing was heard in the mix";
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return first[a] < first[b]; });
+    QStringList heardOrder, overlaps;
+    for (size_t i = 0; i < order.size(); ++i) {
+        heardOrder << tracks[order[i]].title;
+        if (i == 0) continue;
+        int both = 0;
+        for (size_t w = 0; w < windows; ++w) both += on[order[i - 1]][w] && on[order[i]][w];
+        overlaps << QString::number(both * 0.05, 'f', 2);
+        // The next track starts while the one before still plays: no gap, and no more than the fade.
+        EXPECT_GE(both * 0.05, 0.25) << heardOrder.join(", ").toStdString();
+        EXPECT_LE(both * 0.05, kFade + 0.25) << heardOrder.join(", ").toStdString();
+    }
+    for (int w = first[order.front()]; w <= last[order.back()]; ++w) {
+        bool any = false;
+        for (size_t t = 0; t < tracks.size(); ++t) any = any || on[t][size_t(w)];
+        ASSERT_TRUE(any) << "silence at " << w * 0.05 << " s of the mix";
+    }
+    RecordProperty("order", heardOrder.join(", ").toStdString());
+    RecordProperty("overlaps_s", overlaps.join(" ").toStdString());
+    RecordProperty("requests_done_after_play_ms", int(requested));
+    RecordProperty("play_to_stop_ms", int(played));
+    RecordProperty("whole_run_ms", int(clock.elapsed()));
+    std::cout << "order: " << heardOrder.join(", ").toStdString()
+              << "\noverlaps (s): " << overlaps.join(" ").toStdString() << "\nrequests done " << requested
+              << " ms after Play List; stopped after " << played << " ms; whole run " << clock.elapsed() << " ms\n";
+
+    // The order of feeding: the DJ's queue first; then, Mix Web, a preset between two requests;
+    // the requests as they came and the presets in list order. index.html lists what was played.
+    ASSERT_EQ(heardOrder.size(), 7) << heardOrder.join(", ").toStdString() << "; the guests asked until " << requested
+                                    << " ms after Play List";
+    EXPECT_EQ(heardOrder.mid(0, 3), QStringList({q1.title, q2.title, q3.title}));
+    const QStringList rest = heardOrder.mid(3);
+    EXPECT_LT(rest.indexOf(g1.title), rest.indexOf(g2.title));
+    EXPECT_LT(rest.indexOf(p1.title), rest.indexOf(p2.title));
+    EXPECT_GT(rest.indexOf(g2.title) - rest.indexOf(g1.title), 1) << "no preset between the requests";
+    QStringList expectedRows;
+    for (const QString& title : heardOrder) expectedRows << title + (title == heardOrder.last() ? "/now" : "/done");
+    EXPECT_EQ(rowsOf(index).join(", ").toStdString(), expectedRows.join(", ").toStdString());
+}
+
+}  // namespace
