@@ -10,6 +10,7 @@ packages=("$@"
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core x11-utils
+  dpkg-dev
   chromium
 )
 missing=()
