@@ -20,6 +20,7 @@
 #include "platform/text_codec.h"
 #include "tags/ID3v1Tag.h"
 #include "tags/ID3v2Tag.h"
+#include "web/listener.h"
 
 namespace fs = std::filesystem;
 
@@ -308,14 +309,17 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // The address the main window will show after "Server-IP:".
+    std::string address = web::LocalIPAddress();
+    if (address.empty() || address[0] < '0' || address[0] > '9') address = "127.0.0.1";
     std::printf(
         "\nThe demo party is in %s\n\n"
         "Next:\n"
         "  1. Start Quorbel Media Mixer.\n"
         "  2. Settings > Player Mode, press Load, choose %s, press OK.\n"
-        "  3. Press Webserver On, then Play List.\n"
-        "  4. On a phone in the same network open the address the main window shows,\n"
-        "     http://<this computer's address>:7777/ (on this computer: http://127.0.0.1:7777/).\n",
-        dir.c_str(), (dir / "party.stg").c_str());
+        "  3. Webserver On (in the menu bar), then press Play List.\n"
+        "  4. On a phone in the same network open http://%s:7777/\n"
+        "     (the main window shows it after Server-IP).\n",
+        dir.c_str(), (dir / "party.stg").c_str(), address.c_str());
     return 0;
 }
