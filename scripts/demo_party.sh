@@ -4,7 +4,7 @@
 # first when this checkout has not been built yet; an installed qmm-demo serves as well.
 #   scripts/demo_party.sh [DIR]
 set -euo pipefail
-dir=${1:-$HOME/quorbel-demo}
+dir=$(realpath -m -- "${1:-$HOME/quorbel-demo}")  # before the cd below
 cd "$(dirname "$0")/.."
 tool=${BUILD_DIR:-build}/bin/qmm-demo
 if [ ! -x "$tool" ]; then
