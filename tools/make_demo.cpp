@@ -286,9 +286,8 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < std::size(kTracks); ++i) {
         const DemoTrack& t = kTracks[i];
         // Accented file names too: links to them must work on the guests' pages.
-        char number[8];
-        std::snprintf(number, sizeof number, "%02zu ", i + 1);
-        const fs::path file = dir / "music" / (number + std::string(t.title) + ".mp3");
+        const std::string number = (i < 9 ? "0" : "") + std::to_string(i + 1) + " ";
+        const fs::path file = dir / "music" / (number + t.title + ".mp3");
         std::printf("  %s\n", file.filename().c_str());
         std::fflush(stdout);
         if (!WriteMp3(file, Synthesize(t, static_cast<unsigned>(i + 1))) || !TagFile(file, t, static_cast<int>(i + 1))) {
