@@ -100,7 +100,7 @@ std::vector<float> Synthesize(const DemoTrack& t, unsigned seed) {
         }
         const double bassFreq = t.root / 2 * std::pow(2.0, chords[chord][0] / 12.0);
         const double bass = std::sin(twoPi * bassFreq * time) * std::exp(-inBeat * 2.0) * 0.25;
-        // An off-beat tick keeps time.
+        // A tick on every half beat keeps time.
         const double half = std::fmod(time, beat / 2);
         const double tick = half < 0.03 ? hiss(noise) * 0.05 * (1 - half / 0.03) : 0;
         // Half a second in, two seconds out, so the crossfades are heard.
