@@ -6,6 +6,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "app/main_window.h"
 #include "app/qt_user_interface.h"
 #include "platform/user_interface.h"
@@ -33,9 +36,48 @@ bool CatchQuitSignals() {
     return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
 }
 
+constexpr char kUsage[] =
+    "Usage: quorbel-media-mixer [--help | --version]\n"
+    "\n"
+    "Quorbel Media Mixer, a desktop jukebox for parties: two decks play a queue of MP3 and WAV\n"
+    "files with a crossfade, and guests on the local network request tracks from a guest pool\n"
+    "through pages served on port 7777. It takes no options besides these two; everything else is\n"
+    "set in its windows (Settings > Player Mode loads and saves settings files).\n"
+    "\n"
+    "The language files (lang/) and the default web content (basics/, htdocs/) are looked up\n"
+    "beside the program, then in ../share/quorbel-media-mixer/ from its folder. When that folder\n"
+    "cannot be written, pages are generated into a per-user copy in\n"
+    "$XDG_DATA_HOME/quorbel-media-mixer/ (default ~/.local/share/quorbel-media-mixer/).\n"
+    "\n"
+    "Environment:\n"
+    "  SDL_AUDIODRIVER    sound output: pulseaudio, pipewire, alsa, ...; dummy plays silently;\n"
+    "                     disk writes the mix to SDL_DISKAUDIOFILE (16-bit stereo 44.1 kHz)\n"
+    "  XDG_DATA_HOME      where the per-user web content goes\n"
+    "  QT_QPA_PLATFORM    the window system (xcb, wayland, offscreen)\n";
+
+// Answers --help and --version before any window system is needed; -1 means start the program.
+int AnswerCommandLine(int argc, char* argv[]) {
+    const char* answer = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--version") == 0) {
+            if (!answer) answer = arg;
+            continue;
+        }
+        std::fprintf(stderr, "quorbel-media-mixer: unknown %s '%s'\nTry 'quorbel-media-mixer --help'.\n",
+                     arg[0] == '-' ? "option" : "argument", arg);
+        return 2;
+    }
+    if (!answer) return -1;
+    if (std::strcmp(answer, "--version") == 0) std::puts("Quorbel Media Mixer " QMM_VERSION);
+    else std::fputs(kUsage, stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (const int answered = AnswerCommandLine(argc, argv); answered >= 0) return answered;
     QApplication application(argc, argv);
     app::SetUpApplication();
     app::QtUserInterface userInterface;

@@ -4,6 +4,7 @@
 // A file that cannot be opened, or is no regular file, gives {"file":..., "error":...} and exit
 // status 1.
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -196,10 +197,33 @@ bool DumpFile(const char* name) {
     return true;
 }
 
+constexpr char kUsage[] =
+    "Usage: tagdump [--] FILE...\n"
+    "       tagdump --help | --version\n"
+    "\n"
+    "Prints what Quorbel Media Mixer's tag library reads from each file as one JSON object per\n"
+    "line: the ID3v1 tag, the ID3v2 tag with its frames, and the MPEG audio figures. A file that\n"
+    "cannot be read gives {\"file\":...,\"error\":...} and exit status 1; a wrong option exits 2.\n"
+    "Arguments after \"--\" are file names even when they start with \"-\".\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
+    int first = 1;
+    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("tagdump (Quorbel Media Mixer) " QMM_VERSION);
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--") == 0) first = 2;
+    else if (argc > 1 && argv[1][0] == '-' && argv[1][1] != '\0') {
+        std::fprintf(stderr, "tagdump: unknown option '%s'\nTry 'tagdump --help'.\n", argv[1]);
+        return 2;
+    }
+    if (argc <= first) {
         std::fprintf(stderr, "usage: tagdump FILE...\n");
         return 2;
     }
@@ -207,7 +231,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", platform::U16ToUtf8(caption).c_str(), platform::U16ToUtf8(text).c_str());
     });
     int status = 0;
-    for (int i = 1; i < argc; ++i)
+    for (int i = first; i < argc; ++i)
         if (!DumpFile(argv[i])) status = 1;
     return status;
 }
