@@ -53,7 +53,8 @@ constexpr char kUsage[] =
     "  SDL_AUDIODRIVER    sound output: pulseaudio, pipewire, alsa, ...; dummy plays silently;\n"
     "                     disk writes the mix to SDL_DISKAUDIOFILE (16-bit stereo 44.1 kHz)\n"
     "  XDG_DATA_HOME      where the per-user web content goes\n"
-    "  QT_QPA_PLATFORM    the window system (xcb, wayland, offscreen)\n";
+    "  QT_QPA_PLATFORM    the window system (xcb, wayland, offscreen)\n"
+    "  QMM_WEB_PORT       the guests' server port instead of 7777\n";
 
 // Answers --help and --version before any window system is needed; -1 means start the program.
 int AnswerCommandLine(int argc, char* argv[]) {
