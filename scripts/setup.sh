@@ -11,6 +11,7 @@ packages=("$@"
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core x11-utils
   chromium
+  libqrencode-dev zbar-tools
 )
 missing=()
 for p in "${packages[@]}"; do
