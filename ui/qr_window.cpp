@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/qr_code.h"
 
