@@ -7,6 +7,8 @@
 #include "app/web_bridge.h"
 #include "platform/errors.h"
 #include "settings/Dlg_Settings.h"
+#include "ui/info_box.h"
+#include "ui/qr_window.h"
 #include "web/listener.h"
 #include "web/pages.h"
 
@@ -14,6 +16,13 @@ namespace app {
 
 namespace {
 std::string U(const QString& s) { return s.toStdString(); }
+
+// The QR codes follow the listener: they show the guest address while it runs and vanish with it.
+void ShowGuestURL(TForm1& f, const QString& url) {
+    f.GuestURL = url;
+    if (f.Form_InfoBox) f.Form_InfoBox->SetGuestAddress(url);
+    if (f.Form_QR && (url.isEmpty() || f.Form_QR->isVisible())) f.Form_QR->SetAddress(url);
+}
 }  // namespace
 
 QString TForm1::WebRoot() {
@@ -77,6 +86,7 @@ void TForm1::StartWebServer() {
         M80->setChecked(true);
         Label_IP->clear();
         Label_IP->setToolTip(QString());
+        ShowGuestURL(*this, {});
         SetStatusPanel(1, Text(u"H24"));
         throw platform::Error(error.empty() ? "The web server cannot be started" : error);
     }
@@ -87,6 +97,12 @@ void TForm1::StartWebServer() {
     Label_IP->setToolTip(ServerURL);
     Label_IP->setText(QStringLiteral("Server-IP: ") + ip + QStringLiteral(" : ") + port);
     AddLog(QStringLiteral("Server-IP: ") + ip);
+    // Phones often cannot resolve the computer's name (ServerURL), so the code a guest scans
+    // carries the address by number, and leads straight to the pool page.
+    const bool known = ip != QStringLiteral("No. IP Address");
+    ShowGuestURL(*this, known ? QStringLiteral("http://") + ip + QLatin1Char(':') + port +
+                                    QStringLiteral("/tool/guestpool.html")
+                              : QString());
     if (TcpServer1->Active()) {
         M70->setEnabled(false);
         M70->setChecked(true);
@@ -110,6 +126,17 @@ void TForm1::StopWebServer() {
         SetStatusPanel(1, Text(u"H24"));
     }
     Label_IP->clear();
+    ShowGuestURL(*this, {});
+}
+
+void TForm1::Label_IPClick() {
+    if (Label_IP->text().isEmpty() || GuestURL.isEmpty()) return;
+    if (!Form_QR) Form_QR = new ui::QrWindow(this);
+    Form_QR->setWindowTitle(Text(u"str_join"));
+    Form_QR->SetAddress(GuestURL);
+    Form_QR->show();
+    Form_QR->raise();
+    Form_QR->activateWindow();
 }
 
 void TForm1::M70Click() { StartWebServer(); }

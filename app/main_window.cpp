@@ -27,6 +27,7 @@
 #include "ui/Dlg_Details.h"
 #include "ui/info_box.h"
 #include "ui/list_presentation.h"
+#include "ui/qr_window.h"
 #include "ui/text_emphasis.h"
 #include "web/listener.h"
 
@@ -136,6 +137,8 @@ const std::vector<std::pair<std::u16string, std::u16string>>& DefaultTexts() {
         {u"str_blue", u"Blue"},
         {u"str_red", u"Red"},
         {u"str_white", u"White"},
+        {u"str_qr_code", u"QR code"},
+        {u"str_join", u"Join the party"},
         {u"H21", u"Web configuration missing"},
         {u"H22", u"Web server configuration ready"},
         {u"H23", u"Web server running..."},
@@ -487,6 +490,7 @@ void TForm1::ConnectHandlers() {
     onMenu(M69, &TForm1::M69Click);
     onMenu(M70, &TForm1::M70Click);
     onMenu(M80, &TForm1::M80Click);
+    ui::OnClick(Label_IP, [this] { platform::Guarded([this] { Label_IPClick(); }); });
     onMenu(pop0, &TForm1::pop0Click);
     onMenu(pop1, &TForm1::pop1Click);
     onMenu(pop2, &TForm1::pop2Click);

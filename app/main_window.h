@@ -29,7 +29,7 @@
 #include "tracks/track_list.h"
 
 namespace settings { class TForm2; }
-namespace ui { class TForm_InfoBox; class TForm3; class ListDelegate; }
+namespace ui { class TForm_InfoBox; class TForm3; class ListDelegate; class QrWindow; }
 namespace web { class Listener; }
 
 namespace app {
@@ -53,6 +53,7 @@ public:
     settings::TForm2* Form2 = nullptr;
     ui::TForm_InfoBox* Form_InfoBox = nullptr;
     ui::TForm3* Form3 = nullptr;
+    ui::QrWindow* Form_QR = nullptr;  // the guest address to scan; made at the first click on Label_IP
 
     // ---- components, by their designer names ----
     TListView* ListView_soon = nullptr;        // play queue
@@ -120,6 +121,7 @@ public:
     std::unique_ptr<web::Listener> TcpServer1;
     quint16 WebPort = 7777;  // tests listen on a free port (0)
     QString ServerURL;       // hint of Label_IP while the listener runs
+    QString GuestURL;        // the pool page by IP address, for the QR codes; empty while stopped
 
     // Sort state shared by the guest pool and the preset pool.
     int SortColumn = 0, SortLastColumn = 0, SortDescending = 0;
@@ -223,6 +225,7 @@ public:
     void M61Click();
     void M70Click();
     void M80Click();
+    void Label_IPClick();  // opens the QR code window while the listener runs
     void CheckBox_guest_useClick();
     void CheckBox_preset_useClick();
     void RadioButton_web_firstClick();

@@ -13,6 +13,7 @@ packages=("$@"
   xdotool
   dpkg-dev
   chromium
+  libqrencode-dev zbar-tools
 )
 missing=()
 for p in "${packages[@]}"; do

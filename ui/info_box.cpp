@@ -4,12 +4,14 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QMoveEvent>
+#include <QPixmap>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
 #include <cstdlib>
 
 #include "ui/list_presentation.h"
+#include "ui/qr_code.h"
 
 namespace ui {
 
@@ -95,6 +97,15 @@ TForm_InfoBox::TForm_InfoBox(QWidget* parent) : QWidget(parent, Qt::Window) {
     PopBox7 = command("PopBox7", &TForm_InfoBox::PopBox7Click);
     popBox8 = command("popBox8", &TForm_InfoBox::popBox8Click);
     PopBox9 = command("PopBox9", &TForm_InfoBox::PopBox9Click);
+    PopupMenu1->addSeparator();
+    PopBoxQR = command("PopBoxQR", &TForm_InfoBox::PopBoxQRClick);
+    PopBoxQR->setCheckable(true);
+    PopBoxQR->setEnabled(false);
+
+    // In front of both lines.
+    Image_QR = new QLabel(this);
+    Image_QR->setObjectName(QStringLiteral("Image_QR"));
+    Image_QR->hide();
 }
 
 void TForm_InfoBox::SetMenuCaptions(const platform::DisplayTexts& texts) {
@@ -107,6 +118,7 @@ void TForm_InfoBox::SetMenuCaptions(const platform::DisplayTexts& texts) {
     PopBox7->setText(colour + Word(texts, u"str_red"));
     popBox8->setText(colour + Word(texts, u"str_blue"));
     PopBox9->setText(colour + Word(texts, u"str_black"));
+    PopBoxQR->setText(Word(texts, u"str_qr_code"));
 }
 
 void TForm_InfoBox::PopBox1Click() { SetNowPointSize(35); }
@@ -116,6 +128,29 @@ void TForm_InfoBox::PopBox6Click() { SetNowColour(Qt::white); }
 void TForm_InfoBox::PopBox7Click() { SetNowColour(kRed); }
 void TForm_InfoBox::popBox8Click() { SetNowColour(kBlue); }
 void TForm_InfoBox::PopBox9Click() { SetNowColour(Qt::black); }
+void TForm_InfoBox::PopBoxQRClick() { PlaceCode(); }
+
+void TForm_InfoBox::SetGuestAddress(const QString& url) {
+    guestAddress_ = url;
+    PopBoxQR->setEnabled(!url.isEmpty());
+    // The window's height is fixed, so the code is small; an address of the usual length still
+    // gets modules of two pixels, enough for a phone camera.
+    Image_QR->setPixmap(url.isEmpty() ? QPixmap() : QPixmap::fromImage(QrCodeImageWithin(url, kClientHeight)));
+    PlaceCode();
+}
+
+void TForm_InfoBox::PlaceCode() {
+    const bool shown = PopBoxQR->isChecked() && !guestAddress_.isEmpty();
+    Image_QR->setVisible(shown);
+    if (!shown) {
+        Label_Now->setGeometry(rect());
+        return;
+    }
+    // The now line centres in what the code leaves free.
+    const QSize code = Image_QR->pixmap().size();
+    Image_QR->setGeometry(width() - code.width(), (height() - code.height()) / 2, code.width(), code.height());
+    Label_Now->setGeometry(0, 0, width() - code.width(), height());
+}
 
 void TForm_InfoBox::SetNowPointSize(int points) {
     QFont font = Label_Now->font();
@@ -141,7 +176,7 @@ void TForm_InfoBox::showEvent(QShowEvent* event) {
 
 void TForm_InfoBox::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    Label_Now->setGeometry(rect());
+    PlaceCode();
 }
 
 void TForm_InfoBox::moveEvent(QMoveEvent* event) {

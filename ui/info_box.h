@@ -26,6 +26,10 @@ public:
     QMenu* PopupMenu1 = nullptr;
     QAction *PopBox1 = nullptr, *PopBox2 = nullptr, *PopBox3 = nullptr, *PopBox6 = nullptr,
             *PopBox7 = nullptr, *popBox8 = nullptr, *PopBox9 = nullptr;
+    // After the seven, behind a separator: the guest address as a QR code at the right side,
+    // for the room to scan. Checkable; usable while there is an address.
+    QAction* PopBoxQR = nullptr;
+    QLabel* Image_QR = nullptr;
 
     // The seven commands read "<font word>: <size word>" and "<colour word>: <colour word>".
     void SetMenuCaptions(const platform::DisplayTexts& texts);
@@ -38,6 +42,10 @@ public:
     void PopBox7Click();  // red
     void popBox8Click();  // blue
     void PopBox9Click();  // black
+    void PopBoxQRClick();  // the QR code on or off
+
+    // The address the QR code carries; empty while guests cannot join (no code then).
+    void SetGuestAddress(const QString& url);
 
 signals:
     // The window was closed (it is only hidden); the main window clears its menu mark.
@@ -55,6 +63,9 @@ private:
     void SetNowPointSize(int points);
     void SetNowColour(const QColor& colour);
     void FitNextLine();
+    void PlaceCode();
+
+    QString guestAddress_;
 
     bool snapping_ = false;
 };

@@ -92,6 +92,8 @@ const std::vector<LanguageKey> kKeys = {
     {u"STRING", u"str_coming_up", u"Coming up", U::DisplayText},
     {u"STRING", u"str_check", u"Check", U::DisplayText},
     {u"STRING", u"str_forward", u"Forward", U::DisplayText},
+    {u"STRING", u"str_qr_code", u"QR code", U::DisplayText},
+    {u"STRING", u"str_join", u"Join the party", U::DisplayText},
 
     {u"HINT", u"H01", u"Playlist stores the compiled line tracks", U::Caption},
     {u"HINT", u"H02", u"Remote pool where network users can chose from", U::Caption},
