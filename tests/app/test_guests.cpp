@@ -22,9 +22,11 @@
 #include "platform/guard.h"
 #include "platform/user_interface.h"
 #include "playback/test_deck.h"
+#include "platform/ini_file.h"
 #include "settings/Dlg_Settings.h"
 #include "tests/support/qt_app.h"
 #include "ui/Dlg_Details.h"
+#include "ui/language.h"
 #include "web/listener.h"
 
 namespace {
@@ -249,6 +251,40 @@ TEST_F(Guests, TimersCarryRequestsAndPresetsIntoThePlayingQueue) {
     form->AddGuestRequest("T", "A", "ready", q1, "21:08.00", "10.0.0.7", "", "");
     EXPECT_TRUE(form->Timer2->isActive());
     EXPECT_TRUE(recorder->errors.empty() && recorder->messages.empty());
+}
+
+// One waiting request per guest: the next one waits until the first has moved into the queue, and
+// the guest reads why in the language of the program; other guests are not held back.
+TEST_F(Guests, AGuestWithAsManyRequestsWaitingAsAllowedIsRefusedUntilOneMoves) {
+    const QString a = Track("a.mp3", "A"), b = Track("b.mp3", "B"), c = Track("c.mp3", "C");
+    FillPool({a, b, c});
+    ui::SetLanguageFolders({fs::path(QMM_SOURCE_DIR) / "resources"});
+    form->M38Click();
+    ui::SetLanguageFolders({});
+    const std::u16string shipped = platform::IniFile(fs::path(QMM_SOURCE_DIR) / "resources" / "lang" / "deu.lng")
+                                       .ReadString(u"STATUS", u"st_limit", u"");
+    ASSERT_FALSE(shipped.empty());
+    const std::string limit = QString::fromStdU16String(shipped).toStdString();
+    form->SetRec.RequestsPerGuest = 1;
+    const auto select = [&](const char* host, const QString& path) {
+        return form->HandleSelect(host, "21:07.45", path);
+    };
+
+    EXPECT_EQ(select("10.0.0.5", a).find(limit), std::string::npos);
+    EXPECT_NE(select("10.0.0.5", b).find("<TD>" + limit + "</TD>"), std::string::npos);
+    EXPECT_EQ(form->ListView_Guest->Count(), 1);
+    EXPECT_NE(select("10.0.0.5", a).find(form->Text(u"st_chosen").toStdString()), std::string::npos)
+        << "a chosen track keeps its own reason";
+    EXPECT_EQ(select("10.0.0.6", b).find(limit), std::string::npos);
+    EXPECT_EQ(form->ListView_Guest->Count(), 2);
+
+    form->CheckBox_guest_use->setChecked(true);
+    Run(&app::TForm1::Timer2Timer);  // the empty queue runs short: a moves in
+    ASSERT_EQ(form->ListView_Guest->Count(), 1);
+    EXPECT_EQ(form->ListView_soon->Row(0).FileName, a);
+    EXPECT_EQ(select("10.0.0.5", c).find(limit), std::string::npos);
+    EXPECT_EQ(form->ListView_Guest->Row(1).FileName, c);
+    EXPECT_TRUE(recorder->errors.empty());
 }
 
 // Chromium, as a phone at 390 px: the styled pool page, the request links of a name with an

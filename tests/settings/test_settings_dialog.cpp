@@ -13,6 +13,7 @@
 #include "platform/ini_file.h"
 #include "platform/text_codec.h"
 #include "settings/Dlg_Settings.h"
+#include "settings/apply_settings.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 
@@ -218,6 +219,39 @@ TEST_F(SettingsDialog, LoadingAppliesDefaultsClampingAndPairRules) {
     g.LoadSettingsFrom(Put("c.stg", "[standard]\nfade=0\nblocknumber=0\n"));
     EXPECT_EQ(g.Label_fadesec->text(), "0");
     EXPECT_EQ(g.Label_blocked->text(), "0");
+}
+
+TEST_F(SettingsDialog, RequestsPerGuestAndArtistApartAreStoredOnceSetAndReachTheRecord) {
+    TForm2 f, g;
+    const QString file = PathOf("fair.stg");
+    f.SpinEdit_perguest->setValue(3);
+    f.CheckBox_artist_apart->setChecked(true);
+    f.SaveSettingsTo(file);
+    g.LoadSettingsFrom(file);
+    EXPECT_EQ(g.SpinEdit_perguest->value(), 3);
+    EXPECT_TRUE(g.CheckBox_artist_apart->isChecked());
+    // Taken back, the file says so rather than keeping the old values.
+    g.SpinEdit_perguest->setValue(0);
+    g.CheckBox_artist_apart->setChecked(false);
+    g.SaveSettingsTo(file);
+    f.LoadSettingsFrom(file);
+    EXPECT_EQ(f.SpinEdit_perguest->value(), 0);
+    EXPECT_FALSE(f.CheckBox_artist_apart->isChecked());
+
+    // A file from before means no limit and the option off; a huge limit is the largest offered.
+    g.SpinEdit_perguest->setValue(5);
+    g.CheckBox_artist_apart->setChecked(true);
+    g.LoadSettingsFrom(Put("old.stg", "[standard]\nfade=3\n"));
+    EXPECT_EQ(g.SpinEdit_perguest->value(), 0);
+    EXPECT_FALSE(g.CheckBox_artist_apart->isChecked());
+    g.LoadSettingsFrom(Put("big.stg", "[standard]\nPerGuest=500\nartistApart=1\n"));
+    TSetRec rec;
+    SettingsFromDialog(g, rec);
+    EXPECT_EQ(rec.RequestsPerGuest, g.SpinEdit_perguest->maximum());
+    EXPECT_TRUE(rec.CB_artist_apart);
+    SettingsToDialog(TSetRec{}, g);
+    EXPECT_EQ(g.SpinEdit_perguest->value(), 0);
+    EXPECT_FALSE(g.CheckBox_artist_apart->isChecked());
 }
 
 TEST_F(SettingsDialog, WindowsMadeSettingsFileLoads) {
