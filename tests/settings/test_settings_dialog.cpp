@@ -221,37 +221,21 @@ TEST_F(SettingsDialog, LoadingAppliesDefaultsClampingAndPairRules) {
     EXPECT_EQ(g.Label_blocked->text(), "0");
 }
 
-TEST_F(SettingsDialog, RequestsPerGuestAndArtistApartAreStoredOnceSetAndReachTheRecord) {
-    TForm2 f, g;
-    const QString file = PathOf("fair.stg");
-    f.SpinEdit_perguest->setValue(3);
-    f.CheckBox_artist_apart->setChecked(true);
-    f.SaveSettingsTo(file);
-    g.LoadSettingsFrom(file);
-    EXPECT_EQ(g.SpinEdit_perguest->value(), 3);
-    EXPECT_TRUE(g.CheckBox_artist_apart->isChecked());
-    // Taken back, the file says so rather than keeping the old values.
-    g.SpinEdit_perguest->setValue(0);
-    g.CheckBox_artist_apart->setChecked(false);
-    g.SaveSettingsTo(file);
-    f.LoadSettingsFrom(file);
-    EXPECT_EQ(f.SpinEdit_perguest->value(), 0);
-    EXPECT_FALSE(f.CheckBox_artist_apart->isChecked());
-
-    // A file from before means no limit and the option off; a huge limit is the largest offered.
-    g.SpinEdit_perguest->setValue(5);
-    g.CheckBox_artist_apart->setChecked(true);
-    g.LoadSettingsFrom(Put("old.stg", "[standard]\nfade=3\n"));
-    EXPECT_EQ(g.SpinEdit_perguest->value(), 0);
-    EXPECT_FALSE(g.CheckBox_artist_apart->isChecked());
-    g.LoadSettingsFrom(Put("big.stg", "[standard]\nPerGuest=500\nartistApart=1\n"));
-    TSetRec rec;
-    SettingsFromDialog(g, rec);
-    EXPECT_EQ(rec.RequestsPerGuest, g.SpinEdit_perguest->maximum());
-    EXPECT_TRUE(rec.CB_artist_apart);
-    SettingsToDialog(TSetRec{}, g);
-    EXPECT_EQ(g.SpinEdit_perguest->value(), 0);
-    EXPECT_FALSE(g.CheckBox_artist_apart->isChecked());
+// The second save takes the first back; a file from before means no limit and the option off.
+TEST_F(SettingsDialog, RequestsPerGuestAndArtistApartRoundTripAndAFileFromBeforeMeansOff) {
+    TForm2 f;
+    const QString file = PathOf("fair.stg"), old = Put("old.stg", "[standard]\nfade=3\n");
+    for (const int limit : {3, 0}) {
+        f.SpinEdit_perguest->setValue(limit);
+        f.CheckBox_artist_apart->setChecked(limit > 0);
+        f.SaveSettingsTo(file);
+        f.LoadSettingsFrom(old);
+        EXPECT_TRUE(f.SpinEdit_perguest->value() == 0 && !f.CheckBox_artist_apart->isChecked());
+        f.LoadSettingsFrom(file);
+        TSetRec rec;
+        SettingsFromDialog(f, rec);
+        EXPECT_TRUE(rec.RequestsPerGuest == limit && rec.CB_artist_apart == (limit > 0)) << limit;
+    }
 }
 
 TEST_F(SettingsDialog, WindowsMadeSettingsFileLoads) {
