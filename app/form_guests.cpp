@@ -26,7 +26,8 @@ private:
 requests::FeedModes ModesOf(const TForm1& f) {
     return {f.CheckBox_guest_use->isChecked(),      f.RadioButton_web_first->isChecked(),
             f.RadioButton_web_mix_preselect->isChecked(), f.CheckBox_preset_use->isChecked(),
-            f.RadioButton_preset_1by1->isChecked(), f.RadioButton_preset_random->isChecked()};
+            f.RadioButton_preset_1by1->isChecked(), f.RadioButton_preset_random->isChecked(),
+            f.SetRec.CB_artist_apart};
 }
 
 requests::FeedLists ListsOf(TForm1& f) { return {*f.ListView_soon, *f.ListView_Guest, *f.ListView_preselect}; }
@@ -45,7 +46,8 @@ int TForm1::CheckRequest(const QString& path) const {
 }
 
 requests::Admission TForm1::AdmitRequest(const QString& host, const QString& time, const QString& path) {
-    requests::Admission a = requests::AdmitRequest(*ListView_Guest_Pool, host, time, path, StatusWords());
+    requests::Admission a = requests::AdmitRequest(*ListView_Guest_Pool, *ListView_Guest, host, time, path,
+                                                   StatusWords(), SetRec.RequestsPerGuest);
     for (const tracks::TrackRow& r : a.rows) {
         AddGuestRequest(r.Title, r.Artist, r.Status, r.FileName, r.Time, r.Src, r.Year, r.Album);
         RefreshListStates(ListView_Guest_Pool);

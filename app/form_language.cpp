@@ -113,6 +113,9 @@ const CaptionTarget kTargets[] = {
     {u"LB_preselect",
      [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_preselectList->setText(t); }); }},
     {u"LB_HTML", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_HTMLpath->setText(t); }); }},
+    {u"LB_perguest", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_perguest->setText(t); }); }},
+    {u"CB_artist",
+     [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.CheckBox_artist_apart->setText(t); }); }},
 
     {u"RG_repeat",
      [](TForm1& f, const QString& t) {

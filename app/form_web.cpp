@@ -69,7 +69,7 @@ void TForm1::MakeGuestPoolHTML() {
 
 std::string TForm1::HandleSelect(const QString& host, const QString& time, const QString& path) {
     const requests::Admission a = AdmitRequest(host, time, path);
-    const QString word = requests::StateWord(a.state, StatusWords());
+    const QString word = requests::StateWord(a.state, StatusWords(), Text(u"st_limit"));
     web::SelectAnswer answer = web::SelectPage(U(WebRoot()), U(a.title), U(a.artist), U(word));
     if (answer.headFound) SetStatusPanel(1, QStringLiteral("Gew\u00e4hlt: ") + a.title);
     return std::move(answer.page);

@@ -116,6 +116,7 @@ const std::vector<std::pair<std::u16string, std::u16string>>& DefaultTexts() {
         {u"st_soon", u"soon"},
         {u"st_next", u"next"},
         {u"st_chosen", u"chosen"},
+        {u"st_limit", u"too many requests"},
         {u"str_pause", u"Pause"},
         {u"str_go_on", u"Go On"},
         {u"str_file", u"File"},

@@ -15,6 +15,10 @@ QString StateWord(int state, const tracks::StatusWords& words) {
     }
 }
 
+QString StateWord(int state, const tracks::StatusWords& words, const QString& limitWord) {
+    return state == rsLimit ? limitWord : StateWord(state, words);
+}
+
 void UpdatePoolStates(tracks::TListView& pool, const tracks::TListView& queue,
                       const tracks::TListView& requests, bool blockRecent, const tracks::StatusWords& words) {
     // One pass over each list, not one per pool row: the pool may hold thousands of tracks and
@@ -56,6 +60,26 @@ Admission AdmitRequest(const tracks::TListView& pool, const QString& host, const
         a.title = r.Title;
         a.artist = r.Artist;
         a.rows.push_back(std::move(r));
+    }
+    return a;
+}
+
+int WaitingRequests(const tracks::TListView& requests, const QString& host) {
+    // A pool that holds a track twice gives two rows for one request.
+    QSet<QString> paths;
+    for (int i = 0; i < requests.Count(); ++i)
+        if (requests.SubItem(i, tracks::siSrc) == host) paths.insert(requests.SubItem(i, siFileName));
+    return static_cast<int>(paths.size());
+}
+
+Admission AdmitRequest(const tracks::TListView& pool, const tracks::TListView& requests, const QString& host,
+                       const QString& time, const QString& path, const tracks::StatusWords& words, int perGuest) {
+    Admission a = AdmitRequest(pool, host, time, path, words);
+    // The track's own reason comes first: a chosen track stays "chosen" for everyone.
+    if (a.state == rsAdmitted && perGuest > 0 && WaitingRequests(requests, host) >= perGuest) {
+        Admission limited;
+        limited.state = rsLimit;
+        return limited;
     }
     return a;
 }

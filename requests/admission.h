@@ -9,10 +9,12 @@
 namespace requests {
 
 // Why a request was refused, or that it was admitted; the number is what the pages tell.
-enum RequestState : int { rsRefused = 0, rsAdmitted = 1, rsChosen = 2, rsBlocked = 3 };
+enum RequestState : int { rsRefused = 0, rsAdmitted = 1, rsChosen = 2, rsBlocked = 3, rsLimit = 4 };
 
 // The word a guest is shown for a state: error, ready, chosen, blocked.
 QString StateWord(int state, const tracks::StatusWords& words);
+// The same, and `limitWord` for a guest who has as many requests waiting as one may.
+QString StateWord(int state, const tracks::StatusWords& words, const QString& limitWord);
 
 // A pool row reads blocked when queued (only while recent tracks are blocked), chosen when
 // requested (that wins), else ready. The file system is not consulted.
@@ -33,5 +35,13 @@ struct Admission {
 // row: the ready word, the row's tags, the receive time as Time and the guest's address as Src.
 Admission AdmitRequest(const tracks::TListView& pool, const QString& host, const QString& time,
                        const QString& path, const tracks::StatusWords& words);
+
+// Requests of the guest at `host` waiting in the request list, each track once.
+int WaitingRequests(const tracks::TListView& requests, const QString& host);
+
+// As above, and a request the track would admit is refused with rsLimit while `host` has
+// `perGuest` requests waiting already; 0 means no limit.
+Admission AdmitRequest(const tracks::TListView& pool, const tracks::TListView& requests, const QString& host,
+                       const QString& time, const QString& path, const tracks::StatusWords& words, int perGuest);
 
 }  // namespace requests

@@ -49,20 +49,39 @@ bool InsertPreset(const FeedLists& lists, const FeedModes& modes, int curIndex, 
     const bool allowed = presetDue || !modes.guestUse || !modes.webFirst || lists.requests.Count() == 0;
     if (!modes.presetUse || lists.presets.Count() == 0 || !allowed) return false;
 
+    const QString avoid = modes.artistApart && lists.queue.Count() > 0
+                              ? lists.queue.SubItem(lists.queue.Count() - 1, tracks::siArtist)
+                              : QString();
+    QStringList skipped;  // ready presets passed over for their artist
     QString path;
-    if (modes.atRandom) path = PickRandomPreset(lists.presets, readyWord, target);
+    if (modes.atRandom) path = PickRandomPreset(lists.presets, readyWord, target, avoid, skipped);
     if (modes.inOrder) {
         path.clear();
+        skipped.clear();
+        QString firstReady;
         for (int i = 0; i < lists.presets.Count(); ++i) {
-            if (lists.presets.Caption(i) == readyWord) {
-                path = lists.presets.SubItem(i, siFileName);
+            if (lists.presets.Caption(i) != readyWord) continue;
+            const QString f = lists.presets.SubItem(i, siFileName);
+            if (!SameArtist(lists.presets.SubItem(i, tracks::siArtist), avoid)) {
+                path = f;
                 break;
             }
+            if (firstReady.isEmpty()) firstReady = f;
+            skipped << f;
+        }
+        // Only presets by that artist are ready: the first of them after all.
+        if (path.isEmpty()) {
+            path = firstReady;
+            skipped.clear();
         }
     }
 
     if (QueueRunsShort(lists.queue.Count(), curIndex) && !path.isEmpty() &&
         !tracks::ListHasValue(lists.queue, siFileName, path)) {
+        if (!skipped.isEmpty()) {
+            target.Log(QStringLiteral("skipped preset by same artist: ") + skipped.front() +
+                       (skipped.size() > 1 ? QStringLiteral(" (and %1 more)").arg(skipped.size() - 1) : QString()));
+        }
         {
             // A preset that cannot be read leaves the pool too, so its error is shown once.
             Finally drop{[&] { tracks::RemoveRowsByValue(lists.presets, siFileName, path); }};
@@ -77,14 +96,31 @@ bool InsertPreset(const FeedLists& lists, const FeedModes& modes, int curIndex, 
 }
 
 QString PickRandomPreset(const tracks::TListView& list, const QString& readyWord, FeedTarget& target) {
-    QStringList ready;
-    for (int i = 0; i < list.Count(); ++i)
-        if (list.Caption(i) == readyWord) ready << list.SubItem(i, siFileName);
+    QStringList skipped;
+    return PickRandomPreset(list, readyWord, target, QString(), skipped);
+}
+
+QString PickRandomPreset(const tracks::TListView& list, const QString& readyWord, FeedTarget& target,
+                         const QString& avoidArtist, QStringList& skipped) {
+    QStringList ready, same;
+    for (int i = 0; i < list.Count(); ++i) {
+        if (list.Caption(i) != readyWord) continue;
+        const QString f = list.SubItem(i, siFileName);
+        (SameArtist(list.SubItem(i, tracks::siArtist), avoidArtist) ? same : ready) << f;
+    }
+    // Only presets by that artist are ready: the draw is among them after all.
+    if (ready.isEmpty()) ready.swap(same);
+    skipped << same;
     const int n = static_cast<int>(ready.size());
     if (n == 0) return QString();
     const int k = target.RandomBelow(n);
     target.Log(QStringLiteral("random select[%1/%2]: %3").arg(k + 1).arg(n).arg(ready[k]));
     return ready[k];
+}
+
+bool SameArtist(const QString& a, const QString& b) {
+    const QString x = a.trimmed();
+    return !x.isEmpty() && x.compare(b.trimmed(), Qt::CaseInsensitive) == 0;
 }
 
 }  // namespace requests

@@ -2,6 +2,7 @@
 // Feeding the queue when it runs short: guest requests on one timer, presets on the other. The
 // decisions live here, over the lists; probing a file and logging stay with the program.
 #include <QString>
+#include <QStringList>
 
 #include "tracks/track_list.h"
 
@@ -15,6 +16,8 @@ struct FeedModes {
     bool presetUse = false;  // "Add Preset Tracks"
     bool inOrder = false;    // "Play In Order"
     bool atRandom = false;   // "Play At Random"
+    // A preset by the artist of the queue's last row is taken only when no other is ready.
+    bool artistApart = false;
 };
 
 // What a feeding step needs from the program besides the lists.
@@ -54,5 +57,12 @@ bool InsertPreset(const FeedLists& lists, const FeedModes& modes, int curIndex, 
 
 // A ready row of `list` at random, logged as "random select[k/n]: path"; empty when none is ready.
 QString PickRandomPreset(const tracks::TListView& list, const QString& readyWord, FeedTarget& target);
+// The same among the ready rows whose artist differs from `avoidArtist`, when there is one;
+// those passed over for their artist are added to `skipped`.
+QString PickRandomPreset(const tracks::TListView& list, const QString& readyWord, FeedTarget& target,
+                         const QString& avoidArtist, QStringList& skipped);
+
+// Artists match without regard to case and surrounding blanks; an empty artist matches none.
+bool SameArtist(const QString& a, const QString& b);
 
 }  // namespace requests

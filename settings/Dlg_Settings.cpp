@@ -7,6 +7,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 #include <array>
+#include <tuple>
 
 #include "platform/guard.h"
 #include "platform/ini_file.h"
@@ -17,6 +18,8 @@ namespace settings {
 namespace {
 
 constexpr char16_t kSection[] = u"standard";
+// A value no key can read as: values are trimmed.
+constexpr char16_t kAbsent[] = u" ";
 constexpr char16_t kSettingsFilter[] = u"Settings (*.stg)|*.stg|All Files (*.*)|*.*";
 
 const TSetRec& ZeroRecord() {
@@ -176,6 +179,24 @@ TForm2::TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget*
                                 QStringLiteral("Play In Order"), RadioButton_preset_random,
                                 QStringLiteral("Play At Random"));
 
+    // The fair shares and the artist option take free room, so the groups above stay as they are.
+    auto* extras = new QWidget(this);
+    Label_perguest = new QLabel(QStringLiteral("Requests Per Guest"), extras);
+    SpinEdit_perguest = new QSpinBox(extras);
+    SpinEdit_perguest->setRange(0, 99);
+    SpinEdit_perguest->setMinimumWidth(60);
+    SpinEdit_perguest->setSpecialValueText(QStringLiteral("\u221E"));  // 0: no limit
+    Label_perguest->setBuddy(SpinEdit_perguest);
+    CheckBox_artist_apart = new QCheckBox(QStringLiteral("No Artist Twice In A Row"), extras);
+    {
+        auto* grid = new QGridLayout(extras);
+        grid->setContentsMargins(11, 0, 11, 0);
+        grid->addWidget(Label_perguest, 0, 0);
+        grid->addWidget(SpinEdit_perguest, 0, 1);
+        grid->setColumnStretch(2, 1);
+        grid->addWidget(CheckBox_artist_apart, 1, 0, 1, 3);
+    }
+
     Button_Load = new QPushButton(QStringLiteral("&Load"), this);
     Button_Save = new QPushButton(QStringLiteral("&Save"), this);
     Button_OK = new QPushButton(QStringLiteral("O&K"), this);
@@ -191,6 +212,7 @@ TForm2::TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget*
         left->addWidget(GroupBox_Settings);
         left->addWidget(GroupBox_PlayLists);
         left->addWidget(GroupBox_HTML);
+        left->addWidget(extras);
         left->addStretch(1);
         auto* right = new QVBoxLayout;
         right->addWidget(GroupBox_Repeat);
@@ -331,8 +353,19 @@ void TForm2::SaveSettingsTo(const QString& fileName) {
     }};
     // One key at a time: a failure leaves the keys written before it in the file.
     platform::IniFile ini(platform::PathFromU16(U16(fileName)));
+    // Switched off, the additions leave a file as it was without them; a value the file holds
+    // already is overwritten, so a limit taken back is not read again.
+    const auto has = [&](const char16_t* key) { return ini.ReadString(kSection, key, kAbsent) != kAbsent; };
+    const std::array<std::tuple<const char16_t*, QString, bool>, 2> additions{{
+        {u"perguest", QString::number(SpinEdit_perguest->value()), SpinEdit_perguest->value() != 0 || has(u"perguest")},
+        {u"artistapart", QString::fromUtf16(Flag(CheckBox_artist_apart->isChecked())),
+         CheckBox_artist_apart->isChecked() || has(u"artistapart")},
+    }};
     for (const auto& [key, value] : values) {
         ini.WriteString(kSection, key, U16(value));
+    }
+    for (const auto& [key, value, write] : additions) {
+        if (write) ini.WriteString(kSection, key, U16(value));
     }
 }
 
@@ -360,6 +393,8 @@ void TForm2::LoadSettingsFrom(const QString& fileName) {
     CheckBox_preset->setChecked(flag(u"preselect", false));
     SetRadio(RadioButton_preset_1by1, flag(u"rb_preset_1by1", true));
     SetRadio(RadioButton_preset_random, flag(u"rb_preset_random", false));
+    SpinEdit_perguest->setValue(ini.ReadInteger(kSection, u"perguest", 0));  // clamped to 0..99
+    CheckBox_artist_apart->setChecked(flag(u"artistapart", false));
 }
 
 }  // namespace settings

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
 
 #include "platform/display_texts.h"
@@ -71,6 +72,12 @@ public:
     QRadioButton* RadioButton_preset_1by1;
     QRadioButton* RadioButton_preset_random;
 
+    // Below the web folder, where the dialog has room: the limit of waiting requests a guest
+    // may have (0: none) and keeping presets by one artist apart.
+    QLabel* Label_perguest;
+    QSpinBox* SpinEdit_perguest;  // 0..99
+    QCheckBox* CheckBox_artist_apart;
+
     QPushButton* Button_Load;
     QPushButton* Button_Save;
     QPushButton* Button_OK;
@@ -81,7 +88,8 @@ public:
     // ---- settings files (Button_Save, Button_Load) ----
     void SaveSettingsFile();
     void LoadSettingsFile();
-    // The sixteen keys into section "standard", one at a time; throws platform::WriteError.
+    // The sixteen keys into section "standard", one at a time, then "perguest" and "artistapart"
+    // when they are set or the file has them already; throws platform::WriteError.
     void SaveSettingsTo(const QString& fileName);
     void LoadSettingsFrom(const QString& fileName);
 

@@ -54,6 +54,8 @@ void SettingsToDialog(const TSetRec& rec, TForm2& d) {
     d.CheckBox_preset->setChecked(rec.CB_preset);
     TForm2::SetRadio(d.RadioButton_preset_1by1, rec.RB_preset_1by1);
     TForm2::SetRadio(d.RadioButton_preset_random, rec.RB_preset_random);
+    d.SpinEdit_perguest->setValue(rec.RequestsPerGuest);
+    d.CheckBox_artist_apart->setChecked(rec.CB_artist_apart);
 }
 
 void SettingsFromDialog(const TForm2& d, TSetRec& rec) {
@@ -73,6 +75,8 @@ void SettingsFromDialog(const TForm2& d, TSetRec& rec) {
     rec.CB_preset = d.CheckBox_preset->isChecked();
     rec.RB_preset_1by1 = d.RadioButton_preset_1by1->isChecked();
     rec.RB_preset_random = d.RadioButton_preset_random->isChecked();
+    rec.RequestsPerGuest = d.SpinEdit_perguest->value();
+    rec.CB_artist_apart = d.CheckBox_artist_apart->isChecked();
 }
 
 QString BlockCaption(const QString& word, int32_t numberBlock, bool ticked) {

@@ -22,6 +22,8 @@ struct TSetRec {
     bool RB_preset_1by1 = false;
     bool RB_preset_random = false;
     QString HTMLpath;
+    int32_t RequestsPerGuest = 0;  // requests one guest may have waiting; 0: no limit
+    bool CB_artist_apart = false;  // no preset by the artist of the queue's last row
 };
 
 }  // namespace settings

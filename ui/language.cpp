@@ -55,6 +55,8 @@ const std::vector<LanguageKey> kKeys = {
     {u"LABEL", u"LB_webList", u"Remote Request File", U::Caption},
     {u"LABEL", u"LB_preselect", u"Preselect File", U::Caption},
     {u"LABEL", u"LB_HTML", u"HTML Path", U::Caption},
+    {u"LABEL", u"LB_perguest", u"Requests Per Guest", U::Caption},
+    {u"LABEL", u"CB_artist", u"No Artist Twice In A Row", U::Caption},
 
     {u"GROUP", u"RG_repeat", u"Queue Play Mode", U::Caption},
     {u"GROUP", u"GB_Guest", u"Guest's Requests", U::Caption},
@@ -71,6 +73,7 @@ const std::vector<LanguageKey> kKeys = {
     {u"STATUS", u"st_next", u"", U::DisplayText},
     {u"STATUS", u"st_error", u"", U::DisplayText},
     {u"STATUS", u"st_chosen", u"", U::DisplayText},
+    {u"STATUS", u"st_limit", u"", U::DisplayText},
 
     {u"STRING", u"str_pause", u"Pause", U::DisplayText},
     {u"STRING", u"str_go_on", u"Go On", U::DisplayText},

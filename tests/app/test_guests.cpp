@@ -22,9 +22,11 @@
 #include "platform/guard.h"
 #include "platform/user_interface.h"
 #include "playback/test_deck.h"
+#include "platform/ini_file.h"
 #include "settings/Dlg_Settings.h"
 #include "tests/support/qt_app.h"
 #include "ui/Dlg_Details.h"
+#include "ui/language.h"
 #include "web/listener.h"
 
 namespace {
@@ -249,6 +251,32 @@ TEST_F(Guests, TimersCarryRequestsAndPresetsIntoThePlayingQueue) {
     form->AddGuestRequest("T", "A", "ready", q1, "21:08.00", "10.0.0.7", "", "");
     EXPECT_TRUE(form->Timer2->isActive());
     EXPECT_TRUE(recorder->errors.empty() && recorder->messages.empty());
+}
+
+// One waiting request per guest: the next one is refused, in the program's language, until the
+// first has moved into the queue; other guests are not held back.
+TEST_F(Guests, AGuestAtTheLimitIsRefusedUntilARequestMoves) {
+    const QString a = Track("a.mp3", "A"), b = Track("b.mp3", "B"), c = Track("c.mp3", "C");
+    FillPool({a, b, c});
+    ui::SetLanguageFolders({fs::path(QMM_SOURCE_DIR) / "resources"});
+    form->M38Click();
+    ui::SetLanguageFolders({});
+    const platform::IniFile german(fs::path(QMM_SOURCE_DIR) / "resources" / "lang" / "deu.lng");
+    const std::string word =
+        "<TD>" + QString::fromStdU16String(german.ReadString(u"STATUS", u"st_limit", u"?")).toStdString();
+    form->SetRec.RequestsPerGuest = 1;
+    const auto refused = [&](const char* host, const QString& path) {
+        return form->HandleSelect(host, "21:07.45", path).find(word + "</TD>") != std::string::npos;
+    };
+    EXPECT_FALSE(refused("10.0.0.5", a));
+    EXPECT_TRUE(refused("10.0.0.5", b));
+    EXPECT_FALSE(refused("10.0.0.5", a)) << "a chosen track keeps its own reason";
+    EXPECT_FALSE(refused("10.0.0.6", b));
+    form->CheckBox_guest_use->setChecked(true);
+    Run(&app::TForm1::Timer2Timer);  // the empty queue runs short: a moves in
+    EXPECT_FALSE(refused("10.0.0.5", c));
+    EXPECT_EQ(form->ListView_Guest->Count(), 2);
+    EXPECT_EQ(form->ListView_soon->Count(), 1);
 }
 
 // Chromium, as a phone at 390 px: the styled pool page, the request links of a name with an

@@ -192,4 +192,28 @@ TEST_F(Requests, AtRandomLogsTheDrawAndNothingComesTwiceOrBackWithItsError) {
     EXPECT_FALSE(tracks::ListHasValue(presets, tracks::siFileName, target.unreadable));
 }
 
+// The queue ends with Abba: presets by Abba, however written, wait while another is ready, and
+// are taken when only Abba is left.
+TEST_F(Requests, PresetsKeepTheQueuesLastArtistApartWhileAnotherIsReady) {
+    const auto row = [&](const char* name, const QString& artist, const QString& word) {
+        return TrackRow{word, name, artist, "Album", "1999", "03:00", "File", File(name)};
+    };
+    for (const bool random : {false, true}) {
+        modes = {.presetUse = true, .inOrder = !random, .atRandom = random, .artistApart = true};
+        queue.ClearRows();
+        queue.AppendRow(row("q", "Abba", ""));
+        presets.AppendRows({row("abba1", " abba ", kWords.ready), row("queen", "Queen", kWords.blocked),
+                            row("abba2", "ABBA", kWords.ready), row("nobody", "", kWords.ready)});
+        target.dice = {0, 1};
+        requests::InsertPreset(lists, modes, 0, presetDue, kWords.ready, target);
+        EXPECT_EQ(queue.Row(1).FileName, dir.filePath("nobody")) << random;
+        EXPECT_TRUE(target.log.contains("skipped preset by same artist: " + dir.filePath("abba1") + " (and 1 more)"));
+        queue.SetSubItem(1, tracks::siArtist, "Abba");
+        requests::InsertPreset(lists, modes, 1, presetDue, kWords.ready, target);
+        EXPECT_EQ(queue.Row(2).FileName, dir.filePath(random ? "abba2" : "abba1")) << random;
+        EXPECT_EQ(target.log.filter("skipped").count(), random ? 2 : 1) << target.log.join('\n').toStdString();
+        presets.ClearRows();
+    }
+}
+
 }  // namespace

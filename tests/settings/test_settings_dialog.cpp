@@ -14,6 +14,7 @@
 #include "platform/ini_file.h"
 #include "platform/text_codec.h"
 #include "settings/Dlg_Settings.h"
+#include "settings/apply_settings.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 
@@ -219,6 +220,23 @@ TEST_F(SettingsDialog, LoadingAppliesDefaultsClampingAndPairRules) {
     g.LoadSettingsFrom(Put("c.stg", "[standard]\nfade=0\nblocknumber=0\n"));
     EXPECT_EQ(g.Label_fadesec->text(), "0");
     EXPECT_EQ(g.Label_blocked->text(), "0");
+}
+
+// The second save takes the first back; a file from before means no limit and the option off.
+TEST_F(SettingsDialog, RequestsPerGuestAndArtistApartRoundTripAndAFileFromBeforeMeansOff) {
+    TForm2 f;
+    const QString file = PathOf("fair.stg"), old = Put("old.stg", "[standard]\nfade=3\n");
+    for (const int limit : {3, 0}) {
+        f.SpinEdit_perguest->setValue(limit);
+        f.CheckBox_artist_apart->setChecked(limit > 0);
+        f.SaveSettingsTo(file);
+        f.LoadSettingsFrom(old);
+        EXPECT_TRUE(f.SpinEdit_perguest->value() == 0 && !f.CheckBox_artist_apart->isChecked());
+        f.LoadSettingsFrom(file);
+        TSetRec rec;
+        SettingsFromDialog(f, rec);
+        EXPECT_TRUE(rec.RequestsPerGuest == limit && rec.CB_artist_apart == (limit > 0)) << limit;
+    }
 }
 
 TEST_F(SettingsDialog, WindowsMadeSettingsFileLoads) {
