@@ -26,7 +26,7 @@ public:
         f_.ShowPresetMode();
     }
     void RefreshListStates() override { f_.RefreshAllListStates(); }
-    void SetControlState(int phase) override { f_.SetControlState(phase); }
+    void ShowListsChanged() override { f_.SetControlState(3); }
     void ShowWebConfig() override { f_.ShowWebConfigAndMakePages(); }
 
 private:

@@ -119,7 +119,7 @@ void RunSettingsCommand(TForm2& dialog, TSetRec& rec, const MainWindowControls& 
         }
         steps.ShowModes();
         steps.RefreshListStates();
-        steps.SetControlState(3);
+        steps.ShowListsChanged();
     }
     steps.ShowWebConfig();
 }

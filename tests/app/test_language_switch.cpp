@@ -8,11 +8,11 @@
 #include "app/main_window.h"
 #include "platform/guard.h"
 #include "platform/ini_file.h"
-#include "platform/user_interface.h"
-#include "playback/test_deck.h"
 #include "settings/Dlg_Settings.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_user_interface.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_deck.h"
 #include "ui/info_box.h"
 #include "ui/language.h"
 

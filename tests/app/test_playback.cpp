@@ -13,11 +13,11 @@
 
 #include "app/main_window.h"
 #include "platform/guard.h"
-#include "platform/user_interface.h"
-#include "playback/test_deck.h"
 #include "settings/Dlg_Settings.h"
-#include "ui/info_box.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_user_interface.h"
+#include "tests/support/test_deck.h"
+#include "ui/info_box.h"
 
 namespace {
 

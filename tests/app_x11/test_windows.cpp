@@ -14,9 +14,9 @@
 #include <csignal>
 
 #include "app/main_window.h"
-#include "platform/user_interface.h"
-#include "playback/test_deck.h"
 #include "settings/Dlg_Settings.h"
+#include "tests/support/recording_user_interface.h"
+#include "tests/support/test_deck.h"
 #include "ui/Dlg_Details.h"
 #include "ui/info_box.h"
 

@@ -14,6 +14,7 @@
 #include "platform/text_codec.h"
 #include "settings/Dlg_Settings.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_user_interface.h"
 #include "tests/support/temp_dir.h"
 
 using namespace settings;
