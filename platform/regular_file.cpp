@@ -19,6 +19,11 @@ public:
 
 }  // namespace
 
+bool IsRegularFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
 std::error_code NotARegularFile() {
     static const FileKindCategory category;
     return {1, category};

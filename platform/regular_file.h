@@ -5,6 +5,10 @@
 
 namespace platform {
 
+// True when `path` names a regular file (after links); false for folders, devices, FIFOs and
+// paths that cannot be examined.
+bool IsRegularFile(const std::filesystem::path& path);
+
 // The error a FIFO, socket or device gives: "Not a regular file".
 std::error_code NotARegularFile();
 

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/text_codec.h"
+
 namespace tracks {
 
 namespace {
@@ -156,10 +158,12 @@ void TListView::focusOutEvent(QFocusEvent* event) {
     emit FocusLost(event->reason());
 }
 
+std::filesystem::path PathOf(const QString& path) { return platform::PathFromU16(path.toStdU16String()); }
+
 bool FileExists(const QString& path) {
     if (path.isEmpty()) return false;
     std::error_code ec;
-    const auto status = std::filesystem::status(std::filesystem::path(path.toStdU16String()), ec);
+    const auto status = std::filesystem::status(PathOf(path), ec);
     return !ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
