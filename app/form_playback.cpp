@@ -16,6 +16,9 @@
 
 namespace app {
 
+using playback::AudioDeck;
+using tracks::TListView;
+
 using playback::mpPaused;
 using playback::mpPlaying;
 using playback::mpStopped;
@@ -102,7 +105,7 @@ void TForm1::StartQueue() {
     ShowDeckLabels();
     SetStatusPanel(1, Text(u"H25"));
     q->SetCaption(start, Text(u"st_running"));
-    SetControlState(2);
+    SetControlState(ControlPhase::Playing);
 }
 
 void TForm1::Button_PlayListClick() {
@@ -171,7 +174,7 @@ void TForm1::StopPlayback() {
         MakeHTML();
         MakeGuestPoolHTML();
     }
-    SetControlState(1);
+    SetControlState(ControlPhase::Stopped);
     Timer1->stop();
     Timer2->stop();
     Timer3->stop();

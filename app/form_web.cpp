@@ -25,12 +25,9 @@ QString TForm1::WebRoot() {
 
 bool TForm1::CheckWebConfig() {
     WebRoot();  // settings just applied: the listener serves from the new folder at once
-    bool ok = false;
-    if (Form2) {
-        const auto isFile = [](const QLineEdit* e) { return tracks::FileExists(e->text()); };
-        ok = isFile(Form2->Edit_PlayList) && isFile(Form2->Edit_webList) && isFile(Form2->Edit_PresetList) &&
-             !Form2->Edit_HTMLpath->text().isEmpty() && QFileInfo(Form2->Edit_HTMLpath->text()).isDir();
-    }
+    const auto isFile = [](const QLineEdit* e) { return tracks::FileExists(e->text()); };
+    const bool ok = isFile(Form2->Edit_PlayList) && isFile(Form2->Edit_webList) && isFile(Form2->Edit_PresetList) &&
+                    !Form2->Edit_HTMLpath->text().isEmpty() && QFileInfo(Form2->Edit_HTMLpath->text()).isDir();
     // A running listener can always be stopped, whether or not the configuration is complete.
     const bool running = TcpServer1->Active();
     M70->setEnabled(!running);

@@ -168,7 +168,7 @@ TEST_F(Language, SwitchingRewritesTheStatusWordsOfAllListsAndRunsOnePresetStep) 
     f->ListView_preselect->AppendRow(Track("first.mp3"));
     f->ListView_preselect->AppendRow(Track("second.mp3"));
     f->ListView_preselect->AppendRow(Track("gone.mp3", false));
-    f->SetControlState(3);
+    f->SetControlState(app::ControlPhase::ListsChanged);
     f->CheckBox_preset_use->setChecked(true);
     f->M38Click();
 
@@ -205,7 +205,7 @@ TEST_F(Language, BannerItemShowsStarsHidesOnStopAndTakesNewMenuWordsOnlyWhenUsed
 
     f->ListView_soon->AppendRow(Track("a.mp3"));
     f->ListView_soon->AppendRow(Track("b.mp3"));
-    f->SetControlState(3);
+    f->SetControlState(app::ControlPhase::ListsChanged);
     platform::Guarded([&] { f->Button_PlayListClick(); });
     clock->Advance(1000);
     platform::Guarded([&] { f->Timer1Timer(); });

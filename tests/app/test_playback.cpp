@@ -447,7 +447,7 @@ TEST_F(Playback, FadeLabelAndModeEmphasis) {
     EXPECT_EQ(form->Label_fadesec->text(), QStringLiteral("12 sec fadeover"));
 
     AddRow("a.mp3", 10000);
-    form->SetControlState(1);
+    form->SetControlState(app::ControlPhase::Stopped);
     form->RadioButton_restart->setChecked(true);
     SetChecked(form->CheckBox_block_latest, true);
     form->ShowRepeatMode();
