@@ -224,12 +224,7 @@ void TForm1::BuildComponents() {
 
     Label_IP = MakeLabel("Label_IP", this);
     {
-        QPalette pal = Label_IP->palette();
-        pal.setColor(QPalette::WindowText, QColor(128, 0, 128));  // purple
-        Label_IP->setPalette(pal);
-        QFont font = Label_IP->font();
-        font.setBold(true);
-        Label_IP->setFont(font);
+        ui::SetTextEmphasis(Label_IP, QColor(128, 0, 128), true);  // purple
         Label_IP->setCursor(Qt::WhatsThisCursor);  // the help cursor: the hint names the address
         Label_IP->setTextInteractionFlags(Qt::TextSelectableByMouse);
     }
