@@ -225,15 +225,4 @@ void TForm1::M37Click() { SwitchLanguage(*this, "fra"); }
 void TForm1::M38Click() { SwitchLanguage(*this, "deu"); }
 void TForm1::M39Click() { SwitchLanguage(*this, "eng"); }
 
-void TForm1::M61Click() {
-    if (M61->isChecked()) {
-        Form_InfoBox->hide();
-        M61->setChecked(false);
-    } else {
-        Form_InfoBox->show();
-        M61->setChecked(true);
-    }
-    Form_InfoBox->SetMenuCaptions(Texts);
-}
-
 }  // namespace app

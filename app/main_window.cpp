@@ -96,6 +96,13 @@ auto TimerGuard(QObject* context, F handler) {
     };
 }
 
+// A Display menu item: its check mark says whether its window or panel is shown.
+void ToggleShown(QAction* item, QWidget* shown) {
+    const bool show = !item->isChecked();
+    shown->setVisible(show);
+    item->setChecked(show);
+}
+
 // A radio button the user can only switch on; its partner is switched off in code, so both
 // members of a pair may also read unchecked (as a settings file can leave them).
 class TRadioButton : public QRadioButton {
@@ -842,25 +849,14 @@ void TForm1::ListBox_LogClick() {
     if (const QListWidgetItem* item = ListBox_Log->currentItem()) SetStatusPanel(4, item->text());
 }
 
-void TForm1::M62Click() {
-    if (M62->isChecked()) {
-        Panel1->hide();
-        M62->setChecked(false);
-    } else {
-        Panel1->show();
-        M62->setChecked(true);
-    }
+void TForm1::M61Click() {
+    ToggleShown(M61, Form_InfoBox);
+    Form_InfoBox->SetMenuCaptions(Texts);
 }
 
-void TForm1::M69Click() {
-    if (M69->isChecked()) {
-        Form3->hide();
-        M69->setChecked(false);
-    } else {
-        Form3->show();
-        M69->setChecked(true);
-    }
-}
+void TForm1::M62Click() { ToggleShown(M62, Panel1); }
+
+void TForm1::M69Click() { ToggleShown(M69, Form3); }
 
 void TForm1::ListView_ColumnClick(TListView* list, int column) {
     SortColumn = column;
