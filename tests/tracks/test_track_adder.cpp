@@ -14,7 +14,6 @@
 namespace {
 
 struct Adding : ::testing::Test {
-    void SetUp() override { test_support::EnsureApplication(); }
 
     // Some audio-like bytes and an ID3v1 trailer naming `title`; the length the measure reports.
     QString Write(const QString& name, const QByteArray& title, int lengthMs) {
@@ -28,6 +27,7 @@ struct Adding : ::testing::Test {
         return path;
     }
 
+    const bool app = (test_support::EnsureApplication(), true);  // before the list, a widget
     QTemporaryDir dir;
     QHash<QString, int> lengths;
     QStringList probed;
