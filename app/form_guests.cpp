@@ -5,6 +5,8 @@
 
 namespace app {
 
+using tracks::TListView;
+
 using tracks::siFileName;
 
 namespace {

@@ -9,14 +9,16 @@
 
 namespace app {
 
+using tracks::TListView;
+
 namespace {
 
 using Setter = void (*)(TForm1&, const QString&);
 
-// The settings dialog may not exist (a main window made on its own).
+// A caption of the settings dialog.
 template <class F>
 void Dialog(TForm1& f, F set) {
-    if (f.Form2) set(*f.Form2);
+    set(*f.Form2);
 }
 
 struct CaptionTarget {
@@ -225,16 +227,5 @@ void TForm1::UpdateForwardCaption() {
 void TForm1::M37Click() { SwitchLanguage(*this, "fra"); }
 void TForm1::M38Click() { SwitchLanguage(*this, "deu"); }
 void TForm1::M39Click() { SwitchLanguage(*this, "eng"); }
-
-void TForm1::M61Click() {
-    if (M61->isChecked()) {
-        if (Form_InfoBox) Form_InfoBox->hide();
-        M61->setChecked(false);
-    } else {
-        if (Form_InfoBox) Form_InfoBox->show();
-        M61->setChecked(true);
-    }
-    if (Form_InfoBox) Form_InfoBox->SetMenuCaptions(Texts);
-}
 
 }  // namespace app

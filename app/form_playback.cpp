@@ -13,6 +13,9 @@
 
 namespace app {
 
+using playback::AudioDeck;
+using tracks::TListView;
+
 using playback::mpPaused;
 using playback::mpPlaying;
 using playback::mpStopped;
@@ -86,7 +89,6 @@ void TForm1::ShowDeckLabels() {
             r.unit->clear();
         }
     }
-    if (!Form_InfoBox) return;
     // A row that no longer exists leaves the now line naming the track the deck still plays.
     const TListView* q = ListView_soon;
     const int cur = Player->CurIndex, next = Player->NextIndex;

@@ -5,6 +5,8 @@
 
 namespace app {
 
+using tracks::TListView;
+
 void TForm1::LoadListDialog(TListView* list) {
     const auto chosen = platform::UserInterface().OpenFiles(tracks::OpenPlayListDialog1());
     if (!chosen.empty()) {
@@ -23,7 +25,7 @@ void TForm1::pop3Click() {
     }
     LoadListDialog(PopupList);
     RefreshAllListStates();
-    SetControlState(3);
+    SetControlState(ControlPhase::ListsChanged);
     SetStatusPanel(4, QString());
     ShowWebConfigAndMakePages();
 }

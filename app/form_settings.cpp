@@ -26,7 +26,7 @@ public:
         f_.ShowPresetMode();
     }
     void RefreshListStates() override { f_.RefreshAllListStates(); }
-    void SetControlState(int phase) override { f_.SetControlState(phase); }
+    void ShowListsChanged() override { f_.SetControlState(ControlPhase::ListsChanged); }
     void ShowWebConfig() override { f_.ShowWebConfigAndMakePages(); }
 
 private:
@@ -36,7 +36,6 @@ private:
 }  // namespace
 
 void TForm1::M31Click() {
-    if (!Form2) return;
     const settings::MainWindowControls controls{
         TrackBar_fader,      CheckBox_block_latest,   RadioButton_finish,
         RadioButton_restart, CheckBox_guest_use,      RadioButton_web_first,

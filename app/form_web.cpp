@@ -20,7 +20,7 @@ std::string U(const QString& s) { return s.toStdString(); }
 // The QR codes follow the listener: they show the guest address while it runs and vanish with it.
 void ShowGuestURL(TForm1& f, const QString& url) {
     f.GuestURL = url;
-    if (f.Form_InfoBox) f.Form_InfoBox->SetGuestAddress(url);
+    f.Form_InfoBox->SetGuestAddress(url);
     if (f.Form_QR && (url.isEmpty() || f.Form_QR->isVisible())) f.Form_QR->SetAddress(url);
 }
 }  // namespace
@@ -34,12 +34,9 @@ QString TForm1::WebRoot() {
 
 bool TForm1::CheckWebConfig() {
     WebRoot();  // settings just applied: the listener serves from the new folder at once
-    bool ok = false;
-    if (Form2) {
-        const auto isFile = [](const QLineEdit* e) { return tracks::FileExists(e->text()); };
-        ok = isFile(Form2->Edit_PlayList) && isFile(Form2->Edit_webList) && isFile(Form2->Edit_PresetList) &&
-             !Form2->Edit_HTMLpath->text().isEmpty() && QFileInfo(Form2->Edit_HTMLpath->text()).isDir();
-    }
+    const auto isFile = [](const QLineEdit* e) { return tracks::FileExists(e->text()); };
+    const bool ok = isFile(Form2->Edit_PlayList) && isFile(Form2->Edit_webList) && isFile(Form2->Edit_PresetList) &&
+                    !Form2->Edit_HTMLpath->text().isEmpty() && QFileInfo(Form2->Edit_HTMLpath->text()).isDir();
     // A running listener can always be stopped, whether or not the configuration is complete.
     const bool running = TcpServer1->Active();
     M70->setEnabled(!running);

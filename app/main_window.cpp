@@ -24,6 +24,7 @@
 #include "platform/user_interface.h"
 #include "settings/Dlg_Settings.h"
 #include "tracks/list_ops.h"
+#include "tracks/track_adder.h"
 #include "ui/Dlg_Details.h"
 #include "ui/info_box.h"
 #include "ui/list_presentation.h"
@@ -32,6 +33,9 @@
 #include "web/listener.h"
 
 namespace app {
+
+using playback::AudioDeck;
+using tracks::TListView;
 
 const char* const kTitle = "Quorbel Media Mixer";
 const char* const kVersionSuffix = " V.8 - 26.05.26";
@@ -92,6 +96,13 @@ auto TimerGuard(QObject* context, F handler) {
         }
         if (added) QMetaObject::invokeMethod(context, &ShowTimerBoxes, Qt::QueuedConnection);
     };
+}
+
+// A Display menu item: its check mark says whether its window or panel is shown.
+void ToggleShown(QAction* item, QWidget* shown) {
+    const bool show = !item->isChecked();
+    shown->setVisible(show);
+    item->setChecked(show);
 }
 
 // A radio button the user can only switch on; its partner is switched off in code, so both
@@ -188,6 +199,11 @@ TForm1::TForm1(playback::DeckFactory decks, QWidget* parent) : QMainWindow(paren
     BuildLayout();
     ConnectHandlers();
     FormCreate();
+    // The other windows follow the main window's creation step, which does not reach them.
+    Form2 = new settings::TForm2(&SetRec, &Texts, this);
+    Form_InfoBox = new ui::TForm_InfoBox(this);
+    Form3 = new ui::TForm3(this);
+    connect(Form_InfoBox, &ui::TForm_InfoBox::Closed, this, [this] { M61->setChecked(false); });
 }
 
 TForm1::~TForm1() {
@@ -222,12 +238,7 @@ void TForm1::BuildComponents() {
 
     Label_IP = MakeLabel("Label_IP", this);
     {
-        QPalette pal = Label_IP->palette();
-        pal.setColor(QPalette::WindowText, QColor(128, 0, 128));  // purple
-        Label_IP->setPalette(pal);
-        QFont font = Label_IP->font();
-        font.setBold(true);
-        Label_IP->setFont(font);
+        ui::SetTextEmphasis(Label_IP, QColor(128, 0, 128), true);  // purple
         Label_IP->setCursor(Qt::WhatsThisCursor);  // the help cursor: the hint names the address
         Label_IP->setTextInteractionFlags(Qt::TextSelectableByMouse);
     }
@@ -561,12 +572,10 @@ void TForm1::FormCreate() {
     // 3
     Texts.SetAll(DefaultTexts());
     // 4
-    ID3v1Reader = std::make_unique<tags::TID3v1Tag>();
-    ID3v2Reader = std::make_unique<tags::TID3v2Tag>();
-    MpegReader = std::make_unique<tags::TMpegInfo>();
+    MakeTrackAdder();
     // 5
     M99->setEnabled(false);
-    SetControlState(0);
+    SetControlState(ControlPhase::Initial);
     // 6
     for (AudioDeck* deck : {MediaPlayer1.get(), MediaPlayer2.get()}) {
         deck->SetAutoEnable(false);
@@ -652,9 +661,7 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::FormDestroy() {
-    ID3v1Reader.reset();
-    ID3v2Reader.reset();
-    MpegReader.reset();
+    Adder.reset();
 }
 
 void TForm1::M19Click() {
@@ -675,7 +682,7 @@ QString TForm1::StatusPanel(int panel) const {
     return panel >= 0 && panel < 5 ? StatusPanels[static_cast<size_t>(panel)]->text() : QString();
 }
 
-QString TForm1::ForwardSecondsText() const { return Form2 ? Form2->Edit_FFsec->text() : QString(); }
+QString TForm1::ForwardSecondsText() const { return Form2->Edit_FFsec->text(); }
 
 void TForm1::SetTimerEnabled(QTimer* timer, bool on) {
     if (!on)
@@ -688,9 +695,9 @@ bool TForm1::AnyDeckPlaying() const {
     return MediaPlayer1->Mode() == playback::mpPlaying || MediaPlayer2->Mode() == playback::mpPlaying;
 }
 
-void TForm1::SetControlState(int phase) {
+void TForm1::SetControlState(ControlPhase phase) {
     switch (phase) {
-        case 0:
+        case ControlPhase::Initial:
             for (QWidget* w : std::initializer_list<QWidget*>{
                      Button_PlayList, Button_Pause, Button_Stop, Button_FF, Button_fadenow,
                      CheckBox_block_latest, RadioButton_finish, RadioButton_restart, CheckBox_guest_use,
@@ -700,14 +707,14 @@ void TForm1::SetControlState(int phase) {
             M70->setEnabled(false);
             M80->setEnabled(false);
             break;
-        case 1:
+        case ControlPhase::Stopped:
             if (ListView_soon->Count() == 0) break;
             for (QWidget* w : std::initializer_list<QWidget*>{Button_PlayList, CheckBox_block_latest,
                                                               RadioButton_finish, RadioButton_restart})
                 w->setEnabled(true);
             for (QWidget* w : {Button_Pause, Button_Stop, Button_FF}) w->setEnabled(false);
             break;
-        case 2:
+        case ControlPhase::Playing:
             Button_PlayList->setEnabled(false);
             Button_Pause->setEnabled(true);
             Button_Stop->setEnabled(true);
@@ -716,7 +723,7 @@ void TForm1::SetControlState(int phase) {
             if (ForwardSecondsText() > QStringLiteral("0")) Button_FF->setEnabled(true);
             if (ListView_Guest_Pool->Count() > 0) M70->setEnabled(true);
             break;
-        case 3: {
+        case ControlPhase::ListsChanged: {
             const bool queue = ListView_soon->Count() > 0;
             for (QWidget* w : std::initializer_list<QWidget*>{Button_PlayList, RadioButton_finish,
                                                               RadioButton_restart, CheckBox_block_latest})
@@ -734,7 +741,6 @@ void TForm1::SetControlState(int phase) {
             ShowGuestMode();
             break;
         }
-        default: break;
     }
 }
 
@@ -810,7 +816,7 @@ void TForm1::RefreshAllListStates() {
 
 void TForm1::pop0Click() {
     if (PopupList) PopupList->ClearRows();
-    SetControlState(3);
+    SetControlState(ControlPhase::ListsChanged);
 }
 
 void TForm1::RepaintQueue() {
@@ -848,32 +854,21 @@ void TForm1::AddDetails(const QString& text) {
         QMetaObject::invokeMethod(this, [this, text] { AddDetails(text); }, Qt::QueuedConnection);
         return;
     }
-    if (Form3) Form3->AddText(text);
+    Form3->AddText(text);
 }
 
 void TForm1::ListBox_LogClick() {
     if (const QListWidgetItem* item = ListBox_Log->currentItem()) SetStatusPanel(4, item->text());
 }
 
-void TForm1::M62Click() {
-    if (M62->isChecked()) {
-        Panel1->hide();
-        M62->setChecked(false);
-    } else {
-        Panel1->show();
-        M62->setChecked(true);
-    }
+void TForm1::M61Click() {
+    ToggleShown(M61, Form_InfoBox);
+    Form_InfoBox->SetMenuCaptions(Texts);
 }
 
-void TForm1::M69Click() {
-    if (M69->isChecked()) {
-        if (Form3) Form3->hide();
-        M69->setChecked(false);
-    } else {
-        if (Form3) Form3->show();
-        M69->setChecked(true);
-    }
-}
+void TForm1::M62Click() { ToggleShown(M62, Panel1); }
+
+void TForm1::M69Click() { ToggleShown(M69, Form3); }
 
 void TForm1::ListView_ColumnClick(TListView* list, int column) {
     SortColumn = column;
@@ -907,13 +902,7 @@ void SetUpApplication() {
 }
 
 std::unique_ptr<TForm1> CreateWindows(playback::DeckFactory decks) {
-    auto form1 = std::make_unique<TForm1>(std::move(decks));
-    TForm1* f = form1.get();
-    f->Form2 = new settings::TForm2(&f->SetRec, &f->Texts, f);
-    f->Form_InfoBox = new ui::TForm_InfoBox(f);
-    f->Form3 = new ui::TForm3(f);
-    QObject::connect(f->Form_InfoBox, &ui::TForm_InfoBox::Closed, f, [f] { f->M61->setChecked(false); });
-    return form1;
+    return std::make_unique<TForm1>(std::move(decks));
 }
 
 }  // namespace app

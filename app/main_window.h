@@ -25,10 +25,10 @@
 #include "playback/queue_player.h"
 #include "requests/admission.h"
 #include "settings/settings_record.h"
-#include "tags/Tagwright.h"
 #include "tracks/track_list.h"
 
 namespace settings { class TForm2; }
+namespace tracks { class TrackAdder; }
 namespace ui { class TForm_InfoBox; class TForm3; class ListDelegate; class QrWindow; }
 namespace web { class Listener; }
 
@@ -36,11 +36,13 @@ namespace app {
 
 class QueueLink;
 class WebBridge;
-using tracks::TListView;
-using playback::AudioDeck;
 
 extern const char* const kTitle;          // "Quorbel Media Mixer"
 extern const char* const kVersionSuffix;  // version V.8 and date 26.05.26
+
+// Which commands the window offers: at creation, with a queue but stopped, while playing, and
+// after the lists changed.
+enum class ControlPhase { Initial, Stopped, Playing, ListsChanged };
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -49,19 +51,19 @@ public:
     explicit TForm1(playback::DeckFactory decks = playback::MakeRealDeck, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // The other windows, created after the main window (see CreateWindows).
+    // The other windows, created at the end of the constructor, after the main window.
     settings::TForm2* Form2 = nullptr;
     ui::TForm_InfoBox* Form_InfoBox = nullptr;
     ui::TForm3* Form3 = nullptr;
     ui::QrWindow* Form_QR = nullptr;  // the guest address to scan; made at the first click on Label_IP
 
     // ---- components, by their designer names ----
-    TListView* ListView_soon = nullptr;        // play queue
-    TListView* ListView_Guest = nullptr;       // guest requests
-    TListView* ListView_Guest_Pool = nullptr;  // guest pool
-    TListView* ListView_preselect = nullptr;   // preset pool
+    tracks::TListView* ListView_soon = nullptr;        // play queue
+    tracks::TListView* ListView_Guest = nullptr;       // guest requests
+    tracks::TListView* ListView_Guest_Pool = nullptr;  // guest pool
+    tracks::TListView* ListView_preselect = nullptr;   // preset pool
 
-    std::unique_ptr<AudioDeck> MediaPlayer1, MediaPlayer2, MediaPlayer3;
+    std::unique_ptr<playback::AudioDeck> MediaPlayer1, MediaPlayer2, MediaPlayer3;
     QTimer* Timer1 = nullptr;  // 1000 ms playback tick
     QTimer* Timer2 = nullptr;  // 5000 ms guest requests into the queue
     QTimer* Timer3 = nullptr;  // 10000 ms presets into the queue
@@ -97,16 +99,13 @@ public:
             *M80 = nullptr, *M99 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction *pop0 = nullptr, *pop1 = nullptr, *pop2 = nullptr, *pop3 = nullptr, *pop4 = nullptr;
-    TListView* PopupList = nullptr;  // the list the context menu was last opened on
+    tracks::TListView* PopupList = nullptr;  // the list the context menu was last opened on
 
     // ---- shared state ----
     platform::DisplayTexts Texts;
     QString Text(const char16_t* key) const;  // display text as QString
     settings::TSetRec SetRec;
-    std::unique_ptr<tags::TID3v1Tag> ID3v1Reader;
-    std::unique_ptr<tags::TID3v2Tag> ID3v2Reader;
-    std::unique_ptr<tags::TMpegInfo> MpegReader;
-    int ProbeLength = 0;
+    std::unique_ptr<tracks::TrackAdder> Adder;  // probes files and adds their rows
 
     // Queue playback on MediaPlayer1 and MediaPlayer2; it holds the current and next rows.
     std::unique_ptr<playback::QueuePlayer> Player;
@@ -130,7 +129,7 @@ public:
     void FormCreate();
     void FormShow();  // first showing
     void FormDestroy();
-    void SetControlState(int phase);
+    void SetControlState(ControlPhase phase);
     void SetStatusPanel(int panel, const QString& text);
     QString StatusPanel(int panel) const;
     QString ForwardSecondsText() const;  // text of the settings dialog's forward-jump field
@@ -139,18 +138,17 @@ public:
     bool AnyDeckPlaying() const;  // deck 1 or deck 2 in mode mpPlaying
 
     // ---- lists ----
-    bool ListHasValue(const TListView* list, int column, const QString& value) const;
-    void RemoveRowsByValue(TListView* list, int column, const QString& value);
-    void RefreshListStates(TListView* list);
+    bool ListHasValue(const tracks::TListView* list, int column, const QString& value) const;
+    void RemoveRowsByValue(tracks::TListView* list, int column, const QString& value);
+    void RefreshListStates(tracks::TListView* list);
     void RefreshAllListStates();  // queue, guest pool, guest requests, preset pool
     tracks::StatusWords StatusWords() const;  // as they read now
 
     // ---- adding tracks, playlists ----
-    void ProbeTrack(const QString& path);
-    void AddTrack(TListView* list, const QString& path, const QString& source);
-    void AddFilesDialog(TListView* list);
-    void RemoveSelected(TListView* list);
-    void LoadListDialog(TListView* list);
+    void AddTrack(tracks::TListView* list, const QString& path, const QString& source);
+    void AddFilesDialog(tracks::TListView* list);
+    void RemoveSelected(tracks::TListView* list);
+    void LoadListDialog(tracks::TListView* list);
 
     // ---- playback ----
     void ShowPositions();
@@ -163,7 +161,7 @@ public:
     void UpdateForwardCaption();
     void RepaintQueue();  // the queue's drawing marks the current and next rows
     void LoadLanguage(const QString& code);
-    void LoadColumnCaptions(TListView* list, const QString& code);  // section "TABLE"
+    void LoadColumnCaptions(tracks::TListView* list, const QString& code);  // section "TABLE"
 
     // ---- guest requests and presets ----
     void UpdatePoolStates();
@@ -175,7 +173,7 @@ public:
     void FeedGuestRequest();
     void MoveFirstRequest();
     void InsertPreset();
-    QString PickRandomPreset(TListView* list);
+    QString PickRandomPreset(tracks::TListView* list);
 
     // ---- web ----
     QString WebRoot();  // also what the listener serves from, until the next call
@@ -192,7 +190,7 @@ public:
     // ---- presentation and log ----
     void AddLog(const QString& line);
     void AddDetails(const QString& text);  // details box text area
-    void SortPool(TListView* list, int column);
+    void SortPool(tracks::TListView* list, int column);
 
     // ---- handlers, named component plus event; each runs through the handler guard ----
     void Button_PlayListClick();
@@ -216,8 +214,8 @@ public:
     void pop2Click();
     void pop3Click();
     void pop4Click();
-    void ListView_ColumnClick(TListView* list, int column);
-    void ListView_SelectItem(TListView* list, int row);
+    void ListView_ColumnClick(tracks::TListView* list, int column);
+    void ListView_SelectItem(tracks::TListView* list, int row);
     void ListBox_LogClick();
     void M37Click();
     void M38Click();
@@ -237,11 +235,12 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void MakeTrackAdder();
     void BuildComponents();
     void BuildMenus();
     void BuildLayout();
     void ConnectHandlers();
-    void ShowPopup(TListView* list, const QPoint& pos);
+    void ShowPopup(tracks::TListView* list, const QPoint& pos);
     void DisablePop2();
 
     std::unique_ptr<QueueLink> playerLink_;  // the queue and the displays as Player sees them
@@ -255,7 +254,7 @@ private:
 // Program entry's settings of the toolkit application, made before any window.
 void SetUpApplication();
 
-// Program entry's window creation: TForm1, TForm2, TForm_InfoBox, TForm3, in this order.
+// Program entry's window creation: TForm1, then (from its constructor) TForm2, TForm_InfoBox, TForm3.
 std::unique_ptr<TForm1> CreateWindows(playback::DeckFactory decks = playback::MakeRealDeck);
 
 }  // namespace app

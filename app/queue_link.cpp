@@ -70,7 +70,7 @@ void QueueLink::QueueStarted() {
     f_.ShowProgress();
     f_.ShowDeckLabels();
     f_.SetStatusPanel(1, f_.Text(u"H25"));
-    f_.SetControlState(2);
+    f_.SetControlState(ControlPhase::Playing);
 }
 
 void QueueLink::TrackOpening(const QString& path) { f_.SetStatusPanel(4, path); }
@@ -86,13 +86,13 @@ void QueueLink::PlaybackStopped() {
     f_.ShowProgress();
     f_.ShowPositions();
 
-    if (f_.Form_InfoBox) f_.Form_InfoBox->close();
+    f_.Form_InfoBox->close();
     f_.RepaintQueue();
     if (f_.CheckWebConfig()) {
         f_.MakeHTML();
         f_.MakeGuestPoolHTML();
     }
-    f_.SetControlState(1);
+    f_.SetControlState(ControlPhase::Stopped);
     f_.Timer1->stop();
     f_.Timer2->stop();
     f_.Timer3->stop();

@@ -6,6 +6,7 @@
 #include <QMetaObject>
 
 #include "app/main_window.h"
+#include "platform/scope_exit.h"
 #include "platform/user_interface.h"
 
 namespace app {
@@ -31,10 +32,7 @@ void WebBridge::SetWebRoot(const QString& webRoot) {
 std::optional<std::string> WebBridge::Select(const std::string& host, const std::string& time,
                                              const std::string& path) {
     inSelect_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{inSelect_};
+    const platform::ScopeExit reset([this] { inSelect_ = false; });
     try {
         std::string page = form_.HandleSelect(Q(host), Q(time), Q(path));
         form_.UpdateQueueStates();

@@ -22,8 +22,8 @@
 
 #include "app/main_window.h"
 #include "app/web_bridge.h"
-#include "playback/test_deck.h"
-#include "platform/user_interface.h"
+#include "tests/support/recording_user_interface.h"
+#include "tests/support/test_deck.h"
 #include "web/listener.h"
 
 namespace {

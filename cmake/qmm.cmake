@@ -33,7 +33,7 @@ function(qmm_tests name)
   target_compile_definitions(${name} PRIVATE
     QMM_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus"
     QMM_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${ARGN} qmm_test_support GTest::gtest GTest::gtest_main GTest::gmock)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60

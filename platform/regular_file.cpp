@@ -19,6 +19,18 @@ public:
 
 }  // namespace
 
+bool IsRegularFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+bool IsFileNotFolder(const std::filesystem::path& path) {
+    if (path.empty()) return false;
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    return !ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+}
+
 std::error_code NotARegularFile() {
     static const FileKindCategory category;
     return {1, category};

@@ -5,6 +5,14 @@
 
 namespace platform {
 
+// True when `path` names a regular file (after links); false for folders, devices, FIFOs and
+// paths that cannot be examined.
+bool IsRegularFile(const std::filesystem::path& path);
+
+// True when something that is not a folder exists at `path`: a row's file as the lists and the
+// decks see it (a FIFO counts; opening it is refused later, with its reason).
+bool IsFileNotFolder(const std::filesystem::path& path);
+
 // The error a FIFO, socket or device gives: "Not a regular file".
 std::error_code NotARegularFile();
 

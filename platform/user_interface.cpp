@@ -6,16 +6,28 @@ namespace platform {
 
 namespace {
 
-RecordingUserInterface& DefaultRecorder() {
-    static RecordingUserInterface recorder;
-    return recorder;
+// Before the application installs its own: nothing to show on, and nobody to choose a file.
+class SilentUserInterface : public IUserInterface {
+public:
+    void ShowError(const std::u16string&) override {}
+    void ShowMessage(const std::u16string&) override {}
+    std::vector<std::u16string> OpenFiles(const FileDialogOptions&) override { return {}; }
+    std::optional<std::u16string> SaveFile(const FileDialogOptions&) override { return std::nullopt; }
+    std::optional<std::u16string> ChooseFolder(const std::u16string&, const std::u16string&) override {
+        return std::nullopt;
+    }
+};
+
+IUserInterface& Silent() {
+    static SilentUserInterface silent;
+    return silent;
 }
 
 std::atomic<IUserInterface*> current{nullptr};
 
 IUserInterface& InForce() {
     IUserInterface* ui = current.load();
-    return ui ? *ui : DefaultRecorder();
+    return ui ? *ui : Silent();
 }
 
 thread_local DeferredMessages* deferring = nullptr;
@@ -77,57 +89,8 @@ IUserInterface& UserInterface() {
     return InForce();
 }
 
-void SetUserInterface(IUserInterface* ui) {
-    current.store(ui);
-}
-
-void RecordingUserInterface::ShowError(const std::u16string& text) {
-    errors.push_back(text);
-    if (whileOpen) whileOpen(text);
-}
-
-void RecordingUserInterface::ShowMessage(const std::u16string& text) {
-    messages.push_back(text);
-    if (whileOpen) whileOpen(text);
-}
-
-std::vector<std::u16string> RecordingUserInterface::OpenFiles(const FileDialogOptions& options) {
-    dialogs.push_back(options);
-    if (openAnswers.empty()) {
-        return {};
-    }
-    auto answer = std::move(openAnswers.front());
-    openAnswers.pop_front();
-    return answer;
-}
-
-std::optional<std::u16string> RecordingUserInterface::SaveFile(const FileDialogOptions& options) {
-    dialogs.push_back(options);
-    if (saveAnswers.empty()) {
-        return std::nullopt;
-    }
-    auto answer = std::move(saveAnswers.front());
-    saveAnswers.pop_front();
-    return answer;
-}
-
-std::optional<std::u16string> RecordingUserInterface::ChooseFolder(const std::u16string& /*title*/,
-                                                                   const std::u16string& start) {
-    folderStarts.push_back(start);
-    if (folderAnswers.empty()) {
-        return std::nullopt;
-    }
-    auto answer = std::move(folderAnswers.front());
-    folderAnswers.pop_front();
-    return answer;
-}
-
-ScopedRecorder::ScopedRecorder() : previous_(current.load()) {
-    SetUserInterface(&rec_);
-}
-
-ScopedRecorder::~ScopedRecorder() {
-    SetUserInterface(previous_);
+IUserInterface* SetUserInterface(IUserInterface* ui) {
+    return current.exchange(ui);
 }
 
 }  // namespace platform

@@ -1,8 +1,6 @@
 #pragma once
 // Messages to the user and the file and folder choices. The application installs the Qt
-// implementation; tests install RecordingUserInterface so nothing waits on a person.
-#include <deque>
-#include <functional>
+// implementation; tests install a recorder (tests/support) so nothing waits on a person.
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,10 +28,12 @@ public:
                                                        const std::u16string& start) = 0;
 };
 
-// The one in force; a RecordingUserInterface until the application installs its own. While a
+// The one in force; until the application installs its own, a silent one that shows nothing
+// and cancels every choice. While a
 // DeferredMessages lives on the calling thread, its message boxes are kept instead of shown.
 IUserInterface& UserInterface();
-void SetUserInterface(IUserInterface* ui);  // nullptr restores the default recorder
+// nullptr restores the silent default; returns the one installed before (nullptr for the default).
+IUserInterface* SetUserInterface(IUserInterface* ui);
 
 // A message box kept for later: shown, when its time comes, through the user interface then in
 // force.
@@ -61,40 +61,6 @@ public:
 private:
     std::unique_ptr<Front> front_;
     DeferredMessages* outer_;
-};
-
-// Records what was shown and answers dialogs from queued answers (cancel when none is queued).
-class RecordingUserInterface : public IUserInterface {
-public:
-    std::vector<std::u16string> errors, messages;
-    std::vector<FileDialogOptions> dialogs;  // every file dialog shown, in order
-    std::vector<std::u16string> folderStarts;
-    std::deque<std::vector<std::u16string>> openAnswers;
-    std::deque<std::optional<std::u16string>> saveAnswers;
-    std::deque<std::optional<std::u16string>> folderAnswers;
-    // Runs while a message box "is open" (inside ShowError and ShowMessage, after recording), to
-    // act out what happens meanwhile, such as timer ticks while the user has not yet answered.
-    std::function<void(const std::u16string&)> whileOpen;
-
-    void ShowError(const std::u16string& text) override;
-    void ShowMessage(const std::u16string& text) override;
-    std::vector<std::u16string> OpenFiles(const FileDialogOptions& options) override;
-    std::optional<std::u16string> SaveFile(const FileDialogOptions& options) override;
-    std::optional<std::u16string> ChooseFolder(const std::u16string& title,
-                                               const std::u16string& start) override;
-};
-
-// Installs a fresh recorder for the lifetime of the object (tests).
-class ScopedRecorder {
-public:
-    ScopedRecorder();
-    ~ScopedRecorder();
-    RecordingUserInterface* operator->() { return &rec_; }
-    RecordingUserInterface& operator*() { return rec_; }
-
-private:
-    RecordingUserInterface rec_;
-    IUserInterface* previous_;
 };
 
 }  // namespace platform

@@ -1,17 +1,18 @@
 // Queue playback on two alternating decks, apart from the window that shows it.
 #include "playback/queue_player.h"
 
-#include <QFileInfo>
 #include <algorithm>
 #include <cstdint>
+
+#include "platform/regular_file.h"
+#include "platform/text_codec.h"
 
 namespace playback {
 
 namespace {
 
 bool IsPlayableFile(const QString& path) {
-    const QFileInfo fi(path);
-    return fi.exists() && !fi.isDir();
+    return platform::IsFileNotFolder(platform::PathFromU16(path.toStdU16String()));
 }
 
 }  // namespace

@@ -2,23 +2,13 @@
 
 #include <QStringList>
 
+#include "platform/scope_exit.h"
 #include "tracks/list_ops.h"
 
 namespace requests {
 
 using tracks::siFileName;
 using tracks::siSrc;
-
-namespace {
-// Runs at scope exit, also when the step throws.
-template <class F>
-struct Finally {
-    F f;
-    ~Finally() { f(); }
-};
-template <class F>
-Finally(F) -> Finally<F>;
-}  // namespace
 
 bool QueueRunsShort(int queueCount, int curIndex) { return queueCount - 3 < curIndex; }
 
@@ -40,7 +30,7 @@ void MoveFirstRequest(const FeedLists& lists, FeedTarget& target) {
     const QString path = lists.requests.SubItem(0, siFileName);
     const QString src = lists.requests.SubItem(0, siSrc);
     // A request whose file cannot be read must not come back on every tick with its error.
-    Finally drop{[&] { lists.requests.DeleteRow(0); }};
+    const platform::ScopeExit drop([&] { lists.requests.DeleteRow(0); });
     target.AddToQueue(path, src);
 }
 
@@ -84,7 +74,7 @@ bool InsertPreset(const FeedLists& lists, const FeedModes& modes, int curIndex, 
         }
         {
             // A preset that cannot be read leaves the pool too, so its error is shown once.
-            Finally drop{[&] { tracks::RemoveRowsByValue(lists.presets, siFileName, path); }};
+            const platform::ScopeExit drop([&] { tracks::RemoveRowsByValue(lists.presets, siFileName, path); });
             target.AddToQueue(path, QStringLiteral("DJ +"));
         }
         target.Log(QStringLiteral("inserted preselect file:"));

@@ -4,6 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
 ./scripts/setup.sh
+./scripts/check_layers.sh
 ./scripts/build.sh "$@"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "${JOBS:-$(nproc)}" --no-tests=error

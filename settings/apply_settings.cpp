@@ -1,10 +1,11 @@
 // The copy steps of the settings command and the command itself.
 #include "settings/apply_settings.h"
 
-#include <QFileInfo>
 #include <limits>
 
 #include "platform/errors.h"
+#include "platform/regular_file.h"
+#include "platform/text_codec.h"
 
 namespace settings {
 
@@ -117,13 +118,13 @@ void RunSettingsCommand(TForm2& dialog, TSetRec& rec, const MainWindowControls& 
             {rec.StdPresetList, w.ListView_preselect},
         };
         for (const auto& [file, list] : lists) {
-            if (!file.isEmpty() && QFileInfo(file).isFile()) {
+            if (!file.isEmpty() && platform::IsRegularFile(platform::PathFromU16(file.toStdU16String()))) {
                 steps.LoadList(list, file);
             }
         }
         steps.ShowModes();
         steps.RefreshListStates();
-        steps.SetControlState(3);
+        steps.ShowListsChanged();
     }
     steps.ShowWebConfig();
 }

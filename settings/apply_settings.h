@@ -9,7 +9,9 @@
 
 #include "settings/Dlg_Settings.h"
 #include "settings/settings_record.h"
-#include "tracks/track_list.h"
+
+// Settings name the lists only to hand them back to the main window.
+namespace tracks { class TListView; }
 
 namespace settings {
 
@@ -39,7 +41,7 @@ public:
     virtual void LoadList(tracks::TListView* list, const QString& fileName) = 0;  // LVfromFile
     virtual void ShowModes() = 0;           // guest, repeat and preset mode, in this order
     virtual void RefreshListStates() = 0;   // queue, guest pool, guest requests, presets
-    virtual void SetControlState(int phase) = 0;
+    virtual void ShowListsChanged() = 0;    // the controls' state after the lists changed
     virtual void ShowWebConfig() = 0;       // the web check, its status text and the pages
 };
 

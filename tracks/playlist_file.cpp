@@ -22,10 +22,6 @@ platform::FileDialogOptions PlayListDialog(const char16_t* title) {
     return o;
 }
 
-std::filesystem::path ToPath(const QString& name) {
-    return platform::PathFromU16(name.toStdU16String());
-}
-
 }  // namespace
 
 platform::FileDialogOptions OpenPlayListDialog1() {
@@ -45,7 +41,7 @@ QString FileNamePart(const QString& path) {
 void LVfromFile(TListView* LV, const QString& FileName, const LineSink& addLog,
                 const LineSink& addDetails) {
     addLog(QStringLiteral("Reading title list"));
-    const platform::IniFile ini(ToPath(FileName));
+    const platform::IniFile ini(PathOf(FileName));
     const int n = ini.SectionCount();
 
     // A set stands in for searching the list once per row, which would be quadratic.
@@ -81,7 +77,7 @@ void LVfromFile(TListView* LV, const QString& FileName, const LineSink& addLog,
 }
 
 void LVtoFile(const TListView* LV, const QString& FileName) {
-    const auto path = ToPath(FileName);
+    const auto path = PathOf(FileName);
     const int count = LV->Count();
     if (count == 0) {
         std::error_code ec;

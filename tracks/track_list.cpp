@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/regular_file.h"
+#include "platform/text_codec.h"
+
 namespace tracks {
 
 namespace {
@@ -156,11 +159,8 @@ void TListView::focusOutEvent(QFocusEvent* event) {
     emit FocusLost(event->reason());
 }
 
-bool FileExists(const QString& path) {
-    if (path.isEmpty()) return false;
-    std::error_code ec;
-    const auto status = std::filesystem::status(std::filesystem::path(path.toStdU16String()), ec);
-    return !ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
-}
+std::filesystem::path PathOf(const QString& path) { return platform::PathFromU16(path.toStdU16String()); }
+
+bool FileExists(const QString& path) { return platform::IsFileNotFolder(PathOf(path)); }
 
 }  // namespace tracks

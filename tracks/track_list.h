@@ -2,6 +2,7 @@
 // A track list: rows of one shape shown as a report table. The rows are the data.
 #include <QString>
 #include <QTreeWidget>
+#include <filesystem>
 #include <vector>
 
 namespace tracks {
@@ -66,5 +67,8 @@ protected:
 
 // Rows are files on disk; a folder is not a playable file.
 bool FileExists(const QString& path);
+
+// A row's FileName as a file-system path (the one conversion between the two).
+std::filesystem::path PathOf(const QString& path);
 
 }  // namespace tracks

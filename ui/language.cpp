@@ -4,6 +4,8 @@
 #include <mutex>
 #include <system_error>
 
+#include "platform/regular_file.h"
+
 namespace ui {
 
 namespace {
@@ -154,9 +156,8 @@ std::array<std::u16string, 8> ReadColumnCaptions(const platform::IniFile& file) 
 std::filesystem::path LanguageFile(std::u16string_view code) {
     const std::filesystem::path name = std::u16string(code) + u".lng";
     for (const std::filesystem::path& folder : SearchFolders()) {
-        std::error_code ec;
         const std::filesystem::path file = folder / "lang" / name;
-        if (std::filesystem::is_regular_file(file, ec)) return file;
+        if (platform::IsRegularFile(file)) return file;
     }
     return {};
 }

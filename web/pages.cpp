@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "platform/errors.h"
+#include "platform/regular_file.h"
 #include "platform/text_codec.h"
 #include "platform/user_interface.h"
 #include "web/html_text.h"
@@ -41,11 +42,6 @@ std::string Join(const std::string& folder, std::string_view name) {
     if (out.empty() || out.back() != '/') out += '/';
     out += name;
     return out;
-}
-
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return fs::is_regular_file(fs::path(path), ec);
 }
 
 bool FolderExists(const std::string& path) {
@@ -294,7 +290,7 @@ void MakeHTML(const std::string& webRoot, const std::vector<PageRow>& queue, int
     Log(sink, "MakeHTML in Path: " + webRoot);
     const std::string basics = Join(webRoot, "basics");
     const std::string headPath = Join(basics, "playhead.txt"), footPath = Join(basics, "foot.txt");
-    if (!FileExists(headPath) || !FileExists(footPath)) {
+    if (!platform::IsRegularFile(headPath) || !platform::IsRegularFile(footPath)) {
         Message(sink, "Header Footer HTML fehlt...");
         return;
     }
@@ -355,7 +351,7 @@ void MakeGuestPoolHTML(const std::string& webRoot, const std::vector<PageRow>& p
     const std::string basics = Join(webRoot, "basics"), htdocs = Join(webRoot, "htdocs");
     std::string text;
     const std::string idxHead = Join(basics, "idxhead.txt");
-    if (FileExists(idxHead)) {
+    if (platform::IsRegularFile(idxHead)) {
         text += LinesJoined(ReadFragment(idxHead));
     } else {
         Message(sink, "Nicht gefunden: " + idxHead);
@@ -394,7 +390,7 @@ void MakeGuestPoolHTML(const std::string& webRoot, const std::vector<PageRow>& p
     }
 
     const std::string idxFoot = Join(basics, "idxfoot.txt");
-    if (FileExists(idxFoot)) {
+    if (platform::IsRegularFile(idxFoot)) {
         text += LinesJoined(ReadFragment(idxFoot));
     } else {
         Message(sink, "Nicht gefunden: " + idxFoot);
@@ -407,7 +403,7 @@ SelectAnswer SelectPage(const std::string& webRoot, const std::string& title,
                         const std::string& artist, const std::string& word) {
     const std::string basics = Join(webRoot, "basics");
     const std::string headPath = Join(basics, "head.txt");
-    if (!FileExists(headPath)) return {"head.txt not found", false};
+    if (!platform::IsRegularFile(headPath)) return {"head.txt not found", false};
     std::string page = ReadFragment(headPath);
     page += "\t\t <TR><TD>Gew&auml;hlter Titel:</TD></TR>\r\n";
     page += "\t\t <TR><TH colspan=\"2\" class=\"Title\">\"";

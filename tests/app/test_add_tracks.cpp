@@ -11,9 +11,10 @@
 
 #include "app/main_window.h"
 #include "platform/guard.h"
-#include "platform/user_interface.h"
-#include "playback/test_deck.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_user_interface.h"
+#include "tests/support/test_deck.h"
+#include "tracks/track_adder.h"
 
 namespace {
 
@@ -110,7 +111,7 @@ TEST_F(AddTracks, RowsCarryTheTrailerFieldsAndTheMeasuredLength) {
 
     EXPECT_FALSE(Deck(3).IsOpen()) << "the probe deck is open only while it measures";
     EXPECT_FALSE(Deck(1).IsOpen());
-    EXPECT_EQ(form->ProbeLength, 1000);
+    EXPECT_EQ(form->Adder->Length(), 1000);
 }
 
 TEST_F(AddTracks, APathWithoutAFileGetsAnEmptyRowNotThePreviousDetails) {

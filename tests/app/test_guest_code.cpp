@@ -7,10 +7,11 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "tests/support/recording_user_interface.h"
 #include "app/main_window.h"
 #include "platform/guard.h"
 #include "platform/user_interface.h"
-#include "playback/test_deck.h"
+#include "tests/support/test_deck.h"
 #include "tests/support/qr_decode.h"
 #include "tests/support/qt_app.h"
 #include "ui/info_box.h"

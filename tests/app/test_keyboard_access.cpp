@@ -11,9 +11,10 @@
 #include <QShortcut>
 #include <QSlider>
 
+#include "tests/support/recording_user_interface.h"
 #include "app/main_window.h"
 #include "platform/user_interface.h"
-#include "playback/test_deck.h"
+#include "tests/support/test_deck.h"
 #include "settings/Dlg_Settings.h"
 #include "tests/support/qt_app.h"
 #include "ui/language.h"

@@ -8,11 +8,11 @@
 #include "app/main_window.h"
 #include "platform/guard.h"
 #include "platform/ini_file.h"
-#include "platform/user_interface.h"
-#include "playback/test_deck.h"
 #include "settings/Dlg_Settings.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_user_interface.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_deck.h"
 #include "ui/info_box.h"
 #include "ui/language.h"
 
@@ -168,7 +168,7 @@ TEST_F(Language, SwitchingRewritesTheStatusWordsOfAllListsAndRunsOnePresetStep) 
     f->ListView_preselect->AppendRow(Track("first.mp3"));
     f->ListView_preselect->AppendRow(Track("second.mp3"));
     f->ListView_preselect->AppendRow(Track("gone.mp3", false));
-    f->SetControlState(3);
+    f->SetControlState(app::ControlPhase::ListsChanged);
     f->CheckBox_preset_use->setChecked(true);
     f->M38Click();
 
@@ -205,7 +205,7 @@ TEST_F(Language, BannerItemShowsStarsHidesOnStopAndTakesNewMenuWordsOnlyWhenUsed
 
     f->ListView_soon->AppendRow(Track("a.mp3"));
     f->ListView_soon->AppendRow(Track("b.mp3"));
-    f->SetControlState(3);
+    f->SetControlState(app::ControlPhase::ListsChanged);
     platform::Guarded([&] { f->Button_PlayListClick(); });
     clock->Advance(1000);
     platform::Guarded([&] { f->Timer1Timer(); });

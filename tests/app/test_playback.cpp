@@ -13,11 +13,11 @@
 
 #include "app/main_window.h"
 #include "platform/guard.h"
-#include "platform/user_interface.h"
-#include "playback/test_deck.h"
 #include "settings/Dlg_Settings.h"
-#include "ui/info_box.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_user_interface.h"
+#include "tests/support/test_deck.h"
+#include "ui/info_box.h"
 
 namespace {
 
@@ -421,7 +421,7 @@ TEST_F(Playback, FadeLabelAndModeEmphasis) {
     EXPECT_EQ(form->Label_fadesec->text(), QStringLiteral("12 sec fadeover"));
 
     AddRow("a.mp3", 10000);
-    form->SetControlState(1);
+    form->SetControlState(app::ControlPhase::Stopped);
     form->RadioButton_restart->setChecked(true);
     SetChecked(form->CheckBox_block_latest, true);
     form->ShowRepeatMode();

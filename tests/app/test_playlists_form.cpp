@@ -8,11 +8,11 @@
 #include "app/main_window.h"
 #include "platform/errors.h"
 #include "platform/guard.h"
-#include "platform/user_interface.h"
-#include "playback/test_deck.h"
+#include "tests/support/qt_app.h"
+#include "tests/support/recording_user_interface.h"
+#include "tests/support/test_deck.h"
 #include "tracks/playlist_file.h"
 #include "ui/Dlg_Details.h"
-#include "tests/support/qt_app.h"
 
 namespace {
 

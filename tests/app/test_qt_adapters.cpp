@@ -20,7 +20,7 @@
 #include "app/qt_dispatcher.h"
 #include "app/qt_user_interface.h"
 #include "platform/errors.h"
-#include "platform/user_interface.h"
+#include "tests/support/recording_user_interface.h"
 #include "tests/support/qt_app.h"
 
 namespace {

@@ -5,10 +5,11 @@
 #include <fstream>
 
 #include "app/main_window.h"
-#include "playback/test_deck.h"
 #include "settings/Dlg_Settings.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_user_interface.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_deck.h"
 #include "ui/Dlg_Details.h"
 
 namespace {

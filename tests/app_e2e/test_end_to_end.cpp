@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "platform/user_interface.h"
+#include "tests/support/recording_user_interface.h"
 #include "playback/audio_deck.h"
 #include "tests/support/qt_app.h"
 

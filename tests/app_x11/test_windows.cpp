@@ -14,9 +14,9 @@
 #include <csignal>
 
 #include "app/main_window.h"
-#include "platform/user_interface.h"
-#include "playback/test_deck.h"
 #include "settings/Dlg_Settings.h"
+#include "tests/support/recording_user_interface.h"
+#include "tests/support/test_deck.h"
 #include "ui/Dlg_Details.h"
 #include "ui/info_box.h"
 
@@ -113,7 +113,7 @@ TEST_F(WindowsAsShown, DisabledModeControlsLookDisabledEnabledOnesEmphasised) {
     row.FileName = QStringLiteral("/m/a.mp3");
     for (tracks::TListView* list : {form->ListView_soon, form->ListView_Guest, form->ListView_preselect})
         list->AppendRow(row);
-    form->SetControlState(3);
+    form->SetControlState(app::ControlPhase::ListsChanged);
     for (QAbstractButton* box : {form->CheckBox_block_latest, form->CheckBox_guest_use, form->CheckBox_preset_use})
         box->click();
     for (QAbstractButton* c : controls) {
@@ -125,7 +125,7 @@ TEST_F(WindowsAsShown, DisabledModeControlsLookDisabledEnabledOnesEmphasised) {
     // Emptied lists disable the controls again while they stay checked.
     for (tracks::TListView* list : {form->ListView_soon, form->ListView_Guest, form->ListView_preselect})
         list->ClearRows();
-    form->SetControlState(3);
+    form->SetControlState(app::ControlPhase::ListsChanged);
     EXPECT_FALSE(form->RadioButton_finish->isEnabled());
     expectDisabledPlain("after the lists were emptied");
 }

@@ -6,7 +6,7 @@
 #include "platform/errors.h"
 #include "platform/guard.h"
 #include "platform/text_codec.h"
-#include "platform/user_interface.h"
+#include "tests/support/recording_user_interface.h"
 #include "tests/support/temp_dir.h"
 
 using namespace platform;

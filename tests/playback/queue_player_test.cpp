@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "playback/test_deck.h"
+#include "tests/support/test_deck.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "playback/test_deck.h"
+#include "tests/support/test_deck.h"
 
 #include <gtest/gtest.h>
 

@@ -16,6 +16,7 @@
 #include "settings/Dlg_Settings.h"
 #include "settings/apply_settings.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_user_interface.h"
 #include "tests/support/temp_dir.h"
 
 using namespace settings;

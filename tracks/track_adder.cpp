@@ -1,0 +1,148 @@
+// Adding tracks with their details to a list.
+#include "tracks/track_adder.h"
+
+#include <QAbstractItemModel>
+#include <QCoreApplication>
+#include <QSet>
+#include <QSignalBlocker>
+
+#include "platform/scope_exit.h"
+#include "tags/ID3v1Tag.h"
+#include "tags/ID3v2Tag.h"
+#include "tags/MpegInfo.h"
+#include "tags/TagStream.h"
+#include "tracks/time_format.h"
+#include "tracks/track_list.h"
+
+namespace tracks {
+
+namespace {
+
+QString OrNA(const std::u16string& text) {
+    return text.empty() ? QStringLiteral("n/a") : QString::fromStdU16String(text);
+}
+
+// The paths of a list's rows, for the duplicate check: a batch of a thousand files would
+// otherwise scan the list once per file. Rows this index appends keep it current; any other
+// change to the list marks it stale and the next lookup reads the rows again.
+class PathIndex : public QObject {
+public:
+    static PathIndex& Of(TListView& list) {
+        static const QString name = QStringLiteral("qmm_path_index");
+        if (auto* found = list.findChild<QObject*>(name, Qt::FindDirectChildrenOnly))
+            return *static_cast<PathIndex*>(found);
+        auto* index = new PathIndex(list);
+        index->setObjectName(name);
+        return *index;
+    }
+
+    bool Contains(const QString& path) {
+        if (stale_) Rebuild();
+        return paths_.contains(path);
+    }
+
+    void Append(const TrackRow& row) {
+        const bool wasStale = stale_;
+        own_ = true;
+        list_.AppendRow(row);
+        own_ = false;
+        if (!wasStale && !stale_) paths_.insert(row.FileName);
+    }
+
+private:
+    explicit PathIndex(TListView& list) : QObject(&list), list_(list) {
+        const QAbstractItemModel* m = list.model();
+        const auto stale = [this] {
+            if (!own_) stale_ = true;
+        };
+        connect(m, &QAbstractItemModel::rowsInserted, this, stale);
+        connect(m, &QAbstractItemModel::rowsRemoved, this, stale);
+        connect(m, &QAbstractItemModel::rowsMoved, this, stale);
+        connect(m, &QAbstractItemModel::dataChanged, this, stale);
+        connect(m, &QAbstractItemModel::layoutChanged, this, stale);
+        connect(m, &QAbstractItemModel::modelReset, this, stale);
+    }
+
+    void Rebuild() {
+        paths_.clear();
+        for (int i = 0; i < list_.Count(); ++i) paths_.insert(list_.SubItem(i, siFileName));
+        stale_ = false;
+    }
+
+    TListView& list_;
+    QSet<QString> paths_;
+    bool stale_ = true, own_ = false;
+};
+
+// How often a quick run of probes brings the window up to date (milliseconds).
+constexpr int kRefreshMs = 50;
+
+}  // namespace
+
+TrackAdder::TrackAdder(Measure measure, ShowProbing showProbing)
+    : measure_(std::move(measure)),
+      showProbing_(std::move(showProbing)),
+      id3v1_(std::make_unique<tags::TID3v1Tag>()),
+      id3v2_(std::make_unique<tags::TID3v2Tag>()),
+      mpeg_(std::make_unique<tags::TMpegInfo>()) {}
+
+TrackAdder::~TrackAdder() = default;
+
+void TrackAdder::Probe(const QString& path) {
+    if (!FileExists(path)) return;
+    const bool paint = !sincePaint_.isValid() || sincePaint_.elapsed() >= kRefreshMs;
+    if (paint) sincePaint_.start();
+    showProbing_(path, paint);
+
+    {
+        tags::TFileStream stream(PathOf(path), tags::fmOpenRead);  // throws when it cannot be opened
+        id3v2_->ReadFromStream(stream);
+        stream.SetPosition(id3v2_->Exists() ? static_cast<int64_t>(id3v2_->Size()) : 0);
+        mpeg_->LoadFromStream(stream);
+        id3v1_->ReadFromStream(stream);
+    }
+    length_ = measure_(path);
+}
+
+void TrackAdder::Add(TListView& list, const QString& path, const QString& source, const QString& ready) {
+    PathIndex& index = PathIndex::Of(list);
+    if (path == QStringLiteral("-") || index.Contains(path)) return;
+    // A path without a file is not probed; it must not inherit the previous file's details.
+    id3v1_->Clear();
+    length_ = 0;
+    Probe(path);
+
+    TrackRow row;
+    if (FileExists(path)) row.Status = ready;
+    row.Title = OrNA(id3v1_->Title());
+    row.Artist = OrNA(id3v1_->Artist());
+    row.Album = OrNA(id3v1_->Album());
+    QString year = QString::fromStdU16String(id3v1_->YearText());
+    year.remove(QChar(0));
+    row.Year = year.isEmpty() ? QStringLiteral("####") : year;
+    row.Time = FormatMinSec(length_);
+    row.Src = source;
+    row.FileName = path;
+    index.Append(row);
+}
+
+void TrackAdder::AddBatch(TListView& list, const std::vector<std::u16string>& files, const QString& source,
+                          const QString& ready, const std::vector<QObject*>& quiet) {
+    ++batchDepth_;
+    const platform::ScopeExit done([this] { --batchDepth_; });
+    std::vector<QSignalBlocker> blocks;
+    blocks.reserve(quiet.size());
+    for (QObject* o : quiet) blocks.emplace_back(o);
+    QElapsedTimer sinceEvents;
+    for (const std::u16string& file : files) {
+        Add(list, QString::fromStdU16String(file), source, ready);
+        // Keep the window drawn and the playback tick running during a long batch; user input
+        // waits until the batch is done, so nothing else changes the lists meanwhile.
+        if (files.size() > 1 && (!sinceEvents.isValid() || sinceEvents.elapsed() >= kRefreshMs)) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            sinceEvents.start();
+        }
+    }
+}
+
+}  // namespace tracks
