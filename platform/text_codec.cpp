@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "platform/errors.h"
+#include "platform/regular_file.h"
 
 namespace platform {
 
@@ -215,17 +216,19 @@ std::u16string DecodeTextFile(std::string_view bytes) {
 }
 
 std::optional<std::string> ReadBinaryFile(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A playlist, settings or language file named by a FIFO must not hold the window.
+    std::error_code ec;
+    const int fd = OpenRegularFile(path, O_RDONLY | O_CLOEXEC, ec);
     if (fd < 0) {
         return std::nullopt;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
         ::close(fd);
         return std::nullopt;
     }
     std::string data;
-    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+    if (st.st_size > 0) {
         data.reserve(static_cast<size_t>(st.st_size));
     }
     char buf[65536];
@@ -255,7 +258,7 @@ std::optional<std::u16string> ReadTextFile(const std::filesystem::path& path) {
     return DecodeTextFile(*bytes);
 }
 
-void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
+void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes, Durability durability) {
     const auto fail = [&]() -> WriteError { return UnableToWrite(path.string()); };
 
     // Write through a link to the file it names, so the link survives.
@@ -303,7 +306,7 @@ void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
     if (ok && existed && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
         [[maybe_unused]] const int owner = ::fchown(fd, st.st_uid, st.st_gid);  // best effort
     }
-    ok = ok && ::fsync(fd) == 0;
+    ok = ok && (durability == Durability::NoWait || ::fsync(fd) == 0);
     ok = ::close(fd) == 0 && ok;
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {

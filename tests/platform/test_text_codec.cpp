@@ -124,10 +124,12 @@ TEST(TextCodec, FailedAtomicWriteReportsFileAndChangesNothing) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
-TEST(TextCodec, ReadingMissingOrFolderGivesNothing) {
+TEST(TextCodec, ReadingMissingFolderOrPipeGivesNothing) {
     testutil::TempDir dir;
     EXPECT_FALSE(ReadTextFile(dir / "none").has_value());
     EXPECT_FALSE(ReadBinaryFile(dir.path()).has_value());
+    ASSERT_EQ(::mkfifo((dir / "pipe.lst").c_str(), 0600), 0);
+    EXPECT_FALSE(ReadTextFile(dir / "pipe.lst").has_value());  // at once, though nobody writes to it
     Put(dir / "w.txt", "\xE4");
     EXPECT_EQ(ReadTextFile(dir / "w.txt").value(), u"\u00E4");
     EXPECT_EQ(PathToU16(PathFromU16(u"/tmp/\u00E4 b.lst")), u"/tmp/\u00E4 b.lst");
