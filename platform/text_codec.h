@@ -26,8 +26,12 @@ std::u16string DecodeTextFile(std::string_view bytes);
 std::optional<std::u16string> ReadTextFile(const std::filesystem::path& path);
 std::optional<std::string> ReadBinaryFile(const std::filesystem::path& path);
 // Writes UTF-8 bytes to a temporary file beside `path` and renames it over `path` only when the
-// whole write succeeded. Throws WriteError("Unable to write to <path>").
-void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+// whole write succeeded. Throws WriteError("Unable to write to <path>"). A file the user saves
+// waits for the disk; a generated page need not (it is made again at the next event, and a sync
+// per page would make the first 2,000 track pages take seconds).
+enum class Durability { WaitForDisk, NoWait };
+void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes,
+                     Durability durability = Durability::WaitForDisk);
 
 std::filesystem::path PathFromU16(std::u16string_view text);
 std::u16string PathToU16(const std::filesystem::path& path);

@@ -16,7 +16,6 @@
 #include "platform/text_codec.h"
 #include "platform/user_interface.h"
 #include "web/html_text.h"
-#include "web/page_file.h"
 
 namespace web {
 namespace {
@@ -150,7 +149,7 @@ public:
                 return false;
             }
         }
-        WritePageFile(path, bytes);
+        platform::WriteFileAtomic(fs::path(path), bytes, platform::Durability::NoWait);
         if (const auto after = StampOf(path)) {
             Remember(path, key, *after);
         } else {
