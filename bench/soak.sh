@@ -78,7 +78,8 @@ for _ in $(seq 1 50); do grep -q 'class="now"' "$WORK/web/htdocs/index.html" 2>/
 grep -q 'class="now"' "$WORK/web/htdocs/index.html" || { echo "the queue did not start playing" >&2; exit 1; }
 command -v import >/dev/null && import -display "$DISPLAY" -window root "$OUT/start.png" 2>/dev/null || true
 
-echo "# soak: $(date -u '+%F %H:%M UTC'), $MINUTES min, program pid $app_pid, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "# soak: $(date -u '+%F %H:%M UTC'), $MINUTES min, program pid $app_pid," \
+  "$(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 python3 "$root/bench/soak_client.py" run --work "$WORK" --pid "$app_pid" --minutes "$MINUTES" \
   --csv "$OUT/soak.csv" --summary "$OUT/summary.json" | tee "$OUT/table.md"
 command -v import >/dev/null && import -display "$DISPLAY" -window root "$OUT/end.png" 2>/dev/null || true

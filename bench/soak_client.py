@@ -383,7 +383,6 @@ def run(args):
                 print("the program has gone", file=sys.stderr)
                 break
             m, total = counters.take()
-            answered = m.get("ok200", 0) + m.get("nf404", 0) + m.get("other", 0)
             avg = m.get("ms_total", 0) / max(1, m.get("timed", 0))
             row = [minute, p["VmRSS"], p["VmHWM"], p["fds"], p["Threads"], m.get("sent", 0), m.get("ok200", 0),
                    m.get("nf404", 0), m.get("closed", 0), m.get("unanswered", 0) + m.get("error", 0)
