@@ -845,6 +845,9 @@ void TForm1::AddLog(const QString& line) {
         return;
     }
     ListBox_Log->addItem(line);
+    // Dropped in batches, so the view does not shift its rows for every new line.
+    if (const int excess = ListBox_Log->count() - LogLines; excess > 0 && excess >= LogLines / 10)
+        ListBox_Log->model()->removeRows(0, excess);
     ListBox_Log->setCurrentRow(ListBox_Log->count() - 1);
     ListBox_Log->scrollToBottom();
 }

@@ -92,6 +92,8 @@ public:
     QStatusBar* StatusBar1 = nullptr;
     std::array<QLabel*, 5> StatusPanels{};  // widths 100, 200, 100, 100, 50
     QListWidget* ListBox_Log = nullptr;
+    // The log keeps its latest lines only: a night of guest requests would otherwise fill memory.
+    int LogLines = 10000;  // tests keep fewer
 
     QMenu *M10 = nullptr, *M30 = nullptr, *M60 = nullptr, *M90 = nullptr;
     QAction *M11 = nullptr, *M19 = nullptr, *M31 = nullptr, *M37 = nullptr, *M38 = nullptr,

@@ -11,6 +11,7 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window) {
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(8, 8, 273, 257);
     Memo1->setReadOnly(true);
+    Memo1->setMaximumBlockCount(kLines);
 
     ListBox1 = new QListWidget(this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));

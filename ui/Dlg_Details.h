@@ -11,6 +11,8 @@ class TForm3 : public QWidget {
 public:
     explicit TForm3(QWidget* parent = nullptr);
 
+    // The text area keeps its latest lines only: a night of request lines would fill memory.
+    static constexpr int kLines = 10000;
     QPlainTextEdit* Memo1 = nullptr;   // text area, only ever appended to
     QListWidget* ListBox1 = nullptr;   // kept for its place in the window; nothing fills it
 

@@ -525,6 +525,17 @@ TEST_F(MainWindow, LogAndDetails) {
     QApplication::processEvents();
     ASSERT_EQ(form->ListBox_Log->count(), 4);
     EXPECT_EQ(form->ListBox_Log->item(3)->text(), "served");
+
+    // A long night: the oldest lines go, the newest stays the selected one.
+    form->LogLines = 100;
+    const int lines = 1000;
+    for (int i = 0; i < lines; ++i) form->AddLog(QString::number(i));
+    const int kept = form->ListBox_Log->count();
+    EXPECT_GE(kept, 100);
+    EXPECT_LT(kept, 110);
+    EXPECT_EQ(form->ListBox_Log->item(kept - 1)->text(), QString::number(lines - 1));
+    EXPECT_EQ(form->ListBox_Log->item(0)->text(), QString::number(lines - kept));
+    EXPECT_EQ(form->ListBox_Log->currentRow(), kept - 1);
 }
 
 TEST_F(MainWindow, QueueDrawingWritesCurrentAndNextWhilePlaying) {

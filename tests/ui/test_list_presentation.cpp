@@ -164,6 +164,15 @@ TEST_F(Presentation, DetailsBoxCollectsLinesAndBannerOnlyHides) {
     EXPECT_EQ(details.Text(), "Doppelt oder ung\u00fcltig: \ntrack.mp3\nGET /index.html HTTP/1.0");
     EXPECT_EQ(details.ListBox1->count(), 0);
 
+    // A night of request lines: only the latest stay.
+    QStringList night;
+    for (int i = 0; i < ui::TForm3::kLines + 5; ++i) night << QString::number(i);
+    details.AddText(night.join(QStringLiteral("\r\n")));
+    const QStringList kept = details.Text().split(QLatin1Char('\n'));
+    EXPECT_EQ(kept.size(), ui::TForm3::kLines);
+    EXPECT_EQ(kept.front(), QString::number(5));
+    EXPECT_EQ(kept.back(), QString::number(ui::TForm3::kLines + 4));
+
     ui::TForm_InfoBox banner;
     EXPECT_EQ(banner.Label_Now->text(), "*");
     EXPECT_EQ(banner.Label_Next->text(), "*");
