@@ -19,6 +19,7 @@
 #include "tests/support/recording_user_interface.h"
 #include "playback/audio_deck.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/tone.h"
 
 namespace {
 
@@ -40,17 +41,8 @@ bool WriteTone(const QString& path, int format, double hz, double seconds) {
     return written == static_cast<sf_count_t>(samples.size());
 }
 
-// Strength of one frequency in a stretch of mono samples (Goertzel), about 0.25 for the tones above.
 double Strength(const std::vector<float>& mono, size_t from, size_t count, double hz) {
-    const double w = 2 * std::numbers::pi * hz / kRate, c = 2 * std::cos(w);
-    double s1 = 0, s2 = 0;
-    for (size_t i = from; i < from + count; ++i) {
-        const double s0 = mono[i] + c * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    const double power = s1 * s1 + s2 * s2 - c * s1 * s2;
-    return std::sqrt(power) / double(count);
+    return test_support::ToneStrength(mono, from, count, hz, kRate);
 }
 
 TEST(EndToEnd, AQueueOfThreeTracksPlaysWithOverlapsAndStops) {

@@ -27,6 +27,8 @@
 #include <numbers>
 #include <vector>
 
+#include "tests/support/tone.h"
+
 // Allocations that system libraries keep until exit; on X the desktop bus is one of them.
 constexpr const char* kSystemLeaks = "leak:libfontconfig.so\nleak:libdbus-1.so\nleak:libX11.so\n";
 extern "C" const char* __lsan_default_suppressions() { return kSystemLeaks; }
@@ -182,16 +184,8 @@ QString PlaylistOf(const std::vector<const Track*>& tracks) {
     return out;
 }
 
-// Strength of one frequency in a stretch of samples (Goertzel): about 0.25 for the tones above.
 double Strength(const std::vector<float>& mono, size_t from, size_t count, double hz) {
-    const double w = 2 * std::numbers::pi * hz / kRate, c = 2 * std::cos(w);
-    double s1 = 0, s2 = 0;
-    for (size_t i = from; i < from + count; ++i) {
-        const double s0 = mono[i] + c * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    return std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - c * s1 * s2)) / double(count);
+    return test_support::ToneStrength(mono, from, count, hz, kRate);
 }
 
 // Whether the screen area shows `text` as a label draws it in the toolkit's default font: its
