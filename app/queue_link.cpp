@@ -2,29 +2,14 @@
 #include "app/queue_link.h"
 
 #include <QPalette>
-#include <limits>
 
 #include "app/main_window.h"
-#include "platform/errors.h"
+#include "settings/apply_settings.h"
 #include "ui/info_box.h"
 
 namespace app {
 
 using tracks::siFileName;
-
-namespace {
-
-// Whole number as the forward-jump field must hold it; anything else is a conversion error.
-int ToInt(const QString& text) {
-    bool ok = false;
-    const QString t = text.trimmed();
-    const qlonglong v = t.toLongLong(&ok, 10);
-    if (!ok || t.isEmpty() || v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
-        throw platform::Error(QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
-    return static_cast<int>(v);
-}
-
-}  // namespace
 
 void SetBarPaused(QProgressBar* bar, bool paused) {
     if (paused) {
@@ -64,7 +49,7 @@ bool QueueLink::PlayListOnce() const { return f_.RadioButton_finish->isChecked()
 int QueueLink::FadeSeconds() const { return f_.TrackBar_fader->value(); }
 bool QueueLink::BlockRecent() const { return f_.CheckBox_block_latest->isChecked(); }
 int QueueLink::KeepBefore() const { return f_.SetRec.number_block; }
-int QueueLink::ForwardSeconds() const { return ToInt(f_.ForwardSecondsText()); }
+int QueueLink::ForwardSeconds() const { return settings::ForwardSecondsOf(f_.ForwardSecondsText()); }
 
 void QueueLink::QueueStarted() {
     f_.ShowProgress();

@@ -9,21 +9,15 @@
 
 namespace settings {
 
-namespace {
-
-// The forward seconds must be a whole number, as the Forward button reads them.
-int ToInt(const QString& text) {
+int ForwardSecondsOf(const QString& text) {
     bool ok = false;
-    const QString t = text.trimmed();
-    const qlonglong v = t.toLongLong(&ok, 10);
+    const qlonglong v = text.trimmed().toLongLong(&ok, 10);
     if (!ok || v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()) {
         throw platform::Error(
             QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
     }
     return static_cast<int>(v);
 }
-
-}  // namespace
 
 void SettingsFromMainWindow(const MainWindowControls& w, TSetRec& rec) {
     rec.FadeSec = static_cast<uint8_t>(w.TrackBar_fader->value());
@@ -61,7 +55,7 @@ void SettingsToDialog(const TSetRec& rec, TForm2& d) {
 
 void SettingsFromDialog(const TForm2& d, TSetRec& rec) {
     rec.FadeSec = static_cast<uint8_t>(d.TrackBar_Blende->value());
-    rec.FFsec = static_cast<uint8_t>(ToInt(d.Edit_FFsec->text()));  // a copy; the edit rules
+    rec.FFsec = static_cast<uint8_t>(ForwardSecondsOf(d.Edit_FFsec->text()));  // a copy; the edit rules
     rec.RB_finish = d.RadioButton_finish->isChecked();
     rec.RB_restart = d.RadioButton_Repeat->isChecked();
     rec.StdPlayList = d.Edit_PlayList->text();

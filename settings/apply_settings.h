@@ -57,6 +57,10 @@ void SettingsToMainWindow(const TSetRec& rec, const MainWindowControls& w, MainW
 // Caption of the main window's block check box: the word, and the number when blocking is on.
 QString BlockCaption(const QString& word, int32_t numberBlock, bool ticked);
 
+// The forward-seconds text as the Forward button and the dialog read it: a whole number, or the
+// error "'<text>' is not a valid integer value".
+int ForwardSecondsOf(const QString& text);
+
 // The settings command. `show` shows the dialog modally and says whether it was confirmed.
 void RunSettingsCommand(TForm2& dialog, TSetRec& rec, const MainWindowControls& w,
                         MainWindowSteps& steps, const std::function<bool()>& show);

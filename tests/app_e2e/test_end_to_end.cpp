@@ -45,15 +45,22 @@ double Strength(const std::vector<float>& mono, size_t from, size_t count, doubl
     return test_support::ToneStrength(mono, from, count, hz, kRate);
 }
 
-TEST(EndToEnd, AQueueOfThreeTracksPlaysWithOverlapsAndStops) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString output = dir.filePath("mix.raw");
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", output.toLocal8Bit().constData(), 1);
+// Real decks writing their mix through SDL's disk driver into a file of the test's own.
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", output.toLocal8Bit().constData(), 1);
+        test_support::EnsureApplication();
+    }
 
-    test_support::EnsureApplication();
+    QTemporaryDir dir;
+    const QString output = dir.filePath("mix.raw");
     platform::ScopedRecorder rec;
+};
+
+TEST_F(EndToEnd, AQueueOfThreeTracksPlaysWithOverlapsAndStops) {
 
     const double tones[3] = {300, 700, 1500};
     const QString files[3] = {dir.filePath("one.mp3"), dir.filePath("two.wav"), dir.filePath("three.wav")};
@@ -128,14 +135,7 @@ std::vector<float> ReadMix(const QString& path) {
 
 // A DJ's queue with a file in the middle that is no audio, and nobody at the computer to answer
 // its error box: the track after it still starts while the one before plays, so the two overlap.
-TEST(EndToEnd, AnUnansweredErrorBoxDoesNotStopTheQueue) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString output = dir.filePath("mix.raw");
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", output.toLocal8Bit().constData(), 1);
-    test_support::EnsureApplication();
-    platform::ScopedRecorder rec;
+TEST_F(EndToEnd, AnUnansweredErrorBoxDoesNotStopTheQueue) {
 
     const QString a = dir.filePath("a.mp3"), bad = dir.filePath("bad.mp3"), c = dir.filePath("c.wav");
     ASSERT_TRUE(WriteTone(a, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 300, 6));
