@@ -61,7 +61,7 @@ TRealDeck::TRealDeck() : ring_(new std::int16_t[kRingFrames * SdlMixer::kChannel
     static_assert((kRingFrames & (kRingFrames - 1)) == 0, "the ring size must be a power of two");
 }
 
-TRealDeck::~TRealDeck() { Release(); }
+TRealDeck::~TRealDeck() { Release(true); }
 
 void TRealDeck::Halt() {
     auto& mixer = SdlMixer::Instance();
@@ -87,10 +87,11 @@ void TRealDeck::Halt() {
     });
 }
 
-void TRealDeck::Release() {
+void TRealDeck::Release(bool forGood) {
     Halt();
-    if (attached_) {
-        SdlMixer::Instance().Detach(this);
+    // A deck that goes lets a recording kept open for it end, attached or not.
+    if (attached_ || forGood) {
+        SdlMixer::Instance().Detach(this, forGood);
         attached_ = false;
     }
     std::lock_guard lock(decodeMutex_);

@@ -67,7 +67,7 @@ private:
     // The callback stops taking frames; a deck that was heard fades out over the next few
     // milliseconds of its sound.
     void Halt();
-    void Release();
+    void Release(bool forGood = false);  // forGood: the deck itself goes
 
     // About 12 s at the mix rate, 2 MB. The decoder wakes when half of it is free and then decodes
     // some 6 s in one go: woken often and briefly it finds its code and tables cold each time,

@@ -326,13 +326,17 @@ void SdlMixer::StartDevice(std::optional<QString>& notice) {
     SDL_PauseAudioDevice(device_, 0);
 }
 
-void SdlMixer::Detach(MixerVoice* voice) {
+void SdlMixer::Detach(MixerVoice* voice, bool forGood) {
     std::lock_guard life(LifecycleMutex());
     bool last = false;
     {
         std::lock_guard lock(voicesMutex_);
         auto it = std::find(voices_.begin(), voices_.end(), voice);
-        if (it == voices_.end()) return;
+        if (it == voices_.end()) {
+            // A recording kept open after its last voice left ends when one of them goes.
+            if (forGood && voices_.empty()) CloseDevice();
+            return;
+        }
         if (device_) SDL_LockAudioDevice(device_);
         voices_.erase(it);
         if (device_) SDL_UnlockAudioDevice(device_);
@@ -350,6 +354,7 @@ void SdlMixer::Detach(MixerVoice* voice) {
     for (int i = 0; i < 50 && device_ != 0 && tailPending_.load(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::lock_guard lock(voicesMutex_);
+    if (!forGood && driver_ == QStringLiteral("disk")) return;  // the recording goes on, silent
     CloseDevice();
 }
 
@@ -359,7 +364,7 @@ void SdlMixer::CloseIfIdle() {
     std::unique_lock life(LifecycleMutex(), std::try_to_lock);
     if (!life.owns_lock()) return;
     std::lock_guard lock(voicesMutex_);
-    if (device_ == 0) return;
+    if (device_ == 0 || driver_ == QStringLiteral("disk")) return;
     SDL_LockAudioDevice(device_);
     bool quiet = silentCallbacks_ >= kIdleCallbacks && tailFrames_ == 0;
     for (MixerVoice* v : voices_) quiet = quiet && !v->Sounding();

@@ -95,13 +95,17 @@ public:
     static constexpr int kRampFrames = kRate / 200;  // 5 ms
     // Silent callbacks (about 186 ms each) after which the output closes until a voice sounds
     // again. SDL keeps a paused device writing silence, so it is closed rather than paused.
+    // A recording (SDL's disk driver) stays open instead: opening it again would start its file
+    // anew and lose what was recorded.
     static constexpr int kIdleCallbacks = 5;
 
     // UI thread. Adds a voice; the first one starts the decoder thread.
     void Attach(MixerVoice* voice);
     // UI thread. Removes a voice; after the last one the output closes (once a pending fade-out
-    // has been heard) and the audio driver is released.
-    void Detach(MixerVoice* voice);
+    // has been heard) and the audio driver is released. A recording stays open while the voice
+    // may come back (`forGood` false: a deck closed, not destroyed), so one run is one file; it
+    // closes when a voice goes for good, attached or not, and none is left.
+    void Detach(MixerVoice* voice, bool forGood = true);
     // UI thread, after a voice started sounding: opens the output device when it is closed
     // (falling back to the silent "dummy" driver when nothing else opens). Throws
     // std::runtime_error when not even that works.

@@ -291,9 +291,8 @@ double LevelDb(const std::vector<std::int16_t>& pcm, size_t from, size_t frames,
 }
 
 // Two full-scale tracks overlap, both are paused and go on, one is stopped, the other ends; the
-// output written meanwhile must hold no clipped sample and no click, and once nothing plays the
-// output closes although both decks are still open.
-TEST_F(RealDeckTest, DiskOutputNeitherClipsNorClicksAndStopsWhenIdle) {
+// output written meanwhile must hold no clipped sample and no click.
+TEST_F(RealDeckTest, DiskOutputNeitherClipsNorClicks) {
     ASSERT_TRUE(dir.isValid());
     ASSERT_FALSE(SdlMixer::Instance().IsOpen()) << "a deck of another test is still attached";
     WriteTone(Path("a.wav"), kWavFloat, 44100, 2, 440, 2.0, 0.98);
@@ -316,15 +315,8 @@ TEST_F(RealDeckTest, DiskOutputNeitherClipsNorClicksAndStopsWhenIdle) {
     std::this_thread::sleep_for(300ms);
     two.Stop();
     EXPECT_TRUE(WaitStopped(one, 3000ms));
-    EXPECT_TRUE(one.IsOpen() && two.IsOpen());
-
-    // Nothing plays: the output closes by itself within a few device buffers, and stays closed.
-    const auto until = std::chrono::steady_clock::now() + 5s;
-    while (SdlMixer::Instance().IsOpen() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(20ms);
-    EXPECT_FALSE(SdlMixer::Instance().IsOpen()) << "the output runs on with nothing to play";
-    const std::int64_t size = out.Size();
-    std::this_thread::sleep_for(500ms);
-    EXPECT_EQ(out.Size(), size) << "the output file keeps growing";
+    one.Close();
+    two.Close();
 
     const std::vector<std::int16_t> pcm = out.Samples();
     ASSERT_GT(pcm.size(), size_t(2 * SdlMixer::kRate * 2));
@@ -338,6 +330,51 @@ TEST_F(RealDeckTest, DiskOutputNeitherClipsNorClicksAndStopsWhenIdle) {
     const size_t overlap = static_cast<size_t>(SdlMixer::kRate) * 6 / 10;
     EXPECT_GT(LevelDb(pcm, overlap, 4096, 440), -12);
     EXPECT_GT(LevelDb(pcm, overlap, 4096, 550), -12);
+}
+
+// Once nothing plays, a sound device is given back within a few device buffers. A recording
+// (the disk driver) goes on instead, silent, and the next Play List continues the same file:
+// opened anew it would start over and lose the night so far.
+TEST_F(RealDeckTest, AnIdleDeviceClosesAnIdleRecordingGoesOn) {
+    ASSERT_TRUE(dir.isValid());
+    WriteTone(Path("a.wav"), kWav16, 44100, 1, 440, 0.5);
+    WriteTone(Path("b.wav"), kWav16, 44100, 1, 660, 0.5);
+    for (const char* driver : {"dummy", "disk"}) {
+        ASSERT_FALSE(SdlMixer::Instance().IsOpen()) << driver << ": a deck of another test is still attached";
+        const bool recording = std::string(driver) == "disk";
+        DiskOutput out(Path((std::string(driver) + ".raw").c_str()));
+        setenv("SDL_AUDIODRIVER", driver, 1);
+        {
+            TRealDeck one, two;
+            one.SetFileName(Path("a.wav"));
+            one.Open();
+            one.Play();
+            EXPECT_TRUE(WaitStopped(one, 2000ms)) << driver;
+            one.Close();  // as Stop does
+            two.Close();
+            const auto until = std::chrono::steady_clock::now() + 3s;
+            while (SdlMixer::Instance().IsOpen() && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(20ms);
+            EXPECT_EQ(SdlMixer::Instance().IsOpen(), recording) << driver;
+            if (!recording) continue;
+
+            // Silence is recorded while nothing plays, then the next track follows in the same file.
+            const std::int64_t idle = out.Size();
+            EXPECT_GT(idle, std::int64_t{SdlMixer::kRate} * 4 * 2) << "half a second of sound and the pause after it";
+            two.SetFileName(Path("b.wav"));
+            two.Open();
+            two.Play();
+            EXPECT_TRUE(WaitStopped(two, 2000ms));
+            two.Close();
+            std::this_thread::sleep_for(300ms);
+            const std::vector<std::int16_t> pcm = out.Samples();
+            const size_t second = static_cast<size_t>(idle / 4);
+            ASSERT_GT(pcm.size() / 2, second + SdlMixer::kRate / 2);
+            EXPECT_GT(LevelDb(pcm, SdlMixer::kRate / 8, 4096, 440), -20) << "the first track was lost";
+            EXPECT_GT(LevelDb(pcm, second + SdlMixer::kRate / 8, 4096, 660), -20) << "the second track is missing";
+        }
+        EXPECT_FALSE(SdlMixer::Instance().IsOpen()) << driver << ": the decks are gone, the output closes";
+    }
 }
 
 // Files at other rates are resampled without audible images: a 3 kHz tone at 48 and 32 kHz,
