@@ -4,10 +4,12 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QMoveEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
+#include <algorithm>
 #include <cstdlib>
 
 #include "ui/list_presentation.h"
@@ -31,8 +33,14 @@ void Colour(QLabel* label, QPalette::ColorRole role, const QColor& colour) {
     label->setPalette(pal);
 }
 
-QLabel* MakeLine(const char* name, int pixelSize, QWidget* parent) {
-    auto* label = new QLabel(QStringLiteral("*"), parent);
+// Below these the lines would no longer be read from across the room.
+constexpr int kNowMinimumPixels = 18;
+constexpr int kNextMinimumPixels = 13;
+constexpr int kNextTop = 54;
+constexpr int kBottomMargin = 5;  // below the next line, as at the usual size
+
+BannerLine* MakeLine(const char* name, int pixelSize, int minimumPixels, QWidget* parent) {
+    auto* label = new BannerLine(QStringLiteral("*"), minimumPixels, parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setTextFormat(Qt::PlainText);  // titles come from tags: no markup
     QFont font(QStringLiteral("Tahoma"));
@@ -44,6 +52,37 @@ QLabel* MakeLine(const char* name, int pixelSize, QWidget* parent) {
 }
 
 }  // namespace
+
+BannerLine::BannerLine(const QString& text, int minimumPixels, QWidget* parent)
+    : QLabel(text, parent), minimumPixels_(minimumPixels) {}
+
+BannerLine::Shown BannerLine::Fitted() const {
+    const int room = contentsRect().width();
+    QFont font = this->font();
+    const QString whole = text();
+    int size = QFontInfo(font).pixelSize();
+    int wide = QFontMetrics(font).horizontalAdvance(whole);
+    // Shrink in proportion first, then a pixel at a time: widths do not scale exactly.
+    if (wide > room && size > minimumPixels_) {
+        size = std::max(minimumPixels_, std::min(size - 1, size * room / std::max(1, wide)));
+        for (;;) {
+            font.setPixelSize(size);
+            wide = QFontMetrics(font).horizontalAdvance(whole);
+            if (wide <= room || size <= minimumPixels_) break;
+            --size;
+        }
+    }
+    if (wide <= room) return {font, whole};
+    return {font, QFontMetrics(font).elidedText(whole, Qt::ElideRight, room)};
+}
+
+void BannerLine::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const Shown shown = Fitted();
+    painter.setFont(shown.font);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(contentsRect(), static_cast<int>(alignment()), shown.text);
+}
 
 QPoint SnapToEdges(const QRect& frame, const QRect& area, int reach) {
     QPoint at = frame.topLeft();
@@ -71,14 +110,14 @@ TForm_InfoBox::TForm_InfoBox(QWidget* parent) : QWidget(parent, Qt::Window) {
     setPalette(pal);
     setAutoFillBackground(true);
 
-    Label_Now = MakeLine("Label_Now", 33, this);
+    Label_Now = MakeLine("Label_Now", 33, kNowMinimumPixels, this);
     Label_Now->setGeometry(rect());
     Label_Now->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Colour(Label_Now, QPalette::WindowText, kBlue);
 
     // Made after the now line, so it lies in front of it.
-    Label_Next = MakeLine("Label_Next", 20, this);
-    Label_Next->move(8, 54);
+    Label_Next = MakeLine("Label_Next", 20, kNextMinimumPixels, this);
+    Label_Next->move(8, kNextTop);
     FitNextLine();
 
     PopupMenu1 = new QMenu(this);
@@ -144,23 +183,42 @@ void TForm_InfoBox::PlaceCode() {
     Image_QR->setVisible(shown);
     if (!shown) {
         Label_Now->setGeometry(rect());
+        FitNextLine();
         return;
     }
     // The now line centres in what the code leaves free.
     const QSize code = Image_QR->pixmap().size();
     Image_QR->setGeometry(width() - code.width(), (height() - code.height()) / 2, code.width(), code.height());
     Label_Now->setGeometry(0, 0, width() - code.width(), height());
+    FitNextLine();
 }
 
 void TForm_InfoBox::SetNowPointSize(int points) {
     QFont font = Label_Now->font();
     font.setPointSize(points);
     Label_Now->setFont(font);
+    PlaceLines();
+}
+
+void TForm_InfoBox::PlaceLines() {
+    // The usual size while the now line's letters leave the next line its place; bigger letters
+    // push the next line down and the window grows with it.
+    const int top = std::max(kNextTop, QFontMetrics(Label_Now->font()).height());
+    const int height = std::max(kClientHeight, top + QFontMetrics(Label_Next->font()).height() + kBottomMargin);
+    Label_Next->move(8, top);
+    setFixedHeight(height);
+    PlaceCode();
 }
 
 void TForm_InfoBox::SetNowColour(const QColor& colour) { Colour(Label_Now, QPalette::WindowText, colour); }
 
-void TForm_InfoBox::FitNextLine() { Label_Next->adjustSize(); }
+void TForm_InfoBox::FitNextLine() {
+    // As wide as its text, but not past the window's right edge (or the code beside it).
+    const int code = Image_QR && !Image_QR->isHidden() ? Image_QR->width() : 0;
+    const int room = std::max(0, width() - Label_Next->x() - 8 - code);
+    const QSize natural = Label_Next->sizeHint();
+    Label_Next->resize(std::min(natural.width(), room), natural.height());
+}
 
 bool TForm_InfoBox::event(QEvent* event) {
     // A child outside any layout that changes its text asks its visible parent for a new layout:

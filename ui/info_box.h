@@ -15,13 +15,36 @@ namespace ui {
 // pixels of an edge of `area` lies on that edge; the top left corner of the frame.
 QPoint SnapToEdges(const QRect& frame, const QRect& area, int reach);
 
+// A line of the banner. When its text is wider than the line, the letters shrink to fit, down to
+// a size still readable across a room; a text longer still is cut at its end with an ellipsis.
+// Its beginning always shows. text() keeps the whole text.
+class BannerLine : public QLabel {
+    Q_OBJECT
+public:
+    BannerLine(const QString& text, int minimumPixels, QWidget* parent);
+
+    struct Shown {
+        QFont font;
+        QString text;
+    };
+    // What the line draws now, in its present width.
+    Shown Fitted() const;
+    int MinimumPixels() const { return minimumPixels_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int minimumPixels_;
+};
+
 class TForm_InfoBox : public QWidget {
     Q_OBJECT
 public:
     explicit TForm_InfoBox(QWidget* parent = nullptr);
 
-    QLabel* Label_Now = nullptr;   // fills the window
-    QLabel* Label_Next = nullptr;  // lower left, always as large as its text
+    BannerLine* Label_Now = nullptr;   // fills the window
+    BannerLine* Label_Next = nullptr;  // lower left, as large as its text within the window
 
     QMenu* PopupMenu1 = nullptr;
     QAction *PopBox1 = nullptr, *PopBox2 = nullptr, *PopBox3 = nullptr, *PopBox6 = nullptr,
@@ -62,6 +85,8 @@ protected:
 private:
     void SetNowPointSize(int points);
     void SetNowColour(const QColor& colour);
+    // The next line below the now line's letters; the window grows in height for big letters.
+    void PlaceLines();
     void FitNextLine();
     void PlaceCode();
 

@@ -107,20 +107,16 @@ int RedPixels(QWidget* w) {
     return n;
 }
 
-TEST(Banner, NextLineShowsItsWholeTextAndTheMenuChangesOnlyTheNowLine) {
+TEST(Banner, LinesShrinkThenCutAtTheirEndAndTheMenuChangesOnlyTheNowLine) {
     test_support::EnsureApplication();
     ui::TForm_InfoBox banner;
     banner.Label_Now->setText("\"Long Title\" (Artist)");
     const QString next = QStringLiteral("Coming up: \"A Rather Long Title Of The Next Track\"");
 
-    // Written while hidden, then shown; then written while shown.
+    // Written while hidden, then shown: the whole text, at its place.
     banner.Label_Next->setText(next);
     banner.show();
     EXPECT_GE(banner.Label_Next->width(), QFontMetrics(banner.Label_Next->font()).horizontalAdvance(next));
-    const QString longer = next + QStringLiteral(" and more words after it");
-    banner.Label_Next->setText(longer);
-    QCoreApplication::sendPostedEvents();
-    EXPECT_GE(banner.Label_Next->width(), QFontMetrics(banner.Label_Next->font()).horizontalAdvance(longer));
     EXPECT_EQ(banner.Label_Next->pos(), QPoint(8, 54));
 
     const int nowHeight = QFontMetrics(banner.Label_Now->font()).height();
@@ -134,6 +130,47 @@ TEST(Banner, NextLineShowsItsWholeTextAndTheMenuChangesOnlyTheNowLine) {
     EXPECT_EQ(RedPixels(banner.Label_Next), 0);
     banner.PopBox3Click();  // small
     EXPECT_LT(QFontMetrics(banner.Label_Now->font()).height(), nowHeight);
+
+    // Each line, at each letter size, with texts from short to far too long for the window: the
+    // beginning always shows, the letters shrink no further than readable, and only then is the
+    // end cut off.
+    const QString title = QStringLiteral("\"Bohemian Rhapsody In The Key Of Everything At Once\"");
+    const QString texts[] = {QStringLiteral("\"Intro\" (Band)"), title + QStringLiteral(" (Queen)"),
+                             title.repeated(4) + QStringLiteral(" (The Very Long Band Name)")};
+    for (void (ui::TForm_InfoBox::*size)() : {&ui::TForm_InfoBox::PopBox1Click, &ui::TForm_InfoBox::PopBox2Click,
+                                              &ui::TForm_InfoBox::PopBox3Click}) {
+        (banner.*size)();
+        for (ui::BannerLine* line : {banner.Label_Now, banner.Label_Next}) {
+            for (const QString& text : texts) {
+                line->setText(text);
+                QCoreApplication::sendPostedEvents();
+                const std::string name = line->objectName().toStdString() + " at " +
+                                         std::to_string(QFontInfo(banner.Label_Now->font()).pixelSize()) + " px: " +
+                                         text.left(20).toStdString() + " (" + std::to_string(text.size()) + ")";
+                const ui::BannerLine::Shown shown = line->Fitted();
+                const int room = line->contentsRect().width();
+                EXPECT_LE(QFontMetrics(shown.font).horizontalAdvance(shown.text), room) << name;
+                EXPECT_LE(line->geometry().right(), banner.width() - 1) << name;
+                EXPECT_TRUE(shown.text.startsWith(text.left(6))) << name << ": " << shown.text.toStdString();
+                const int pixels = QFontInfo(shown.font).pixelSize();
+                EXPECT_GE(pixels, line->MinimumPixels()) << name;
+                if (QFontMetrics(line->font()).horizontalAdvance(text) <= room) {
+                    EXPECT_EQ(shown.text, text) << name;
+                    EXPECT_EQ(pixels, QFontInfo(line->font()).pixelSize()) << name;
+                } else if (shown.text != text) {
+                    EXPECT_TRUE(shown.text.endsWith(QChar(0x2026))) << name;
+                    EXPECT_EQ(pixels, line->MinimumPixels()) << name << ": cut before shrinking";
+                }
+            }
+        }
+        // The next line stands below the now line's letters, inside the window; only big
+        // letters make the window taller.
+        EXPECT_GE(banner.Label_Next->y(), QFontMetrics(banner.Label_Now->font()).height());
+        EXPECT_LE(banner.Label_Next->geometry().bottom(), banner.height() - 1);
+        if (size != &ui::TForm_InfoBox::PopBox1Click) {
+            EXPECT_EQ(banner.height(), 83);
+        }
+    }
 
     // The height is fixed, the width only grows.
     banner.resize(400, 300);
