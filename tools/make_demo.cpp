@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <numbers>
@@ -251,7 +252,8 @@ constexpr char kUsage[] =
     "music/, a queue (queue.lst), a guest pool (guest-pool.lst), the DJ's presets (presets.lst),\n"
     "a web folder with the default page fragments (web/) and a settings file naming them all\n"
     "(party.stg). Then start the program, choose Settings > Player Mode > Load, pick party.stg,\n"
-    "OK, Webserver On, Play List.\n";
+    "OK, Webserver On, Play List. The guest address it prints uses QMM_WEB_PORT when that is set,\n"
+    "as the program does.\n";
 
 }  // namespace
 
@@ -308,17 +310,25 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // The address the main window will show after "Server-IP:".
+    // The address the main window will show after "Server-IP:", on the port the program will use.
     std::string address = web::LocalIPAddress();
     if (address.empty() || address[0] < '0' || address[0] > '9') address = "127.0.0.1";
+    int port = 7777;
+    if (const char* named = std::getenv("QMM_WEB_PORT")) {
+        // Read as the program reads it: a whole number (0x for hexadecimal), blanks around it.
+        char* end = nullptr;
+        const long value = std::strtol(named, &end, 0);
+        while (end && *end == ' ') ++end;
+        if (end != named && end && *end == '\0' && value > 0 && value < 65536) port = static_cast<int>(value);
+    }
     std::printf(
         "\nThe demo party is in %s\n\n"
         "Next:\n"
         "  1. Start Quorbel Media Mixer.\n"
         "  2. Settings > Player Mode, press Load, choose %s, press OK.\n"
         "  3. Webserver On (in the menu bar), then press Play List.\n"
-        "  4. On a phone in the same network open http://%s:7777/\n"
+        "  4. On a phone in the same network open http://%s:%d/\n"
         "     (the main window shows it after Server-IP).\n",
-        dir.c_str(), (dir / "party.stg").c_str(), address.c_str());
+        dir.c_str(), (dir / "party.stg").c_str(), address.c_str(), port);
     return 0;
 }

@@ -27,9 +27,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int RunDemo(const std::string& args) {
-    const fs::path tool = fs::read_symlink("/proc/self/exe").parent_path() / "qmm-demo";
-    const int status = std::system(("timeout 300 '" + tool.string() + "' " + args + " >/dev/null 2>&1").c_str());
+// Runs `program` (the built qmm-demo by default) with `args` after the environment settings in
+// `env`; what it prints goes to `out` when given.
+int RunDemo(const std::string& args, std::string* out = nullptr, const std::string& env = "",
+            const std::string& program = "") {
+    const fs::path tool = program.empty() ? fs::read_symlink("/proc/self/exe").parent_path() / "qmm-demo" : fs::path(program);
+    testutil::TempDir logDir;
+    const fs::path log = logDir / "out.txt";
+    const int status = std::system(
+        (env + " timeout 300 '" + tool.string() + "' " + args + " >'" + log.string() + "' 2>&1").c_str());
+    if (out) *out = platform::ReadBinaryFile(log).value_or("");
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -147,7 +154,9 @@ void CheckSettings(const fs::path& party) {
 TEST(DemoParty, WritesAPartyThePlayerCanUse) {
     testutil::TempDir dir;
     const fs::path party = dir / "party";
-    ASSERT_EQ(RunDemo("'" + party.string() + "'"), 0);
+    std::string printed;
+    ASSERT_EQ(RunDemo("'" + party.string() + "'", &printed, "QMM_WEB_PORT=8123"), 0);
+    EXPECT_NE(printed.find(":8123/"), std::string::npos) << "the guests' address names the program's port:\n" << printed;
     {
         SCOPED_TRACE("tracks");
         CheckTracks(party);
@@ -173,9 +182,24 @@ TEST(DemoParty, RefusesAFolderOfOtherFilesAndWrongArguments) {
     // A file is no folder.
     EXPECT_EQ(RunDemo("'" + (mine / "notes.txt").string() + "'"), 1);
 
-    EXPECT_EQ(RunDemo(""), 2);
-    EXPECT_EQ(RunDemo("--frobnicate"), 2);
-    EXPECT_EQ(RunDemo("--help"), 0);
+    struct Case {
+        std::string program, args;
+        int status;
+        const char* says;  // the beginning of what it prints
+    };
+    const std::string script = std::string(QMM_SOURCE_DIR) + "/scripts/demo_party.sh";
+    const Case cases[] = {
+        {"", "", 2, "Usage"}, {"", "--frobnicate", 2, "qmm-demo: unknown option"}, {"", "--help", 0, "Usage"},
+        {script, "--help", 0, "Usage"}, {script, "-h", 0, "Usage"}, {script, "--frobnicate", 2, "demo_party.sh"},
+    };
+    for (const Case& c : cases) {
+        std::string printed;
+        // In a folder of its own: an option taken for a folder would be made there.
+        EXPECT_EQ(RunDemo(c.args, &printed, "cd '" + (dir / "mine").string() + "' &&", c.program), c.status)
+            << c.program << " " << c.args;
+        EXPECT_EQ(printed.rfind(c.says, 0), 0u) << c.program << " " << c.args << ":\n" << printed;
+        EXPECT_EQ(std::distance(fs::directory_iterator(mine), fs::directory_iterator()), 1) << c.program << " " << c.args;
+    }
 }
 
 }  // namespace
