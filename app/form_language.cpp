@@ -1,11 +1,16 @@
 // The language of the interface: reading a language file into the controls and display texts,
 // the language items, the first showing, and the banner item of the Display menu.
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QListWidget>
+#include <QTranslator>
 
 #include "app/main_window.h"
 #include "settings/Dlg_Settings.h"
+#include "settings/apply_settings.h"
 #include "ui/info_box.h"
 #include "ui/language.h"
+#include "ui/qr_window.h"
 
 namespace app {
 
@@ -156,6 +161,10 @@ const CaptionTarget kTargets[] = {
     {u"H04", [](TForm1& f, const QString& t) { f.ListView_preselect->setToolTip(t); }},
 };
 
+// Display texts that stay on the screen after they were written.
+constexpr const char16_t* kShownWords[] = {u"H21", u"H22", u"H23", u"H24", u"H25", u"H26", u"str_check",
+                                           u"str_coming_up"};
+
 void SetCaption(TForm1& f, std::u16string_view key, const QString& text) {
     for (const CaptionTarget& target : kTargets)
         if (target.key == key) return target.set(f, text);
@@ -199,6 +208,9 @@ void TForm1::FormShow() {
 void TForm1::LoadLanguage(const QString& code) {
     const std::filesystem::path path = ui::LanguageFile(code.toStdU16String());
     if (path.empty()) return;
+    // The words of the last language, to find them where they are shown.
+    QHash<QString, QString> before;
+    for (const char16_t* key : kShownWords) before.insert(QString::fromUtf16(key), Text(key));
     ApplyLanguage(*this, ui::ReadLanguage(platform::IniFile(path), Texts));
     for (TListView* list : {ListView_soon, ListView_Guest, ListView_Guest_Pool, ListView_preselect})
         LoadColumnCaptions(list, code);
@@ -206,6 +218,46 @@ void TForm1::LoadLanguage(const QString& code) {
     if (code == QStringLiteral("fra")) M37->setChecked(true);
     if (code == QStringLiteral("deu")) M38->setChecked(true);
     if (code == QStringLiteral("eng")) M39->setChecked(true);
+    InstallQtTranslation(code);
+    ShowTextsInLanguage(before);
+}
+
+void TForm1::InstallQtTranslation(const QString& code) {
+    // Qt's own dialogs and boxes ("Look in", "Cancel") speak the language too.
+    static const std::pair<const char*, const char*> locales[] = {{"deu", "de"}, {"fra", "fr"}};
+    QString locale;
+    for (const auto& [ours, qt] : locales)
+        if (code == QLatin1String(ours)) locale = QString::fromLatin1(qt);
+    if (qtTranslator_) QCoreApplication::removeTranslator(qtTranslator_.get());
+    qtTranslator_.reset();
+    if (locale.isEmpty()) return;  // English is Qt's own
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_") + locale, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return;
+    QCoreApplication::installTranslator(translator.get());
+    qtTranslator_ = std::move(translator);
+}
+
+void TForm1::ShowTextsInLanguage(const QHash<QString, QString>& before) {
+    const auto was = [&](const char16_t* key) { return before.value(QString::fromUtf16(key)); };
+    // What the panels and buttons were showing in the last language, in the new one.
+    for (const char16_t* key : {u"H21", u"H22", u"H23", u"H24", u"H25", u"H26"})
+        if (StatusPanel(1) == was(key)) SetStatusPanel(1, Text(key));
+    const QString check = was(u"str_check") + QStringLiteral(": ");
+    if (!was(u"str_check").isEmpty() && StatusPanel(4).startsWith(check))
+        SetStatusPanel(4, Text(u"str_check") + QStringLiteral(": ") + StatusPanel(4).mid(check.size()));
+    if (MediaPlayer1->Mode() == playback::mpPaused || MediaPlayer2->Mode() == playback::mpPaused)
+        Button_Pause->setText(Text(u"str_go_on"));
+    CheckBox_block_latest->setText(
+        settings::BlockCaption(Text(u"CB_doblock"), SetRec.number_block, CheckBox_block_latest->isChecked()));
+    ShowRemoveCaption();
+    QString next = Form_InfoBox->Label_Next->text();
+    const QString coming = was(u"str_coming_up") + QLatin1Char(':');
+    if (next.startsWith(coming)) Form_InfoBox->Label_Next->setText(Text(u"str_coming_up") + next.mid(coming.size() - 1));
+    Form_InfoBox->SetMenuCaptions(Texts);
+    if (Form_QR) Form_QR->setWindowTitle(Text(u"str_join"));
+    Form2->ShowLanguage();
+    FitTexts();
 }
 
 void TForm1::LoadColumnCaptions(TListView* list, const QString& code) {
@@ -217,11 +269,14 @@ void TForm1::LoadColumnCaptions(TListView* list, const QString& code) {
 
 void TForm1::UpdateForwardCaption() {
     const QString seconds = ForwardSecondsText();
-    Button_FF->setText(QStringLiteral("&") + Text(u"str_forward") + QStringLiteral(" [") + seconds +
-                       QStringLiteral("]"));
-    // Only the playing phase enables the button; no jump length leaves nothing to jump. The
-    // length itself stays editable, or a zero could never be changed.
-    if (!(seconds > QStringLiteral("0"))) Button_FF->setEnabled(false);
+    // A word that carries its own access key keeps it: "&F" would clash with the File menu.
+    const QString word = Text(u"str_forward");
+    Button_FF->setText((word.contains(u'&') ? word : QStringLiteral("&") + word) + QStringLiteral(" [") +
+                       seconds + QStringLiteral("]"));
+    // The button follows the length at once while a deck plays, and is off while none does; no
+    // jump length leaves nothing to jump. The length itself stays editable, or a zero could never
+    // be changed.
+    Button_FF->setEnabled(AnyDeckBusy() && seconds > QStringLiteral("0"));
 }
 
 void TForm1::M37Click() { SwitchLanguage(*this, "fra"); }

@@ -24,6 +24,8 @@ using tracks::siArtist;
 using tracks::siTitle;
 
 void TForm1::Button_PlayListClick() {
+    // Mid-party the queue is already playing: a second start would put a track on top of it.
+    if (AnyDeckBusy()) return;
     SetTimerEnabled(Timer1, true);
     SetTimerEnabled(Timer3, true);
     Player->PlayList();

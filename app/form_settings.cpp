@@ -28,6 +28,7 @@ public:
     void RefreshListStates() override { f_.RefreshAllListStates(); }
     void ShowListsChanged() override { f_.SetControlState(ControlPhase::ListsChanged); }
     void ShowWebConfig() override { f_.ShowWebConfigAndMakePages(); }
+    bool Playing() const override { return f_.AnyDeckBusy(); }
 
 private:
     TForm1& f_;

@@ -47,7 +47,7 @@ void TForm1::AddFilesDialog(TListView* list) {
     if (CheckWebConfig()) {
         SetStatusPanel(1, Text(u"H22"));
         M70->setEnabled(true);
-        Button_PlayList->setEnabled(true);
+        if (!AnyDeckBusy()) Button_PlayList->setEnabled(true);
         MakeHTML();
         MakeGuestPoolHTML();
     } else {

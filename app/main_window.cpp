@@ -9,11 +9,13 @@
 #include <QMenuBar>
 #include <QShortcut>
 #include <QShowEvent>
+#include <QStyleOptionButton>
 #include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
 #include <deque>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -105,11 +107,40 @@ void ToggleShown(QAction* item, QWidget* shown) {
     item->setChecked(show);
 }
 
+// The mode panel shows a chosen option in bold: its room is kept for the bold caption, so the
+// panel neither cuts a caption nor changes width as options are chosen.
+template <class Button>
+class BoldRoom : public Button {
+public:
+    using Button::Button;
+    // Measured as the button measures itself, with the bold letters; its minimum size hint asks
+    // this one.
+    QSize sizeHint() const override {
+        constexpr bool box = std::is_same_v<Button, QCheckBox>;
+        QStyleOptionButton option;
+        this->initStyleOption(&option);
+        QFont bold = this->font();
+        bold.setBold(true);
+        const QSize text = QFontMetrics(bold).size(Qt::TextShowMnemonic, this->text());
+        const QStyle* style = this->style();
+        const int indicator = style->pixelMetric(box ? QStyle::PM_IndicatorWidth : QStyle::PM_ExclusiveIndicatorWidth,
+                                                 &option, this);
+        const int indicatorHeight = style->pixelMetric(
+            box ? QStyle::PM_IndicatorHeight : QStyle::PM_ExclusiveIndicatorHeight, &option, this);
+        const int spacing = style->pixelMetric(
+            box ? QStyle::PM_CheckBoxLabelSpacing : QStyle::PM_RadioButtonLabelSpacing, &option, this);
+        const QSize contents(text.width() + indicator + spacing, std::max(text.height(), indicatorHeight));
+        return style->sizeFromContents(box ? QStyle::CT_CheckBox : QStyle::CT_RadioButton, &option, contents, this);
+    }
+};
+
+using TCheckBox = BoldRoom<QCheckBox>;
+
 // A radio button the user can only switch on; its partner is switched off in code, so both
 // members of a pair may also read unchecked (as a settings file can leave them).
-class TRadioButton : public QRadioButton {
+class TRadioButton : public BoldRoom<QRadioButton> {
 public:
-    using QRadioButton::QRadioButton;
+    using BoldRoom<QRadioButton>::BoldRoom;
 
 protected:
     void nextCheckState() override {
@@ -128,12 +159,12 @@ const std::vector<std::pair<std::u16string, std::u16string>>& DefaultTexts() {
         {u"st_next", u"next"},
         {u"st_chosen", u"chosen"},
         {u"st_limit", u"too many requests"},
-        {u"str_pause", u"Pause"},
-        {u"str_go_on", u"Go On"},
+        {u"str_pause", u"&Pause"},
+        {u"str_go_on", u"&Go On"},
         {u"str_file", u"File"},
         {u"str_coming_up", u"Coming up"},
         {u"str_check", u""},
-        {u"str_forward", u"Forward"},
+        {u"str_forward", u"F&orward"},
         {u"str_of", u"of"},
         {u"LB_fadeover", u"fadeover"},
         {u"LB_fadeunit", u"sec"},
@@ -151,15 +182,19 @@ const std::vector<std::pair<std::u16string, std::u16string>>& DefaultTexts() {
         {u"str_white", u"White"},
         {u"str_qr_code", u"QR code"},
         {u"str_join", u"Join the party"},
+        {u"str_remove", u"&Remove"},
         {u"H21", u"Web configuration missing"},
         {u"H22", u"Web server configuration ready"},
         {u"H23", u"Web server running..."},
         {u"H24", u"Web server stopped"},
         {u"H25", u"Media is playing"},
         {u"H26", u"Mediaplayer stopped"},
+        {u"H27", u"'%s' is not a valid integer value"},
     };
     return texts;
 }
+
+constexpr int kMessagePanelWidth = 200;  // status panel 1, at least
 
 QLabel* MakeLabel(const char* name, QWidget* parent) {
     auto* label = new QLabel(parent);
@@ -204,6 +239,7 @@ TForm1::TForm1(playback::DeckFactory decks, QWidget* parent) : QMainWindow(paren
     Form_InfoBox = new ui::TForm_InfoBox(this);
     Form3 = new ui::TForm3(this);
     connect(Form_InfoBox, &ui::TForm_InfoBox::Closed, this, [this] { M61->setChecked(false); });
+    FitTexts();
 }
 
 TForm1::~TForm1() {
@@ -253,7 +289,7 @@ void TForm1::BuildComponents() {
     panelFrame->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
     Panel1 = panelFrame;
     RadioGroup_Repeat = Named(new QGroupBox(Panel1), "RadioGroup_Repeat");
-    CheckBox_block_latest = Named(new QCheckBox(RadioGroup_Repeat), "CheckBox_block_latest");
+    CheckBox_block_latest = Named<QCheckBox>(new TCheckBox(RadioGroup_Repeat), "CheckBox_block_latest");
     RadioButton_finish = Named<QRadioButton>(new TRadioButton(RadioGroup_Repeat), "RadioButton_finish");
     RadioButton_restart = Named<QRadioButton>(new TRadioButton(RadioGroup_Repeat), "RadioButton_restart");
     TrackBar_fader = Named(new QSlider(Qt::Horizontal, Panel1), "TrackBar_fader");
@@ -264,12 +300,12 @@ void TForm1::BuildComponents() {
     Label_fadesec = MakeLabel("Label_fadesec", Panel1);
     Label_fadesec->setText(QStringLiteral(" 0 sec fadeover"));
     GroupBox_Guest = Named(new QGroupBox(Panel1), "GroupBox_Guest");
-    CheckBox_guest_use = Named(new QCheckBox(GroupBox_Guest), "CheckBox_guest_use");
+    CheckBox_guest_use = Named<QCheckBox>(new TCheckBox(GroupBox_Guest), "CheckBox_guest_use");
     RadioButton_web_first = Named<QRadioButton>(new TRadioButton(GroupBox_Guest), "RadioButton_web_first");
     RadioButton_web_mix_preselect =
         Named<QRadioButton>(new TRadioButton(GroupBox_Guest), "RadioButton_web_mix_preselect");
     GroupBox_Preset = Named(new QGroupBox(Panel1), "GroupBox_Preset");
-    CheckBox_preset_use = Named(new QCheckBox(GroupBox_Preset), "CheckBox_preset_use");
+    CheckBox_preset_use = Named<QCheckBox>(new TCheckBox(GroupBox_Preset), "CheckBox_preset_use");
     RadioButton_preset_1by1 = Named<QRadioButton>(new TRadioButton(GroupBox_Preset), "RadioButton_preset_1by1");
     RadioButton_preset_random =
         Named<QRadioButton>(new TRadioButton(GroupBox_Preset), "RadioButton_preset_random");
@@ -299,7 +335,7 @@ void TForm1::BuildComponents() {
 
     StatusBar1 = statusBar();
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    const int widths[5] = {100, 200, 100, 100, 50};
+    const int widths[5] = {100, kMessagePanelWidth, 100, 100, 50};
     for (int i = 0; i < 5; ++i) {
         auto* panel = new QLabel(StatusBar1);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
@@ -414,7 +450,9 @@ void TForm1::BuildLayout() {
     mainSplitter_->setSizes({300, 200, 159});
 
     // Mode panel on the right; the log sits at its bottom.
-    Panel1->setFixedWidth(213);
+    // At least its usual width; wider when a language's captions need it.
+    Panel1->setMinimumWidth(213);
+    Panel1->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     auto* panelBox = new QVBoxLayout(Panel1);
     panelBox->setContentsMargins(4, 4, 4, 4);
     auto* repeatBox = new QVBoxLayout(RadioGroup_Repeat);
@@ -634,8 +672,8 @@ void TForm1::FormCreate() {
     // 14
     Button_PlayList->setText(QStringLiteral("Play &List"));
     Button_Pause->setText(QStringLiteral("&Pause"));
-    Button_Stop->setText(QStringLiteral("&Stop"));
-    Button_FF->setText(QStringLiteral("&Forward"));
+    Button_Stop->setText(QStringLiteral("S&top"));  // "&S" is the Settings menu
+    Button_FF->setText(QStringLiteral("F&orward"));  // "&F" is the File menu
     Button_fadenow->setText(QStringLiteral("Fade &out"));
     // 15
     RadioButton_finish->setText(QStringLiteral("Play List Once"));
@@ -695,6 +733,12 @@ bool TForm1::AnyDeckPlaying() const {
     return MediaPlayer1->Mode() == playback::mpPlaying || MediaPlayer2->Mode() == playback::mpPlaying;
 }
 
+bool TForm1::AnyDeckBusy() const {
+    for (const AudioDeck* deck : {MediaPlayer1.get(), MediaPlayer2.get()})
+        if (deck->Mode() == playback::mpPlaying || deck->Mode() == playback::mpPaused) return true;
+    return false;
+}
+
 void TForm1::SetControlState(ControlPhase phase) {
     switch (phase) {
         case ControlPhase::Initial:
@@ -709,9 +753,12 @@ void TForm1::SetControlState(ControlPhase phase) {
             break;
         case ControlPhase::Stopped:
             if (ListView_soon->Count() == 0) break;
-            for (QWidget* w : std::initializer_list<QWidget*>{Button_PlayList, CheckBox_block_latest,
-                                                              RadioButton_finish, RadioButton_restart})
+            for (QWidget* w : std::initializer_list<QWidget*>{CheckBox_block_latest, RadioButton_finish,
+                                                              RadioButton_restart})
                 w->setEnabled(true);
+            // Files added mid-party: the transport stays as playing set it.
+            if (AnyDeckBusy()) break;
+            Button_PlayList->setEnabled(true);
             for (QWidget* w : {Button_Pause, Button_Stop, Button_FF}) w->setEnabled(false);
             break;
         case ControlPhase::Playing:
@@ -725,9 +772,11 @@ void TForm1::SetControlState(ControlPhase phase) {
             break;
         case ControlPhase::ListsChanged: {
             const bool queue = ListView_soon->Count() > 0;
-            for (QWidget* w : std::initializer_list<QWidget*>{Button_PlayList, RadioButton_finish,
-                                                              RadioButton_restart, CheckBox_block_latest})
+            for (QWidget* w : std::initializer_list<QWidget*>{RadioButton_finish, RadioButton_restart,
+                                                              CheckBox_block_latest})
                 w->setEnabled(queue);
+            // A second Play List while a deck plays would start another track on top.
+            Button_PlayList->setEnabled(queue && !AnyDeckBusy());
             const bool presets = ListView_preselect->Count() > 0;
             for (QWidget* w : {static_cast<QWidget*>(CheckBox_preset_use), static_cast<QWidget*>(RadioButton_preset_1by1),
                                static_cast<QWidget*>(RadioButton_preset_random)})
@@ -886,13 +935,39 @@ void TForm1::SortPool(TListView* list, int column) {
 
 void TForm1::ListView_SelectItem(TListView* list, int row) {
     if (list && list->ValidIndex(row) && !list->Caption(row).isEmpty()) {
-        QString title = list->SubItem(row, siTitle);
-        title.replace(QLatin1Char('&'), QStringLiteral("&&"));  // an ampersand in a title is no access key
-        pop2->setText(QStringLiteral("Remove *") + title + QStringLiteral("*"));
+        removeTitle_ = list->SubItem(row, siTitle);
         pop2->setEnabled(true);
+        ShowRemoveCaption();
     } else {
         pop2->setEnabled(false);
     }
+}
+
+void TForm1::ShowRemoveCaption() {
+    if (!pop2->isEnabled()) return;
+    QString title = removeTitle_;
+    title.replace(QLatin1Char('&'), QStringLiteral("&&"));  // an ampersand in a title is no access key
+    pop2->setText(Text(u"str_remove") + QStringLiteral(" *") + title + QStringLiteral("*"));
+}
+
+void TForm1::FitTexts() {
+    QStringList words;
+    for (const char16_t* key : {u"st_ready", u"st_blocked", u"st_played", u"st_running", u"st_error", u"st_soon",
+                                u"st_next", u"st_chosen"})
+        words << Text(key);
+    for (TListView* list : {ListView_soon, ListView_Guest, ListView_Guest_Pool, ListView_preselect})
+        ui::FitColumns(list, words);
+    // The message panel takes the longest of its messages; the others keep their widths.
+    QLabel* panel = StatusPanels[1];
+    QLabel measure;  // the panel's frame and font, for the width each message needs
+    measure.setFrameStyle(panel->frameStyle());
+    measure.setFont(panel->font());
+    int width = kMessagePanelWidth;
+    for (const char16_t* key : {u"H21", u"H22", u"H23", u"H24", u"H25", u"H26"}) {
+        measure.setText(Text(key));
+        width = std::max(width, measure.sizeHint().width());
+    }
+    panel->setFixedWidth(width);
 }
 
 // ---------------------------------------------------------------- windows

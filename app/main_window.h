@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
@@ -15,6 +16,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
+#include <QTranslator>
 #include <array>
 #include <memory>
 #include <random>
@@ -138,6 +140,7 @@ public:
     // Switching a timer on that already runs keeps its running interval.
     static void SetTimerEnabled(QTimer* timer, bool on);
     bool AnyDeckPlaying() const;  // deck 1 or deck 2 in mode mpPlaying
+    bool AnyDeckBusy() const;     // deck 1 or deck 2 playing or paused
 
     // ---- lists ----
     bool ListHasValue(const tracks::TListView* list, int column, const QString& value) const;
@@ -163,6 +166,9 @@ public:
     void UpdateForwardCaption();
     void RepaintQueue();  // the queue's drawing marks the current and next rows
     void LoadLanguage(const QString& code);
+    // Widths that follow the words of the language: the lists' columns and the status bar's
+    // message panel.
+    void FitTexts();
     void LoadColumnCaptions(tracks::TListView* list, const QString& code);  // section "TABLE"
 
     // ---- guest requests and presets ----
@@ -244,8 +250,13 @@ private:
     void ConnectHandlers();
     void ShowPopup(tracks::TListView* list, const QPoint& pos);
     void DisablePop2();
+    void ShowRemoveCaption();  // "Remove *<title>*" in the language, while Remove is offered
+    void InstallQtTranslation(const QString& code);
+    void ShowTextsInLanguage(const QHash<QString, QString>& before);
 
     std::unique_ptr<QueueLink> playerLink_;  // the queue and the displays as Player sees them
+    std::unique_ptr<QTranslator> qtTranslator_;  // Qt's own texts in the language; none for English
+    QString removeTitle_;  // title of the row Remove is offered for
     bool inTick_ = false;
     bool shownOnce_ = false;
     ui::ListDelegate* queueDelegate_ = nullptr;

@@ -9,9 +9,11 @@
 #include <array>
 #include <tuple>
 
+#include "platform/errors.h"
 #include "platform/guard.h"
 #include "platform/ini_file.h"
 #include "platform/text_codec.h"
+#include "settings/apply_settings.h"
 
 namespace settings {
 
@@ -63,6 +65,35 @@ QSlider* MakeBar(int max, QWidget* parent) {
     bar->setRange(0, max);
     return bar;
 }
+
+// A caption as read, without the ampersand that marks its access key ("&&" is an ampersand).
+QString WithoutAccessKey(const QString& caption) {
+    QString out;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == u'&' && i + 1 < caption.size()) ++i;
+        out += caption[i];
+    }
+    return out;
+}
+
+// The small button beside a path field that opens its chooser.
+QPushButton* MakeBrowse(const char* name, QWidget* parent) {
+    auto* button = new QPushButton(QStringLiteral("\u2026"), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);  // Return in the dialog still means OK
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("\u2026")) + 24);
+    return button;
+}
+
+// A field only its chooser fills looks like one: the window's background instead of the
+// editable white.
+void LookReadOnly(QLineEdit* edit) {
+    QPalette pal = edit->palette();
+    pal.setColor(QPalette::Base, pal.color(QPalette::Window));
+    edit->setPalette(pal);
+}
+
+constexpr QSize kUsualSize{638, 440};
 
 }  // namespace
 
@@ -124,33 +155,48 @@ TForm2::TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget*
 
     // Playlist files.
     GroupBox_PlayLists = new QGroupBox(QStringLiteral("Playlist Files"), this);
-    Label_PlayList = new QLabel(QStringLiteral("Playlist File"), GroupBox_PlayLists);
+    Label_PlayList = new QLabel(QStringLiteral("&Playlist File"), GroupBox_PlayLists);
     Edit_PlayList = new QLineEdit(GroupBox_PlayLists);
     Edit_PlayList->setReadOnly(true);
-    Label_webList = new QLabel(QStringLiteral("Remote Request File"), GroupBox_PlayLists);
+    Label_webList = new QLabel(QStringLiteral("&Remote Request File"), GroupBox_PlayLists);
     Edit_webList = new QLineEdit(GroupBox_PlayLists);
-    Label_preselectList = new QLabel(QStringLiteral("Preselect File"), GroupBox_PlayLists);
+    Label_preselectList = new QLabel(QStringLiteral("Pr&eselect File"), GroupBox_PlayLists);
     Edit_PresetList = new QLineEdit(GroupBox_PlayLists);
+    Button_BrowsePlayList = MakeBrowse("Button_BrowsePlayList", GroupBox_PlayLists);
+    Button_BrowseWebList = MakeBrowse("Button_BrowseWebList", GroupBox_PlayLists);
+    Button_BrowsePresetList = MakeBrowse("Button_BrowsePresetList", GroupBox_PlayLists);
     {
         auto* grid = new QGridLayout(GroupBox_PlayLists);
         grid->addWidget(Label_PlayList, 0, 0);
         grid->addWidget(Edit_PlayList, 0, 1);
+        grid->addWidget(Button_BrowsePlayList, 0, 2);
         grid->addWidget(Label_webList, 1, 0);
         grid->addWidget(Edit_webList, 1, 1);
+        grid->addWidget(Button_BrowseWebList, 1, 2);
         grid->addWidget(Label_preselectList, 2, 0);
         grid->addWidget(Edit_PresetList, 2, 1);
+        grid->addWidget(Button_BrowsePresetList, 2, 2);
     }
 
     // HTML settings.
     GroupBox_HTML = new QGroupBox(QStringLiteral("HTML Settings"), this);
-    Label_HTMLpath = new QLabel(QStringLiteral("HTML Path"), GroupBox_HTML);
+    Label_HTMLpath = new QLabel(QStringLiteral("&HTML Path"), GroupBox_HTML);
     Edit_HTMLpath = new QLineEdit(GroupBox_HTML);
     Edit_HTMLpath->setReadOnly(true);
+    Button_BrowseHTML = MakeBrowse("Button_BrowseHTML", GroupBox_HTML);
     {
         auto* row = new QHBoxLayout(GroupBox_HTML);
         row->addWidget(Label_HTMLpath);
         row->addWidget(Edit_HTMLpath, 1);
+        row->addWidget(Button_BrowseHTML);
     }
+    LookReadOnly(Edit_PlayList);
+    LookReadOnly(Edit_HTMLpath);
+    // A label's access key presses its row's button.
+    Label_PlayList->setBuddy(Button_BrowsePlayList);
+    Label_webList->setBuddy(Button_BrowseWebList);
+    Label_preselectList->setBuddy(Button_BrowsePresetList);
+    Label_HTMLpath->setBuddy(Button_BrowseHTML);
 
     // Mode choices; each exclusive pair sits in a group of its own.
     const auto modeGroup = [this](const QString& caption, QCheckBox*& box, const QString& boxCaption,
@@ -181,13 +227,13 @@ TForm2::TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget*
 
     // The fair shares and the artist option take free room, so the groups above stay as they are.
     auto* extras = new QWidget(this);
-    Label_perguest = new QLabel(QStringLiteral("Requests Per Guest"), extras);
+    Label_perguest = new QLabel(QStringLiteral("Re&quests Per Guest"), extras);
     SpinEdit_perguest = new QSpinBox(extras);
     SpinEdit_perguest->setRange(0, 99);
     SpinEdit_perguest->setMinimumWidth(60);
     SpinEdit_perguest->setSpecialValueText(QStringLiteral("\u221E"));  // 0: no limit
     Label_perguest->setBuddy(SpinEdit_perguest);
-    CheckBox_artist_apart = new QCheckBox(QStringLiteral("No Artist Twice In A Row"), extras);
+    CheckBox_artist_apart = new QCheckBox(QStringLiteral("No &Artist Twice In A Row"), extras);
     {
         auto* grid = new QGridLayout(extras);
         grid->setContentsMargins(11, 0, 11, 0);
@@ -235,7 +281,6 @@ TForm2::TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget*
         all->addWidget(StatusBar1);
     }
     setWindowTitle(GroupBox_Settings->title());
-    setFixedSize(638, 440);
 
     // Values at creation: bare numbers, no unit.
     Edit_FFsec->setText(QString::number(rec_->FFsec));
@@ -250,8 +295,76 @@ TForm2::TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget*
     }
     connect(Button_Load, &QPushButton::clicked, this, [this] { platform::Guarded([this] { LoadSettingsFile(); }); });
     connect(Button_Save, &QPushButton::clicked, this, [this] { platform::Guarded([this] { SaveSettingsFile(); }); });
-    connect(Button_OK, &QPushButton::clicked, this, &QDialog::accept);
+    for (auto [button, edit] : {std::pair{Button_BrowsePlayList, Edit_PlayList}, std::pair{Button_BrowseWebList, Edit_webList},
+                                std::pair{Button_BrowsePresetList, Edit_PresetList}}) {
+        connect(button, &QPushButton::clicked, this,
+                [this, edit = edit] { platform::Guarded([this, edit] { Edit_ListDblClick(edit); }); });
+    }
+    connect(Button_BrowseHTML, &QPushButton::clicked, this,
+            [this] { platform::Guarded([this] { Edit_HTMLpathDblClick(); }); });
+    connect(Button_OK, &QPushButton::clicked, this, [this] { platform::Guarded([this] { Button_OKClick(); }); });
     connect(Button_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+    ShowLanguage();
+}
+
+void TForm2::Button_OKClick() {
+    bool ok = true;
+    try {
+        ForwardSecondsOf(Edit_FFsec->text());
+    } catch (const platform::Error&) {
+        ok = false;
+    }
+    if (ok) {
+        ShowError(QString());
+        accept();
+        return;
+    }
+    QString message = Word(u"H27", u"'%s' is not a valid integer value");
+    message.replace(QStringLiteral("%s"), Edit_FFsec->text());
+    ShowError(message);
+    Edit_FFsec->setFocus(Qt::OtherFocusReason);
+    Edit_FFsec->selectAll();
+}
+
+TForm2::EditTexts TForm2::Edits() const {
+    return {Edit_FFsec->text(),       Edit_PlayList->text(),    Edit_webList->text(),
+            Edit_PresetList->text(),  Edit_HTMLpath->text(),    Edit_PlayList->toolTip(),
+            Edit_webList->toolTip(),  Edit_PresetList->toolTip(), StatusPanel1->text()};
+}
+
+void TForm2::SetEdits(const EditTexts& t) {
+    Edit_FFsec->setText(t.ffsec);
+    Edit_PlayList->setText(t.playList);
+    Edit_webList->setText(t.webList);
+    Edit_PresetList->setText(t.presetList);
+    Edit_HTMLpath->setText(t.htmlPath);
+    Edit_PlayList->setToolTip(t.playHint);
+    Edit_webList->setToolTip(t.webHint);
+    Edit_PresetList->setToolTip(t.presetHint);
+    ShowError(QString());
+    StatusPanel1->setText(t.status);
+}
+
+void TForm2::ShowError(const QString& text) {
+    QPalette pal = StatusPanel1->palette();
+    pal.setColor(QPalette::WindowText, text.isEmpty() ? palette().color(QPalette::WindowText) : QColor(192, 0, 0));
+    StatusPanel1->setPalette(pal);
+    StatusPanel1->setText(text);
+}
+
+void TForm2::ShowLanguage() {
+    // A bar that never moved shows its bare number; one that did shows number and unit.
+    if (fadeUnitShown_) TrackBar_BlendeChange();
+    if (blockedUnitShown_) TrackBar_blockedChange();
+    const QString file = Word(u"H05", u"Double-click the field or press its button to choose a file");
+    const QString folder = Word(u"H06", u"Double-click the field or press its button to choose a folder");
+    for (QLineEdit* edit : {Edit_PlayList, Edit_webList, Edit_PresetList}) edit->setPlaceholderText(file);
+    for (QPushButton* b : {Button_BrowsePlayList, Button_BrowseWebList, Button_BrowsePresetList}) b->setToolTip(file);
+    Edit_HTMLpath->setPlaceholderText(folder);
+    Button_BrowseHTML->setToolTip(folder);
+    // Longer captions widen the dialog rather than cut its texts; it never shrinks below its size.
+    layout()->activate();
+    setFixedSize(layout()->totalSizeHint().expandedTo(kUsualSize));
 }
 
 QString TForm2::Word(const char16_t* key, const char16_t* english) const {
@@ -278,11 +391,13 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm2::TrackBar_BlendeChange() {
+    fadeUnitShown_ = true;
     Label_fadesec->setText(QString::number(TrackBar_Blende->value()) + u' ' +
                            Word(u"str_seconds", u"Seconds"));
 }
 
 void TForm2::TrackBar_blockedChange() {
+    blockedUnitShown_ = true;
     Label_blocked->setText(QString::number(TrackBar_blocked->value()) + u' ' +
                            Word(u"str_tracks", u"Tracks"));
 }
@@ -300,7 +415,7 @@ void TForm2::Edit_ListDblClick(QLineEdit* edit) {
 
 void TForm2::Edit_HTMLpathDblClick() {
     const auto folder =
-        platform::UserInterface().ChooseFolder(U16(Label_HTMLpath->text()), U16(rec_->HTMLpath));
+        platform::UserInterface().ChooseFolder(U16(WithoutAccessKey(Label_HTMLpath->text())), U16(rec_->HTMLpath));
     if (folder) {
         Edit_HTMLpath->setText(Q(*folder));
     }

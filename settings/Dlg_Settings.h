@@ -57,6 +57,13 @@ public:
     QLabel* Label_HTMLpath;
     QLineEdit* Edit_HTMLpath;  // read-only
 
+    // Beside each path field: opens its chooser, as a double click on the field does. The row's
+    // label carries the access key and presses the button.
+    QPushButton* Button_BrowsePlayList;
+    QPushButton* Button_BrowseWebList;
+    QPushButton* Button_BrowsePresetList;
+    QPushButton* Button_BrowseHTML;
+
     QGroupBox* GroupBox_Repeat;
     QCheckBox* CheckBox_blockLatest;
     QRadioButton* RadioButton_finish;
@@ -98,6 +105,24 @@ public:
     void TrackBar_blockedChange();
     void Edit_ListDblClick(QLineEdit* edit);  // Edit_PlayList, Edit_webList, Edit_PresetList
     void Edit_HTMLpathDblClick();
+    // Confirms the dialog; forward seconds that are no whole number keep it open with the error
+    // in its status bar, every field as it is.
+    void Button_OKClick();
+
+    // The texts of the five edits, with the list edits' hints and the status bar: what a cancelled
+    // dialog gives back.
+    struct EditTexts {
+        QString ffsec, playList, webList, presetList, htmlPath;
+        QString playHint, webHint, presetHint, status;
+    };
+    EditTexts Edits() const;
+    void SetEdits(const EditTexts& texts);
+    // An error in the status bar, in red; an empty text clears it.
+    void ShowError(const QString& text);
+
+    // After a language change: the value labels that show a unit take the new words, the path
+    // hints follow, and the dialog grows when its captions need more room than its usual size.
+    void ShowLanguage();
 
     // Sets one member of an exclusive pair: true clears the other member, false touches nothing
     // else (so both may end up clear). Also right for pairs whose partner is cleared in code.
@@ -111,6 +136,7 @@ private:
 
     const TSetRec* rec_;
     const platform::DisplayTexts* texts_;
+    bool fadeUnitShown_ = false, blockedUnitShown_ = false;  // the bar moved: its label has a unit
 };
 
 }  // namespace settings

@@ -2,6 +2,7 @@
 #include "settings/apply_settings.h"
 
 #include <limits>
+#include <tuple>
 
 #include "platform/errors.h"
 #include "platform/regular_file.h"
@@ -101,17 +102,24 @@ void RunSettingsCommand(TForm2& dialog, TSetRec& rec, const MainWindowControls& 
                         MainWindowSteps& steps, const std::function<bool()>& show) {
     SettingsFromMainWindow(w, rec);
     SettingsToDialog(rec, dialog);
-    if (show()) {
+    const TForm2::EditTexts opened = dialog.Edits();
+    dialog.ShowError(QString());
+    if (!show()) {
+        dialog.SetEdits(opened);
+    } else {
+        const TSetRec before = rec;
         // A forward-seconds text that is no number ends the command here.
         SettingsFromDialog(dialog, rec);
         SettingsToMainWindow(rec, w, steps);
         // The lists are not cleared: loading skips the tracks they hold already.
-        const std::pair<const QString&, tracks::TListView*> lists[] = {
-            {rec.StdPlayList, w.ListView_soon},
-            {rec.StdWebList, w.ListView_Guest_Pool},
-            {rec.StdPresetList, w.ListView_preselect},
+        const bool playing = steps.Playing();
+        const std::tuple<const QString&, const QString&, tracks::TListView*> lists[] = {
+            {rec.StdPlayList, before.StdPlayList, w.ListView_soon},
+            {rec.StdWebList, before.StdWebList, w.ListView_Guest_Pool},
+            {rec.StdPresetList, before.StdPresetList, w.ListView_preselect},
         };
-        for (const auto& [file, list] : lists) {
+        for (const auto& [file, was, list] : lists) {
+            if (playing && file == was) continue;
             if (!file.isEmpty() && platform::IsRegularFile(platform::PathFromU16(file.toStdU16String()))) {
                 steps.LoadList(list, file);
             }

@@ -43,6 +43,7 @@ public:
     virtual void RefreshListStates() = 0;   // queue, guest pool, guest requests, presets
     virtual void ShowListsChanged() = 0;    // the controls' state after the lists changed
     virtual void ShowWebConfig() = 0;       // the web check, its status text and the pages
+    virtual bool Playing() const = 0;       // a deck plays or is paused
 };
 
 // The four copy steps. Setting a control runs what the user's click would run: check boxes on
@@ -61,7 +62,11 @@ QString BlockCaption(const QString& word, int32_t numberBlock, bool ticked);
 // error "'<text>' is not a valid integer value".
 int ForwardSecondsOf(const QString& text);
 
-// The settings command. `show` shows the dialog modally and says whether it was confirmed.
+// The settings command. `show` shows the dialog modally and says whether it was confirmed; the
+// dialog itself refuses to be confirmed with forward seconds that are no whole number. A
+// cancelled dialog gets back the texts its edits had when it opened. While a deck plays, only a
+// list whose file name was changed is loaded: loading the same file again would bring back
+// played rows and used presets.
 void RunSettingsCommand(TForm2& dialog, TSetRec& rec, const MainWindowControls& w,
                         MainWindowSteps& steps, const std::function<bool()>& show);
 

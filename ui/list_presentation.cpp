@@ -10,6 +10,8 @@ namespace ui {
 
 namespace {
 
+constexpr int kStatusColumnWidth = 50;  // also the width of the other short columns
+
 QColor ToolTipBackground() { return QToolTip::palette().color(QPalette::ToolTipBase); }
 
 inline char16_t Fold(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; }
@@ -35,13 +37,30 @@ void ApplyListLook(tracks::TListView* list, ListKind kind, const platform::Displ
     }
     list->setPalette(pal);
 
-    for (int c = 0; c < 7; ++c) list->setColumnWidth(c, (c == 1 || c == 2) ? 100 : 50);
+    for (int c = 0; c < 7; ++c) list->setColumnWidth(c, (c == 1 || c == 2) ? 100 : kStatusColumnWidth);
     if (kind == ListKind::GuestRequests) {
         list->setColumnHidden(4, true);  // Year
         list->setColumnHidden(5, true);  // Time
     }
     list->header()->setSectionsClickable(kind == ListKind::GuestPool || kind == ListKind::Presets);
     list->setItemDelegate(new ListDelegate(kind, texts, list));
+}
+
+void FitColumns(tracks::TListView* list, const QStringList& words) {
+    QFont bold = list->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    int text = 0;
+    for (const QString& word : words) text = std::max(text, metrics.horizontalAdvance(word));
+    // A cell's text keeps the focus frame's margin on both sides, and a pixel for rounding.
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    const int last = list->header()->count() - 1;  // the file column takes what is left
+    for (int c = 0; c < last; ++c) {
+        if (list->isColumnHidden(c)) continue;
+        int need = list->header()->sectionSizeHint(c);
+        if (c == 0) need = std::max(need, text + 2 * margin + 1);
+        if (list->columnWidth(c) < need) list->setColumnWidth(c, need);
+    }
 }
 
 ListDelegate::ListDelegate(ListKind kind, const platform::DisplayTexts* texts, QObject* parent)

@@ -60,6 +60,10 @@ private:
 
 ListDelegate* DelegateOf(const tracks::TListView* list);
 
+// Widens the columns that are too narrow for their captions, and the status column also for
+// each of `words` in bold, as the current row draws it; no column gets narrower.
+void FitColumns(tracks::TListView* list, const QStringList& words);
+
 // Keys compare as text by UTF-16 code unit, a..z folded onto A..Z and nothing else; a prefix
 // sorts first. Returns <0, 0 or >0.
 int CompareSortKeys(const QString& a, const QString& b);

@@ -142,7 +142,7 @@ TEST_F(MainWindow, StartsWithEverythingOffAndTheCreationCaptions) {
         {form->pop1->text(), "&Add Sound Files"}, {form->pop2->text(), "&Remove Sound File"},
         {form->pop3->text(), "&Load Playlist"}, {form->pop4->text(), "&Save Playlist"},
         {form->Button_PlayList->text(), "Play &List"}, {form->Button_Pause->text(), "&Pause"},
-        {form->Button_Stop->text(), "&Stop"},   {form->Button_FF->text(), "&Forward"},
+        {form->Button_Stop->text(), "S&top"},   {form->Button_FF->text(), "F&orward"},
         {form->Button_fadenow->text(), "Fade &out"},
         {form->RadioButton_finish->text(), "Play List Once"},
         {form->RadioButton_restart->text(), "Repeat List"},
@@ -184,7 +184,7 @@ TEST_F(MainWindow, StartsWithEverythingOffAndTheCreationCaptions) {
     // Display texts in English; str_check waits for a language file.
     EXPECT_EQ(form->Text(u"st_ready"), "ready");
     EXPECT_EQ(form->Text(u"st_chosen"), "chosen");
-    EXPECT_EQ(form->Text(u"str_go_on"), "Go On");
+    EXPECT_EQ(form->Text(u"str_go_on"), "&Go On");
     EXPECT_EQ(form->Text(u"LB_fadeover"), "fadeover");
     EXPECT_EQ(form->Text(u"H26"), "Mediaplayer stopped");
     EXPECT_TRUE(form->Texts.Has(u"str_check"));
@@ -245,7 +245,7 @@ TEST_F(MainWindow, PlayingPhaseComparesTheForwardTextAsText) {
         ff->setText(text);
         form->SetControlState(app::ControlPhase::Playing);
         EXPECT_EQ(form->Button_FF->isEnabled(), enabled) << text.toStdString();
-        EXPECT_EQ(form->Button_FF->text(), "&Forward [" + text + "]");
+        EXPECT_EQ(form->Button_FF->text(), "F&orward [" + text + "]");
         EXPECT_TRUE(ff->isEnabled()) << "the jump length stays editable: " << text.toStdString();
     }
     EXPECT_FALSE(form->Button_PlayList->isEnabled());
@@ -432,12 +432,12 @@ TEST_F(MainWindow, SelectionPreparesRemove) {
     q->AppendRows({Row("/a", "ready", "Intro"), Row("/b", "", "Silent"), Row("/c", "soon", "Rock & Roll")});
     q->SelectRow(0);
     EXPECT_TRUE(form->pop2->isEnabled());
-    EXPECT_EQ(form->pop2->text(), "Remove *Intro*");
+    EXPECT_EQ(form->pop2->text(), "&Remove *Intro*");
     q->SelectRow(1);  // empty status
     EXPECT_FALSE(form->pop2->isEnabled());
     q->SelectRow(2);
     EXPECT_TRUE(form->pop2->isEnabled());
-    EXPECT_EQ(form->pop2->text(), "Remove *Rock && Roll*");  // shown as one ampersand
+    EXPECT_EQ(form->pop2->text(), "&Remove *Rock && Roll*");  // shown as one ampersand
 
     emit q->PointerLeft();
     EXPECT_FALSE(form->pop2->isEnabled());
@@ -457,7 +457,7 @@ TEST_F(MainWindow, SelectionPreparesRemove) {
     // The presets and the request list have the same action.
     form->ListView_preselect->AppendRow(Row("/p", "blocked", "Preset"));
     form->ListView_preselect->SelectRow(0);
-    EXPECT_EQ(form->pop2->text(), "Remove *Preset*");
+    EXPECT_EQ(form->pop2->text(), "&Remove *Preset*");
     form->ListView_Guest->AppendRow(Row("/r", "", "Request"));
     form->ListView_Guest->SelectRow(0);
     EXPECT_FALSE(form->pop2->isEnabled());
@@ -468,7 +468,7 @@ TEST_F(MainWindow, ModePanelAndDetailsBoxToggle) {
     QApplication::processEvents();
     const int listWidth = form->ListView_soon->width();
     const QRect panel = form->Panel1->geometry();
-    EXPECT_EQ(panel.width(), 213);
+    EXPECT_GE(panel.width(), 213);  // wider only where bold captions need it
     EXPECT_EQ(panel.right(), form->centralWidget()->width() - 1);  // on the right edge
 
     Run(&TForm1::M62Click);

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSignalBlocker>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTimerEvent>
 #include <functional>
 #include <utility>
@@ -342,7 +343,7 @@ TEST_F(Playback, PauseDuringAnOverlapHoldsBothDecksUntilGoOn) {
     platform::Guarded([&] { form->Button_PauseClick(); });
     EXPECT_EQ(Deck(1).Mode(), mpPaused);
     EXPECT_EQ(Deck(2).Mode(), mpPaused);
-    EXPECT_EQ(form->Button_Pause->text(), QStringLiteral("Go On"));
+    EXPECT_EQ(form->Button_Pause->text(), form->Text(u"str_go_on"));
     EXPECT_EQ(form->ProgressBar1->palette().color(QPalette::Base), QColor(Qt::red));
     EXPECT_TRUE(form->Label_Pos1->text().isEmpty());
 
@@ -359,10 +360,77 @@ TEST_F(Playback, PauseDuringAnOverlapHoldsBothDecksUntilGoOn) {
     platform::Guarded([&] { form->Button_PauseClick(); });
     EXPECT_EQ(Deck(1).Mode(), mpPlaying);
     EXPECT_EQ(Deck(2).Mode(), mpPlaying);
-    EXPECT_EQ(form->Button_Pause->text(), QStringLiteral("Pause"));
+    EXPECT_EQ(form->Button_Pause->text(), form->Text(u"str_pause"));
     EXPECT_NE(form->ProgressBar1->palette().color(QPalette::Base), QColor(Qt::red));
     Tick();
     EXPECT_EQ(Deck(2).Position(), pos2 + 1000);
+}
+
+// Mid-party, every command that changes a list leaves the transport as playing set it, and
+// Play List starts nothing on top of what plays, playing or paused.
+TEST_F(Playback, ListCommandsMidPartyLeaveTheTransportAndPlayListStartsNothingMore) {
+    AddRow("a.mp3", 3 * kMinute);
+    AddRow("b.mp3", 3 * kMinute);
+    const QString added = dir.filePath("added.mp3"), list = dir.filePath("list.lst");
+    {
+        QFile f(added);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        QFile l(list);
+        ASSERT_TRUE(l.open(QIODevice::WriteOnly));
+        l.write(("[0]\nTitle=Listed\nFileName=" + added + "\n").toUtf8());
+    }
+    clock->SetLength(added, kMinute);
+    const auto onList = [&](tracks::TListView* list, void (app::TForm1::*command)()) {
+        return [this, list, command] {
+            form->PopupList = list;
+            platform::Guarded([&] { (form.get()->*command)(); });
+        };
+    };
+    struct Command {
+        const char* name;
+        std::function<void()> run;
+    };
+    const Command commands[] = {
+        {"File > Add to the queue", [&] { platform::Guarded([&] { form->M11Click(); }); }},
+        {"Add Sound Files to the guest pool", onList(form->ListView_Guest_Pool, &app::TForm1::pop1Click)},
+        {"Add Sound Files to the presets", onList(form->ListView_preselect, &app::TForm1::pop1Click)},
+        {"Load Playlist into the queue", onList(q, &app::TForm1::pop3Click)},
+        {"Clear List of the presets", onList(form->ListView_preselect, &app::TForm1::pop0Click)},
+        {"Settings > Player Mode, OK",
+         [&] {
+             QTimer::singleShot(0, form->Form2, [&] { form->Form2->Button_OK->click(); });
+             platform::Guarded([&] { form->M31Click(); });
+         }},
+    };
+    for (const bool paused : {false, true}) {
+        for (const char* seconds : {"6", "0"}) {
+            for (const Command& c : commands) {
+                const std::string name = std::string(c.name) + (paused ? ", paused" : ", playing") + ", jump " + seconds;
+                form->Form2->Edit_FFsec->setText(QString::fromLatin1(seconds));
+                q->SelectRow(0);
+                Play();
+                ASSERT_EQ(Deck(1).Mode(), mpPlaying) << name;
+                if (paused) platform::Guarded([&] { form->Button_PauseClick(); });
+                rec->openAnswers.push_back({added.toStdU16String()});
+                rec->openAnswers.push_back({list.toStdU16String()});
+                c.run();
+                rec->openAnswers.clear();
+                EXPECT_FALSE(form->Button_PlayList->isEnabled()) << name;
+                EXPECT_TRUE(form->Button_Pause->isEnabled()) << name;
+                EXPECT_TRUE(form->Button_Stop->isEnabled()) << name;
+                EXPECT_EQ(form->Button_FF->isEnabled(), std::string(seconds) != "0") << name;
+
+                NewOpens();
+                Play();  // as a click would, were the button not disabled
+                EXPECT_TRUE(NewOpens().isEmpty()) << name << ": a second track started";
+                EXPECT_EQ(Deck(1).Mode(), paused ? mpPaused : mpPlaying) << name;
+                EXPECT_FALSE(Deck(2).IsOpen()) << name;
+                platform::Guarded([&] { form->Button_StopClick(); });
+                EXPECT_TRUE(form->Button_PlayList->isEnabled()) << name;
+            }
+        }
+    }
+    EXPECT_TRUE(rec->errors.empty()) << QString::fromStdU16String(rec->errors.front()).toStdString();
 }
 
 TEST_F(Playback, StopWhilePausedClosesTheDeckAndReturnsToStopped) {
@@ -376,7 +444,7 @@ TEST_F(Playback, StopWhilePausedClosesTheDeckAndReturnsToStopped) {
     EXPECT_FALSE(Deck(1).IsOpen());
     EXPECT_TRUE(Stopped());
     EXPECT_FALSE(form->Timer3->isActive());
-    EXPECT_EQ(form->Button_Pause->text(), QStringLiteral("Pause"));
+    EXPECT_EQ(form->Button_Pause->text(), form->Text(u"str_pause"));
     EXPECT_NE(form->ProgressBar1->palette().color(QPalette::Base), QColor(Qt::red));
     EXPECT_TRUE(form->Button_PlayList->isEnabled());
     EXPECT_FALSE(form->Button_Stop->isEnabled());

@@ -11,6 +11,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_deck.h"
 #include "ui/Dlg_Details.h"
+#include "ui/language.h"
 
 namespace {
 
@@ -18,12 +19,12 @@ using settings::TForm2;
 
 class SettingsCommand : public ::testing::Test {
 protected:
-    // `inside` runs while the dialog is open, then OK or Cancel closes it.
+    // `inside` runs while the dialog is open, then OK or Cancel closes it (unless `inside` did).
     void Open(const std::function<void(TForm2&)>& inside, bool confirm = true) {
         TForm2* d = form->Form2;
         QTimer::singleShot(0, d, [&] {
             inside(*d);
-            (confirm ? d->Button_OK : d->Button_Cancel)->click();
+            if (d->isVisible()) (confirm ? d->Button_OK : d->Button_Cancel)->click();
         });
         form->M31->trigger();
     }
@@ -66,6 +67,9 @@ TEST_F(SettingsCommand, FirstOpeningShowsTheWindowAndConfirmingTwiceLoadsTheList
     EXPECT_TRUE(form->Timer3->isActive());
     EXPECT_TRUE(recorder->errors.empty());
 
+    // Stopped, confirming the same files again loads them again: LVfromFile reports every track.
+    form->MediaPlayer1->Stop();
+    form->MediaPlayer1->Close();
     // A jump length can be typed without loading a settings file first.
     Open([&](TForm2& s) {
         EXPECT_TRUE(s.Edit_FFsec->isEnabled());
@@ -76,46 +80,133 @@ TEST_F(SettingsCommand, FirstOpeningShowsTheWindowAndConfirmingTwiceLoadsTheList
     for (const char* f : {"a.mp3", "b.mp3", "g.mp3"}) EXPECT_TRUE(form->Form3->Text().contains(f)) << f;
 }
 
-TEST_F(SettingsCommand, NoNumberStopsTheConfirmationCancelKeepsTheFreeEditsASavedFileLoadsBack) {
-    const QString queue = List("queue.lst", {"/m/a.mp3"}), file = Path("party.stg"), web = QString::fromStdString(tmp.path().string());
-    form->SetStatusPanel(1, "before");
-    Open([&](TForm2& s) {
-        s.TrackBar_Blende->setValue(9);
-        s.Edit_PlayList->setText(queue);
-        s.Edit_FFsec->clear();
-    });
-    EXPECT_EQ(recorder->errors, std::vector<std::u16string>{u"'' is not a valid integer value"});
-    EXPECT_EQ(form->SetRec.FadeSec, 9);  // taken over before the failure; nothing after it
-    EXPECT_TRUE(form->SetRec.StdPlayList.isEmpty());
-    EXPECT_EQ(form->TrackBar_fader->value(), 0);
-    EXPECT_EQ(form->StatusPanel(1), "before");  // no web check
+TEST_F(SettingsCommand, OkRefusesNoNumberInTheDialogAndCancelRestoresWhatWasThere) {
+    ui::SetLanguageFolders({std::filesystem::path(QMM_SOURCE_DIR) / "resources"});
+    form->show();
+    const QString queue = List("queue.lst", {"/m/a.mp3"}), web = QString::fromStdString(tmp.path().string());
+    std::ofstream(tmp.path() / "word.stg") << "[standard]\nffsec=ten\nplayfile=" << queue.toStdString() << "\n";
+    form->ListView_soon->AppendRow([] {
+        tracks::TrackRow r;
+        r.Status = "ready";
+        r.FileName = "/m/playing.mp3";
+        return r;
+    }());
+    struct Case {
+        void (app::TForm1::*language)();
+        const char* ffsec;  // typed; "@" loads word.stg, whose value is no number
+        bool playing;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {&app::TForm1::M39Click, "", false, false},  {&app::TForm1::M38Click, "@", true, false},
+        {&app::TForm1::M37Click, "99999999999", true, false}, {&app::TForm1::M39Click, "8", true, true},
+        {&app::TForm1::M38Click, "0", true, true},    {&app::TForm1::M37Click, "12", false, true},
+    };
+    for (const Case& c : cases) {
+        const std::string name = std::string(c.ffsec) + (c.playing ? ", playing" : ", stopped");
+        (form.get()->*c.language)();
+        if (c.playing && form->MediaPlayer1->Mode() != playback::mpPlaying) {
+            form->MediaPlayer1->SetFileName("/m/playing.mp3");
+            form->MediaPlayer1->Open();
+            form->MediaPlayer1->Play();
+        } else if (!c.playing) {
+            form->MediaPlayer1->Close();
+        }
+        form->SetControlState(c.playing ? app::ControlPhase::Playing : app::ControlPhase::Stopped);
+        const QString ffBefore = form->Form2->Edit_FFsec->text(), htmlBefore = form->Form2->Edit_HTMLpath->text();
+        const QString captionBefore = form->Button_FF->text(), panelBefore = form->StatusPanel(1);
+        const bool enabledBefore = form->Button_FF->isEnabled();
+        const uint8_t fadeBefore = form->SetRec.FadeSec;
+        recorder->openAnswers.push_back({Path("word.stg").toStdU16String()});
+        recorder->folderAnswers.push_back(web.toStdU16String());
+        bool stayed = false;
+        QString error, loadedQueue;
+        Open(
+            [&](TForm2& s) {
+                s.TrackBar_Blende->setValue(fadeBefore + 1);
+                s.Edit_HTMLpathDblClick();
+                if (std::string(c.ffsec) == "@")
+                    s.Button_Load->click();
+                else
+                    s.Edit_FFsec->setText(c.ffsec);
+                const QString typed = s.Edit_FFsec->text();
+                const int fade = s.TrackBar_Blende->value();
+                loadedQueue = s.Edit_PlayList->text();
+                s.Button_OK->click();
+                stayed = s.isVisible();
+                error = s.StatusPanel1->text();
+                if (!stayed) return;
+                // Every field as it was, the error in the dialog's own words.
+                EXPECT_EQ(s.Edit_FFsec->text(), typed) << name;
+                EXPECT_EQ(s.TrackBar_Blende->value(), fade) << name;
+                EXPECT_EQ(s.Edit_PlayList->text(), loadedQueue) << name;
+                QString expected = form->Text(u"H27");
+                EXPECT_EQ(error, expected.replace("%s", typed)) << name;
+            },
+            false);
+        EXPECT_EQ(stayed, !c.accepted) << name;
+        EXPECT_TRUE(recorder->errors.empty()) << name << ": no box after the dialog";
+        EXPECT_FALSE(form->Form2->isVisible()) << name;
+        if (c.accepted) {
+            // Confirmed: the button follows the value at once, mid-party too.
+            EXPECT_EQ(form->Button_FF->text(), form->Text(u"str_forward").contains('&')
+                                                   ? form->Text(u"str_forward") + " [" + c.ffsec + "]"
+                                                   : "&" + form->Text(u"str_forward") + " [" + c.ffsec + "]")
+                << name;
+            EXPECT_EQ(form->Button_FF->isEnabled(), c.playing && QString(c.ffsec) > "0") << name;
+            EXPECT_EQ(form->SetRec.HTMLpath, web) << name;
+            continue;
+        }
+        // Refused, then cancelled: everything as before the dialog opened.
+        EXPECT_FALSE(error.isEmpty()) << name;
+        EXPECT_EQ(form->Form2->Edit_FFsec->text(), ffBefore) << name;
+        EXPECT_EQ(form->Form2->Edit_HTMLpath->text(), htmlBefore) << name;
+        EXPECT_EQ(form->Button_FF->text(), captionBefore) << name;
+        EXPECT_EQ(form->Button_FF->isEnabled(), enabledBefore) << name;
+        EXPECT_EQ(form->SetRec.FadeSec, fadeBefore) << name;
+        EXPECT_EQ(form->StatusPanel(1), panelBefore) << name;
+        EXPECT_EQ(form->ListView_soon->Count(), 1) << name;
+    }
+    ui::SetLanguageFolders({});
+}
 
-    recorder->saveAnswers.push_back(file.toStdU16String());
-    recorder->folderAnswers.push_back(web.toStdU16String());
+TEST_F(SettingsCommand, WhileADeckPlaysOnlyARenamedListIsLoadedAgain) {
+    const QString queue = List("queue.lst", {"/m/a.mp3", "/m/b.mp3", "/m/c.mp3"});
+    const QString presets = List("presets.lst", {"/m/p.mp3", "/m/q.mp3"}), more = List("more.lst", {"/m/r.mp3"});
     Open([&](TForm2& s) {
         s.Edit_PlayList->setText(queue);
-        s.Edit_FFsec->setText("12");
-        s.Edit_HTMLpathDblClick();
-        s.CheckBox_blockLatest->setChecked(true);  // ticked, but no number to show
-        TForm2::SetRadio(s.RadioButton_finish, false);
-        s.Button_Save->click();
-    }, false);
-    EXPECT_TRUE(form->SetRec.StdPlayList.isEmpty() && form->SetRec.HTMLpath.isEmpty());
-    EXPECT_EQ(form->ListView_soon->Count(), 0);
-    EXPECT_TRUE(form->RadioButton_finish->isChecked());
-    EXPECT_NE(form->StatusPanel(1), "before");  // the web check runs after a cancel too
-
-    recorder->openAnswers.push_back({file.toStdU16String()});
-    Open([&](TForm2& s) {
-        EXPECT_EQ(s.Edit_FFsec->text(), "12");
-        EXPECT_EQ(s.Edit_HTMLpath->text(), web);
-        EXPECT_TRUE(s.Edit_PlayList->text().isEmpty());  // overwritten from the settings in force
-        s.Button_Load->click();
+        s.Edit_PresetList->setText(presets);
     });
-    EXPECT_EQ(form->ListView_soon->Count(), 1);
-    EXPECT_EQ(form->SetRec.HTMLpath, web);
-    EXPECT_FALSE(form->RadioButton_finish->isChecked() || form->RadioButton_restart->isChecked());
-    EXPECT_EQ(form->CheckBox_block_latest->text(), form->Text(u"CB_doblock"));
+    ASSERT_EQ(form->ListView_soon->Count(), 3);
+    ASSERT_EQ(form->ListView_preselect->Count(), 2);
+    // Mid-party: a played row was trimmed from the queue, a preset has been used.
+    form->ListView_soon->DeleteRow(0);
+    form->ListView_preselect->DeleteRow(0);
+    form->MediaPlayer1->SetFileName("/m/b.mp3");
+    form->MediaPlayer1->Open();
+    form->MediaPlayer1->Play();
+    struct Case {
+        const char* change;  // what the dialog changes
+        int queueRows, presetRows;
+    };
+    const Case cases[] = {
+        {"nothing", 2, 1},
+        {"the preset file", 2, 2},
+        {"the fade only", 2, 2},
+    };
+    for (const Case& c : cases) {
+        Open([&](TForm2& s) {
+            if (std::string(c.change) == "the preset file") s.Edit_PresetList->setText(more);
+            if (std::string(c.change) == "the fade only") s.TrackBar_Blende->setValue(3);
+        });
+        EXPECT_EQ(form->ListView_soon->Count(), c.queueRows) << c.change;
+        EXPECT_EQ(form->ListView_preselect->Count(), c.presetRows) << c.change;
+    }
+    // Stopped, the same file loads again, as it always did.
+    form->MediaPlayer1->Stop();
+    form->MediaPlayer1->Close();
+    Open([](TForm2&) {});
+    EXPECT_EQ(form->ListView_soon->Count(), 3);
 }
 
 }  // namespace

@@ -84,11 +84,11 @@ TEST_F(SettingsDialog, CreationShowsControlsCaptionsAndStartValues) {
         {f.Label_FFsec->text(), "Forward Jump [sec]"},
         {f.Label_fadeunit->text(), "seconds"},
         {f.GroupBox_PlayLists->title(), "Playlist Files"},
-        {f.Label_PlayList->text(), "Playlist File"},
-        {f.Label_webList->text(), "Remote Request File"},
-        {f.Label_preselectList->text(), "Preselect File"},
+        {f.Label_PlayList->text(), "&Playlist File"},
+        {f.Label_webList->text(), "&Remote Request File"},
+        {f.Label_preselectList->text(), "Pr&eselect File"},
         {f.GroupBox_HTML->title(), "HTML Settings"},
-        {f.Label_HTMLpath->text(), "HTML Path"},
+        {f.Label_HTMLpath->text(), "&HTML Path"},
         {f.GroupBox_Repeat->title(), "Queue Play Mode"},
         {f.CheckBox_blockLatest->text(), "Block Recent Tracks"},
         {f.RadioButton_finish->text(), "Play List Once"},
@@ -344,19 +344,27 @@ TEST_F(SettingsDialog, DoubleClicksChooseListFilesAndFolder) {
     EXPECT_EQ(f.Edit_HTMLpath->text(), "/srv/web");
 }
 
-TEST_F(SettingsDialog, KeysOpenTheChoosersAsADoubleClickDoes) {
+TEST_F(SettingsDialog, KeysAndButtonsOpenTheChoosersAsADoubleClickDoes) {
     platform::ScopedRecorder rec;
     TForm2 f;
     struct Case {
         QLineEdit* edit;
+        QLabel* label;  // set: its access key's button is pressed instead of a key
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
         bool opens;
     };
     const Case cases[] = {
-        {f.Edit_PlayList, Qt::Key_F4, Qt::NoModifier, true},    {f.Edit_webList, Qt::Key_Down, Qt::AltModifier, true},
-        {f.Edit_PresetList, Qt::Key_F4, Qt::NoModifier, true},  {f.Edit_HTMLpath, Qt::Key_Down, Qt::AltModifier, true},
-        {f.Edit_PresetList, Qt::Key_Down, Qt::NoModifier, false}, {f.Edit_PlayList, Qt::Key_F4, Qt::AltModifier, false},
+        {f.Edit_PlayList, nullptr, Qt::Key_F4, Qt::NoModifier, true},
+        {f.Edit_webList, nullptr, Qt::Key_Down, Qt::AltModifier, true},
+        {f.Edit_PresetList, nullptr, Qt::Key_F4, Qt::NoModifier, true},
+        {f.Edit_HTMLpath, nullptr, Qt::Key_Down, Qt::AltModifier, true},
+        {f.Edit_PresetList, nullptr, Qt::Key_Down, Qt::NoModifier, false},
+        {f.Edit_PlayList, nullptr, Qt::Key_F4, Qt::AltModifier, false},
+        {f.Edit_PlayList, f.Label_PlayList, {}, {}, true},
+        {f.Edit_webList, f.Label_webList, {}, {}, true},
+        {f.Edit_PresetList, f.Label_preselectList, {}, {}, true},
+        {f.Edit_HTMLpath, f.Label_HTMLpath, {}, {}, true},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -364,8 +372,15 @@ TEST_F(SettingsDialog, KeysOpenTheChoosersAsADoubleClickDoes) {
         rec->openAnswers.push_back({u"/lists/chosen.lst"});
         rec->folderAnswers.push_back(u"/srv/chosen");
         c.edit->clear();
-        QKeyEvent press(QEvent::KeyPress, c.key, c.modifiers);
-        QApplication::sendEvent(c.edit, &press);
+        if (c.label) {
+            auto* button = qobject_cast<QPushButton*>(c.label->buddy());
+            ASSERT_NE(button, nullptr) << "case " << n;
+            EXPECT_FALSE(button->toolTip().isEmpty()) << "case " << n;
+            button->click();
+        } else {
+            QKeyEvent press(QEvent::KeyPress, c.key, c.modifiers);
+            QApplication::sendEvent(c.edit, &press);
+        }
         const QString shown = c.edit->text();
         EXPECT_EQ(!shown.isEmpty(), c.opens) << "case " << n;
         EXPECT_TRUE(shown.isEmpty() || shown == (c.edit == f.Edit_HTMLpath ? "/srv/chosen" : "/lists/chosen.lst"))
