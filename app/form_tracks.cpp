@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "platform/user_interface.h"
 #include "tracks/track_adder.h"
+#include "web/listener.h"
 
 namespace app {
 
@@ -46,7 +47,7 @@ void TForm1::AddFilesDialog(TListView* list) {
     SetControlState(ControlPhase::Stopped);
     if (CheckWebConfig()) {
         SetStatusPanel(1, Text(u"H22"));
-        M70->setEnabled(true);
+        M70->setEnabled(!TcpServer1->Active());
         if (!AnyDeckBusy()) Button_PlayList->setEnabled(true);
         MakeHTML();
         MakeGuestPoolHTML();

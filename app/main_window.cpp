@@ -768,7 +768,8 @@ void TForm1::SetControlState(ControlPhase phase) {
             UpdateForwardCaption();
             // A text comparison on purpose: "-5" and "" stay below "0".
             if (ForwardSecondsText() > QStringLiteral("0")) Button_FF->setEnabled(true);
-            if (ListView_Guest_Pool->Count() > 0) M70->setEnabled(true);
+            // "Webserver On" is not offered again while the server runs: it would restart it.
+            if (ListView_Guest_Pool->Count() > 0 && !TcpServer1->Active()) M70->setEnabled(true);
             break;
         case ControlPhase::ListsChanged: {
             const bool queue = ListView_soon->Count() > 0;
@@ -781,7 +782,7 @@ void TForm1::SetControlState(ControlPhase phase) {
             for (QWidget* w : {static_cast<QWidget*>(CheckBox_preset_use), static_cast<QWidget*>(RadioButton_preset_1by1),
                                static_cast<QWidget*>(RadioButton_preset_random)})
                 w->setEnabled(presets);
-            M70->setEnabled(ListView_Guest_Pool->Count() > 0);
+            M70->setEnabled(ListView_Guest_Pool->Count() > 0 && !TcpServer1->Active());
             ShowGuestMode();
             const bool requests = ListView_Guest->Count() > 0;
             for (QWidget* w : {static_cast<QWidget*>(CheckBox_guest_use), static_cast<QWidget*>(RadioButton_web_first),

@@ -127,8 +127,9 @@ TForm2::TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget*
     TrackBar_blocked->setTickInterval(5);
     TrackBar_blocked->setTickPosition(QSlider::TicksBelow);
     Label_blocked = new QLabel(GroupBox_Settings);
-    Label_FFsec = new QLabel(QStringLiteral("Forward Jump [sec]"), GroupBox_Settings);
+    Label_FFsec = new QLabel(QStringLiteral("&Forward Jump [sec]"), GroupBox_Settings);
     Edit_FFsec = new QLineEdit(GroupBox_Settings);
+    Label_FFsec->setBuddy(Edit_FFsec);
     // Only typing is restricted; a loaded text is taken as it is.
     Edit_FFsec->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), Edit_FFsec));
@@ -356,12 +357,12 @@ void TForm2::ShowLanguage() {
     // A bar that never moved shows its bare number; one that did shows number and unit.
     if (fadeUnitShown_) TrackBar_BlendeChange();
     if (blockedUnitShown_) TrackBar_blockedChange();
-    const QString file = Word(u"H05", u"Double-click the field or press its button to choose a file");
-    const QString folder = Word(u"H06", u"Double-click the field or press its button to choose a folder");
-    for (QLineEdit* edit : {Edit_PlayList, Edit_webList, Edit_PresetList}) edit->setPlaceholderText(file);
-    for (QPushButton* b : {Button_BrowsePlayList, Button_BrowseWebList, Button_BrowsePresetList}) b->setToolTip(file);
-    Edit_HTMLpath->setPlaceholderText(folder);
-    Button_BrowseHTML->setToolTip(folder);
+    // The hint: in an empty field, and on its button.
+    const QString field = Word(u"H05", u"Double-click or \u2026");
+    const QString button = Word(u"H06", u"Choose in a dialog; a double click on the field does the same");
+    for (QLineEdit* edit : {Edit_PlayList, Edit_webList, Edit_PresetList, Edit_HTMLpath}) edit->setPlaceholderText(field);
+    for (QPushButton* b : {Button_BrowsePlayList, Button_BrowseWebList, Button_BrowsePresetList, Button_BrowseHTML})
+        b->setToolTip(button);
     // Longer captions widen the dialog rather than cut its texts; it never shrinks below its size.
     layout()->activate();
     setFixedSize(layout()->totalSizeHint().expandedTo(kUsualSize));

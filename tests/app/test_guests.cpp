@@ -145,6 +145,11 @@ TEST_F(Guests, RequestsThroughTheListenerAndTheServerMenu) {
     EXPECT_TRUE(form->Label_IP->toolTip().startsWith("http://"));
     EXPECT_TRUE(!form->M70->isEnabled() && form->M70->isChecked() && form->M80->isEnabled() && !form->M80->isChecked());
     EXPECT_EQ(form->StatusPanel(1), form->Text(u"H23"));
+    // Lists changing or a queue starting does not offer the running server again.
+    for (app::ControlPhase phase : {app::ControlPhase::ListsChanged, app::ControlPhase::Playing}) {
+        form->SetControlState(phase);
+        EXPECT_FALSE(form->M70->isEnabled());
+    }
 
     const std::string pool = Body("/tool/guestpool.html");  // written at the start
     for (const QString& path : {halo, crush}) {

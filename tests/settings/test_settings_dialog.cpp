@@ -81,7 +81,7 @@ TEST_F(SettingsDialog, CreationShowsControlsCaptionsAndStartValues) {
         {f.GroupBox_Settings->title(), "Basic Values"},
         {f.Label_blende->text(), "Fading"},
         {f.Label_numberblocked->text(), "Block Recent Tracks"},
-        {f.Label_FFsec->text(), "Forward Jump [sec]"},
+        {f.Label_FFsec->text(), "&Forward Jump [sec]"},
         {f.Label_fadeunit->text(), "seconds"},
         {f.GroupBox_PlayLists->title(), "Playlist Files"},
         {f.Label_PlayList->text(), "&Playlist File"},
