@@ -288,25 +288,16 @@ TEST_F(Language, SwitchingMidPartyRewritesEveryVisibleText) {
     EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove('&'), "Cancel") << "English again";
 }
 
-// A caption as drawn: without the ampersand of its access key.
-QString Drawn(const QString& caption) {
-    QString out;
-    for (qsizetype i = 0; i < caption.size(); ++i) {
-        if (caption[i] == '&' && i + 1 < caption.size()) ++i;
-        out += caption[i];
-    }
-    return out;
-}
-
-// How much wider the caption of `w` is than the room it has; 0 or less when it shows whole. A
-// widget without a caption of its own gives INT_MIN.
+// How much wider the caption of `w` (as drawn, without the access key's ampersand) is than the
+// room it has; 0 or less when it shows whole. A widget without a caption gives INT_MIN.
 int Overflow(const QWidget* w) {
     const QStyle* style = w->style();
-    const int text = QFontMetrics(w->font()).horizontalAdvance(Drawn(
-        qobject_cast<const QAbstractButton*>(w) ? static_cast<const QAbstractButton*>(w)->text()
-        : qobject_cast<const QLabel*>(w)        ? static_cast<const QLabel*>(w)->text()
-        : qobject_cast<const QGroupBox*>(w)     ? static_cast<const QGroupBox*>(w)->title()
-                                                : QString()));
+    const int text = QFontMetrics(w->font()).horizontalAdvance(
+        QString(qobject_cast<const QAbstractButton*>(w) ? static_cast<const QAbstractButton*>(w)->text()
+                : qobject_cast<const QLabel*>(w)        ? static_cast<const QLabel*>(w)->text()
+                : qobject_cast<const QGroupBox*>(w)     ? static_cast<const QGroupBox*>(w)->title()
+                                                        : QString())
+            .remove('&'));
     if (text == 0) return INT_MIN;
     if (qobject_cast<const QCheckBox*>(w))
         return text + style->pixelMetric(QStyle::PM_IndicatorWidth) + style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing) -
