@@ -118,8 +118,10 @@ std::string TForm1::HandleSelect(const QString& host, const QString& time, const
         case requests::rsLimit: reason = Text(u"web_why_limit"); break;
         default: reason = Text(u"web_why_error"); break;
     }
-    const QString title = a.title.isEmpty() && a.state != requests::rsAdmitted ? QFileInfo(path).completeBaseName()
-                                                                                : a.title;
+    // A track the pool does not hold is named by its file (one from Windows separates with a backslash).
+    const QString title = a.title.isEmpty() && a.state != requests::rsAdmitted
+                              ? QFileInfo(path.section(QLatin1Char('\\'), -1)).completeBaseName()
+                              : a.title;
     web::SelectAnswer answer =
         web::SelectPage(U(WebRoot()), SiteOf(*this), U(title), U(a.artist), U(word), U(reason));
     if (answer.headFound)

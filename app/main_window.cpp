@@ -221,6 +221,8 @@ TForm1::~TForm1() {
         if (t) t->stop();
     // Boxes of this window's timer steps that it can no longer show.
     PendingTimerBoxes().waiting.clear();
+    // The lists go after this part of the window; their last rows must not call back into it.
+    for (const TListView* list : {ListView_soon, ListView_Guest}) disconnect(list->model(), nullptr, this, nullptr);
     FormDestroy();
     if (auto* d = dynamic_cast<QtDispatcher*>(Dispatcher.get())) d->Close();
     // Workers waiting for this thread were released above; the rest finish before the widgets go.
