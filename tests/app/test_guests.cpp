@@ -285,9 +285,8 @@ TEST_F(Guests, AGuestAtTheLimitIsRefusedUntilARequestMoves) {
 // While the listener runs, the pool's words and the guests' pages follow every change of the
 // queue, also before the configuration is complete, and they speak the program's language.
 TEST_F(Guests, PoolAndPagesFollowTheQueueWhileTheServerRuns) {
-    const QString a = Track("a.mp3", "Alpha"), b = Track("b.mp3", "Beta"), c = Track("c.mp3", "Gamma");
-    fs::create_directories(htdocs / "c.htm");  // a page the disk refuses
-    FillPool({a, b, c});
+    const QString a = Track("a.mp3", "Alpha"), b = Track("b.mp3", "Beta");
+    FillPool({a, b});
     ui::SetLanguageFolders({fs::path(QMM_SOURCE_DIR) / "resources"});
     Run(&app::TForm1::M38Click);
     const platform::IniFile german(fs::path(QMM_SOURCE_DIR) / "resources" / "lang" / "deu.lng");
@@ -306,12 +305,6 @@ TEST_F(Guests, PoolAndPagesFollowTheQueueWhileTheServerRuns) {
     const auto marked = [&](const std::string& word, const std::string& title) {
         return Body("/tool/guestpool.html").find("\">" + word + "</span><a href=\"/" + title) != std::string::npos;
     };
-    const auto nowRow = [&] {
-        std::smatch m;
-        const std::string index = Body("/index.html");
-        return std::regex_search(index, m, std::regex(R"re(class="now"><TD>"([^"]*)")re")) ? m[1].str() : "";
-    };
-    EXPECT_EQ(nowRow(), "") << "nothing plays yet";
 
     // The DJ queues a track: the pool blocks it and its page says so at once, in German.
     form->AddTrack(form->ListView_soon, a, "File");
@@ -328,11 +321,11 @@ TEST_F(Guests, PoolAndPagesFollowTheQueueWhileTheServerRuns) {
     answer = Body(Link(Body("/b.htm")));
     EXPECT_NE(answer.find(de(u"WEB", u"web_why_yours")), std::string::npos) << answer;
 
-    // The now-playing page follows the decks.
+    // While it plays it is "now" on the guests' page; once stopped, no row is.
     Run(&app::TForm1::Button_PlayListClick);
-    EXPECT_EQ(nowRow(), "Alpha");
+    EXPECT_NE(Body("/index.html").find("class=\"now\"><TD>\"Alpha"), std::string::npos);
     Run(&app::TForm1::Button_StopClick);
-    EXPECT_EQ(nowRow(), "") << "stopped: nothing plays";
+    EXPECT_EQ(Body("/index.html").find("class=\"now\""), std::string::npos);
 
     // The DJ clears the queue: the track can be requested again, at once.
     form->PopupList = form->ListView_soon;
@@ -348,13 +341,7 @@ TEST_F(Guests, PoolAndPagesFollowTheQueueWhileTheServerRuns) {
     EXPECT_NE(pool.find("lang=\"en\""), std::string::npos);
     EXPECT_EQ(pool.find(de(u"WEB", u"web_already")), std::string::npos) << pool;
     EXPECT_EQ(Body("/b.htm").find(de(u"WEB", u"web_take")), std::string::npos);
-
-    // The refused page was told once, and never kept a guest from an answer.
-    QCoreApplication::processEvents();
-    EXPECT_EQ(std::count_if(recorder->messages.begin(), recorder->messages.end(),
-                            [](const std::u16string& m) { return m.find(u"c.htm") != std::u16string::npos; }),
-              1);
-    EXPECT_TRUE(recorder->errors.empty());
+    EXPECT_TRUE(recorder->errors.empty() && recorder->messages.empty());
 }
 
 // Chromium, as a phone at 390 px: the styled pool page, the request links of a name with an

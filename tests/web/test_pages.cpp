@@ -49,7 +49,6 @@ struct Site {
 };
 
 const web::StatusWords kWords{"blocked", "chosen"};
-const web::SiteTexts kEnglish{"eng", "Ask for it", "Album", "Yours:", "played lately", "asked for"};
 
 }  // namespace
 
@@ -105,48 +104,6 @@ TEST(Pages, BytesOfTheSmallCases) {
            "<h\xC3\xA4>\r\n\t\t <TR><TD>Gew&auml;hlter Titel:</TD></TR>\r\n"
            "\t\t <TR><TH colspan=\"2\" class=\"Title\">\"\"</TH></TR>\r\n"
            "\t\t <TR><TH colspan=\"2\" class=\"Artist\"></TH></TR>\r\n"
-           "\t\t <TR><TD>chosen</TD></TR>\r\n<foot>\n<foot2>\n"}}},
-        {"stopped: the current row has been heard, none is now",
-         [](Site& s) {
-             web::MakeHTML(s.root(), {{"", "A", "a", "", "/a"}, {"", "B", "b", "", "/b"}, {"", "C", "c", "", "/c"}},
-                           1, false, {}, s.sink);
-         },
-         {{"index.html",
-           "<playhead>\r\n<playhead2>\r\n"
-           "<TR class=\"done\"><TD>\"A\"</TD><TD>&nbsp;a</TD></TR>\r\n"
-           "<TR class=\"done\"><TD>\"B\"</TD><TD>&nbsp;b</TD></TR>\r\n"
-           "<TR class=\"soon\"><TD>\"C\"</TD><TD>&nbsp;c</TD></TR>\r\n<foot>\r\n<foot2>\r\n"}}},
-        {"nothing started yet",
-         [](Site& s) { web::MakeHTML(s.root(), {{"", "A", "a", "", "/a"}}, -1, false, {}, s.sink); },
-         {{"index.html",
-           "<playhead>\r\n<playhead2>\r\n<TR class=\"soon\"><TD>\"A\"</TD><TD>&nbsp;a</TD></TR>\r\n"
-           "<foot>\r\n<foot2>\r\n"}}},
-        {"a language of its own: its head, the shared foot, its texts",
-         [](Site& s) {
-             fs::create_directories(s.dir / "basics" / "eng");
-             Put(s.dir / "basics" / "eng" / "head.txt", "<en>\n");
-             web::MakeGuestPoolHTML(s.root(), {{"chosen", "Song", "Art", "Alb", "/Music/Song.mp3"}}, kWords,
-                                    kEnglish, s.sink);
-         },
-         {{"tool/guestpool.html",
-           "<idxhead><idxhead2> V 28.11.17<br>\r\n\t<TH class=\"tit\" colspan=\"2\">"
-           "<span class=\"chosen\">asked for</span><a href=\"/Song.htm\" target=\"_top\">Song</a>"
-           "</TH>\r\n\r\n\t  <TR><TD class=\"Art\">Art</TD><TD class=\"Med\">(Alb)</TD></TR>\r\n"
-           "<idxfoot><idxfoot2>\r\n"},
-          {"Song.htm",
-           "<en>\r\n\t\t<TH class=\"Title\" colspan=\"2\">\"Song\"</TH>\r\n\r\n"
-           "\t\t<TR><TD class=\"Artist\">Art</TD><TD>Album: \"Alb\"</TD></TR>\r\n\r\n"
-           "\t\t<TH class=\"button\" colspan=\"2\"><a href=\"/tool/select.htm/?/Music/Song.mp3\">"
-           "Ask for it</a></TH>\r\n\r\n<foot>\r\n<foot2>\r\n"}}},
-        {"refused select: the track and why",
-         [](Site& s) {
-             Put(s.doc("answer"), web::SelectPage(s.root(), kEnglish, "Song", "Art", "chosen", "Asked already.").page);
-         },
-         {{"answer",
-           "<head>\n<head2>\n\t\t <TR><TD>Yours:</TD></TR>\r\n"
-           "\t\t <TR><TH colspan=\"2\" class=\"Title\">\"Song\"</TH></TR>\r\n"
-           "\t\t <TR><TH colspan=\"2\" class=\"Artist\">Art</TH></TR>\r\n"
-           "\t\t <TR><TD class=\"why\">Asked already.</TD></TR>\r\n"
            "\t\t <TR><TD>chosen</TD></TR>\r\n<foot>\n<foot2>\n"}}},
     };
     for (const Case& c : cases) {
