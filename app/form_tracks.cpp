@@ -54,6 +54,10 @@ void TForm1::AddFilesDialog(TListView* list) {
     } else {
         SetStatusPanel(1, Text(u"H21"));
         M70->setEnabled(false);
+        if (TcpServer1->Active()) {
+            MakeHTML();
+            MakeGuestPoolHTML();
+        }
     }
     UpdateQueueStates();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // What the guests' web server reaches of the main window: the document folder, select requests
 // and the log lines; and the plain snapshots of the lists that the page generator works from.
+#include <QSet>
 #include <QString>
 #include <mutex>
 #include <optional>
@@ -42,6 +43,7 @@ private:
     std::mutex mutex_;
     std::string documentFolder_;
     bool inSelect_ = false;
+    QSet<QString> waiting_;  // texts of boxes queued by select requests, not shown yet
 };
 
 }  // namespace app
