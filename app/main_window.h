@@ -192,6 +192,9 @@ public:
     // ---- presentation and log ----
     void AddLog(const QString& line);
     void AddDetails(const QString& text);  // details box text area
+    // Many lines at once, each widget changed once: lines from the web server come in batches.
+    void AddLogLines(const QStringList& lines);
+    void AddDetailsLines(const QStringList& lines);
     void SortPool(tracks::TListView* list, int column);
 
     // ---- handlers, named component plus event; each runs through the handler guard ----
