@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <deque>
 #include <utility>
 #include <vector>
@@ -909,6 +910,9 @@ void TForm1::ListView_SelectItem(TListView* list, int row) {
 // ---------------------------------------------------------------- windows
 
 void SetUpApplication() {
+    // A file size limit (a quota) would kill the program at the first write past it; ignored,
+    // the write fails and the save reports it like any other write error.
+    std::signal(SIGXFSZ, SIG_IGN);
     // A fixed name, whatever the executable is called. No display name: the platform would append
     // it to the title of every other window ("Details Box — ..."), and the main window carries the
     // program's title itself.

@@ -256,7 +256,7 @@ private:
     QSplitter* guestSplitter_ = nullptr;  // guest requests | guest pool
 };
 
-// Program entry's settings of the toolkit application, made before any window.
+// Program entry's settings of the toolkit application and the process, made before any window.
 void SetUpApplication();
 
 // Program entry's window creation: TForm1, then (from its constructor) TForm2, TForm_InfoBox, TForm3.
