@@ -29,7 +29,7 @@ requests::FeedModes ModesOf(const TForm1& f) {
     return {f.CheckBox_guest_use->isChecked(),      f.RadioButton_web_first->isChecked(),
             f.RadioButton_web_mix_preselect->isChecked(), f.CheckBox_preset_use->isChecked(),
             f.RadioButton_preset_1by1->isChecked(), f.RadioButton_preset_random->isChecked(),
-            f.SetRec.CB_artist_apart};
+            f.SetRec.CB_artist_apart, f.Timer3->isActive()};
 }
 
 requests::FeedLists ListsOf(TForm1& f) { return {*f.ListView_soon, *f.ListView_Guest, *f.ListView_preselect}; }
@@ -94,7 +94,8 @@ void TForm1::Timer3Timer() {
 
 void TForm1::FeedGuestRequest() {
     FormFeedTarget target(*this);
-    requests::FeedGuestRequest(ListsOf(*this), ModesOf(*this), Player->CurIndex, PresetDue, target);
+    requests::FeedGuestRequest(ListsOf(*this), ModesOf(*this), Player->CurIndex, PresetDue, Text(u"st_ready"),
+                               target);
 }
 
 void TForm1::MoveFirstRequest() {

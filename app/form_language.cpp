@@ -6,6 +6,7 @@
 #include "settings/Dlg_Settings.h"
 #include "ui/info_box.h"
 #include "ui/language.h"
+#include "web/listener.h"
 
 namespace app {
 
@@ -185,6 +186,11 @@ void SwitchLanguage(TForm1& f, const char* code) {
     f.InsertPreset();
     for (tracks::TListView* list : {f.ListView_soon, f.ListView_Guest, f.ListView_Guest_Pool, f.ListView_preselect})
         f.LoadColumnCaptions(list, f.LanguageCode);
+    // The guests' site speaks the new language at once.
+    if (f.TcpServer1->Active() || f.WebConfigComplete()) {
+        f.MakeHTML();
+        f.MakeGuestPoolHTML();
+    }
 }
 
 }  // namespace

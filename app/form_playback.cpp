@@ -164,7 +164,7 @@ void TForm1::CheckBox_block_latestClick() {
     UpdateQueueStates();
     ShowRepeatMode();
     UpdatePoolStates();
-    if (CheckWebConfig()) {
+    if (PagesWanted()) {
         MakeHTML();
         MakeGuestPoolHTML();
     }

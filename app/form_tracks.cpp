@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "platform/user_interface.h"
 #include "tracks/track_adder.h"
+#include "web/listener.h"
 
 namespace app {
 
@@ -54,6 +55,10 @@ void TForm1::AddFilesDialog(TListView* list) {
     } else {
         SetStatusPanel(1, Text(u"H21"));
         M70->setEnabled(false);
+        if (TcpServer1->Active()) {
+            MakeHTML();
+            MakeGuestPoolHTML();
+        }
     }
     UpdateQueueStates();
     if (!failed.empty()) {

@@ -32,11 +32,15 @@ QString TForm1::WebRoot() {
     return root;
 }
 
+bool TForm1::WebConfigComplete() const {
+    const auto isFile = [](const QLineEdit* e) { return tracks::FileExists(e->text()); };
+    return isFile(Form2->Edit_PlayList) && isFile(Form2->Edit_webList) && isFile(Form2->Edit_PresetList) &&
+           !Form2->Edit_HTMLpath->text().isEmpty() && QFileInfo(Form2->Edit_HTMLpath->text()).isDir();
+}
+
 bool TForm1::CheckWebConfig() {
     WebRoot();  // settings just applied: the listener serves from the new folder at once
-    const auto isFile = [](const QLineEdit* e) { return tracks::FileExists(e->text()); };
-    const bool ok = isFile(Form2->Edit_PlayList) && isFile(Form2->Edit_webList) && isFile(Form2->Edit_PresetList) &&
-                    !Form2->Edit_HTMLpath->text().isEmpty() && QFileInfo(Form2->Edit_HTMLpath->text()).isDir();
+    const bool ok = WebConfigComplete();
     // A running listener can always be stopped, whether or not the configuration is complete.
     const bool running = TcpServer1->Active();
     M70->setEnabled(!running);
@@ -44,31 +48,84 @@ bool TForm1::CheckWebConfig() {
     return ok;
 }
 
+bool TForm1::PagesWanted() {
+    // Checked first for the menu items it sets.
+    return CheckWebConfig() || TcpServer1->Active();
+}
+
 void TForm1::ShowWebConfigAndMakePages() {
-    if (CheckWebConfig()) {
-        SetStatusPanel(1, Text(u"H22"));
+    const bool complete = CheckWebConfig();
+    SetStatusPanel(1, Text(complete ? u"H22" : u"H21"));
+    // A running listener serves its folder whatever the configuration: guests must not read a
+    // night-old page there.
+    if (complete || TcpServer1->Active()) {
         MakeHTML();
         MakeGuestPoolHTML();
-    } else {
-        SetStatusPanel(1, Text(u"H21"));
     }
 }
 
+namespace {
+
+// The guest site speaks the program's language: its fragments and its fixed texts.
+web::SiteTexts SiteOf(const TForm1& f) {
+    web::SiteTexts site;
+    site.code = U(f.LanguageCode);
+    site.take = U(f.Text(u"web_take"));
+    site.medium = U(f.Text(u"web_medium"));
+    site.yourChoice = U(f.Text(u"web_choice"));
+    site.recent = U(f.Text(u"web_recent"));
+    site.already = U(f.Text(u"web_already"));
+    return site;
+}
+
+bool DeckBusy(const playback::AudioDeck& d) {
+    return d.Mode() == playback::mpPlaying || d.Mode() == playback::mpPaused;
+}
+
+}  // namespace
+
 void TForm1::MakeHTML() {
-    web::MakeHTML(U(WebRoot()), WebBridge::Snapshot(*ListView_soon), Player->CurIndex, Bridge->Sink());
+    const bool playing = DeckBusy(*MediaPlayer1) || DeckBusy(*MediaPlayer2);
+    // Before the first Play List the current row has not been heard yet.
+    const int current = QueueStartedOnce ? Player->CurIndex : -1;
+    web::MakeHTML(U(WebRoot()), WebBridge::Snapshot(*ListView_soon), current, playing, SiteOf(*this),
+                  Bridge->Sink());
 }
 
 void TForm1::MakeGuestPoolHTML() {
     const tracks::StatusWords words = StatusWords();
     web::MakeGuestPoolHTML(U(WebRoot()), WebBridge::Snapshot(*ListView_Guest_Pool),
-                           {U(words.blocked), U(words.chosen)}, Bridge->Sink());
+                           {U(words.blocked), U(words.chosen)}, SiteOf(*this), Bridge->Sink());
 }
 
 std::string TForm1::HandleSelect(const QString& host, const QString& time, const QString& path) {
     const requests::Admission a = AdmitRequest(host, time, path);
     const QString word = requests::StateWord(a.state, StatusWords(), Text(u"st_limit"));
-    web::SelectAnswer answer = web::SelectPage(U(WebRoot()), U(a.title), U(a.artist), U(word));
-    if (answer.headFound) SetStatusPanel(1, QStringLiteral("Gew\u00e4hlt: ") + a.title);
+    // A refused guest learns which track and why: a second tap on a link taken a moment ago
+    // must not look like a lost request.
+    QString reason;
+    switch (a.state) {
+        case requests::rsAdmitted: break;
+        case requests::rsChosen: {
+            bool mine = false;
+            for (int i = 0; i < ListView_Guest->Count() && !mine; ++i)
+                mine = ListView_Guest->SubItem(i, tracks::siFileName) == path &&
+                       ListView_Guest->SubItem(i, tracks::siSrc) == host;
+            reason = Text(mine ? u"web_why_yours" : u"web_why_chosen");
+            break;
+        }
+        case requests::rsBlocked: reason = Text(u"web_why_blocked"); break;
+        case requests::rsLimit: reason = Text(u"web_why_limit"); break;
+        default: reason = Text(u"web_why_error"); break;
+    }
+    // A track the pool does not hold is named by its file (one from Windows separates with a backslash).
+    const QString title = a.title.isEmpty() && a.state != requests::rsAdmitted
+                              ? QFileInfo(path.section(QLatin1Char('\\'), -1)).completeBaseName()
+                              : a.title;
+    web::SelectAnswer answer =
+        web::SelectPage(U(WebRoot()), SiteOf(*this), U(title), U(a.artist), U(word), U(reason));
+    if (answer.headFound)
+        SetStatusPanel(1, QStringLiteral("Gew\u00e4hlt: ") + (a.state == requests::rsAdmitted ? a.title : QString()));
     return std::move(answer.page);
 }
 

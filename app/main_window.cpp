@@ -158,6 +158,16 @@ const std::vector<std::pair<std::u16string, std::u16string>>& DefaultTexts() {
         {u"H24", u"Web server stopped"},
         {u"H25", u"Media is playing"},
         {u"H26", u"Mediaplayer stopped"},
+        {u"web_take", u"Request this track"},
+        {u"web_medium", u"Album"},
+        {u"web_choice", u"Your request:"},
+        {u"web_recent", u"recently played"},
+        {u"web_already", u"already chosen"},
+        {u"web_why_chosen", u"Another guest has asked for this track already; it plays soon."},
+        {u"web_why_yours", u"Your request for this track is waiting already; it plays soon."},
+        {u"web_why_blocked", u"This track is in the queue or has just been played."},
+        {u"web_why_error", u"This track cannot be requested."},
+        {u"web_why_limit", u"You have as many requests waiting as a guest may; ask again once one has played."},
     };
     return texts;
 }
@@ -213,6 +223,10 @@ TForm1::TForm1(playback::DeckFactory decks, QWidget* parent) : QMainWindow(paren
 TForm1::~TForm1() {
     for (QTimer* t : {Timer1, Timer2, Timer3})
         if (t) t->stop();
+    // Boxes of this window's timer steps that it can no longer show.
+    PendingTimerBoxes().waiting.clear();
+    // The lists go after this part of the window; their last rows must not call back into it.
+    for (const TListView* list : {ListView_soon, ListView_Guest}) disconnect(list->model(), nullptr, this, nullptr);
     FormDestroy();
     if (auto* d = dynamic_cast<QtDispatcher*>(Dispatcher.get())) d->Close();
     // Workers waiting for this thread were released above; the rest finish before the widgets go.
@@ -550,6 +564,39 @@ void TForm1::ConnectHandlers() {
         if (reason != Qt::PopupFocusReason) DisablePop2();
     });
     connect(ListBox_Log, &QListWidget::itemClicked, this, Guard([this] { ListBox_LogClick(); }));
+
+    // Every change of the queue's or the request list's rows, whoever made it.
+    for (auto [list, queue] : {std::pair{ListView_soon, true}, std::pair{ListView_Guest, false}}) {
+        const QAbstractItemModel* m = list->model();
+        const auto moved = [this, queue = queue] { ListsMoved(queue); };
+        connect(m, &QAbstractItemModel::rowsInserted, this, moved);
+        connect(m, &QAbstractItemModel::rowsRemoved, this, moved);
+        connect(m, &QAbstractItemModel::rowsMoved, this, moved);
+        connect(m, &QAbstractItemModel::modelReset, this, moved);
+    }
+}
+
+void TForm1::ListsMoved(bool queue) {
+    poolStale_ = true;
+    indexStale_ = indexStale_ || queue;
+    if (followPosted_) return;
+    followPosted_ = true;
+    // Once the event at hand is done: a batch or a trim changes several rows in one go. Boxes
+    // wait as a timer step's do, so the queue never waits for the DJ.
+    QMetaObject::invokeMethod(this, TimerGuard(this, [this] {
+                                  followPosted_ = false;
+                                  FollowLists();
+                              }),
+                              Qt::QueuedConnection);
+}
+
+void TForm1::FollowLists() {
+    const bool pool = std::exchange(poolStale_, false);
+    const bool index = std::exchange(indexStale_, false);
+    if (pool) UpdatePoolStates();
+    if (!TcpServer1->Active()) return;
+    if (index) MakeHTML();
+    if (pool) MakeGuestPoolHTML();
 }
 
 void TForm1::ShowPopup(TListView* list, const QPoint& pos) {
@@ -739,7 +786,9 @@ void TForm1::SetControlState(ControlPhase phase) {
                 w->setEnabled(presets);
             M70->setEnabled(ListView_Guest_Pool->Count() > 0);
             ShowGuestMode();
-            const bool requests = ListView_Guest->Count() > 0;
+            // Requests can be allowed as soon as there is something to request; waiting ones keep
+            // the option, so a cleared pool does not strand them.
+            const bool requests = ListView_Guest_Pool->Count() > 0 || ListView_Guest->Count() > 0;
             for (QWidget* w : {static_cast<QWidget*>(CheckBox_guest_use), static_cast<QWidget*>(RadioButton_web_first),
                                static_cast<QWidget*>(RadioButton_web_mix_preselect)})
                 w->setEnabled(requests);

@@ -112,6 +112,7 @@ public:
     // Queue playback on MediaPlayer1 and MediaPlayer2; it holds the current and next rows.
     std::unique_ptr<playback::QueuePlayer> Player;
     bool PresetDue = false;  // a guest request was moved in "Mix Web" mode; a preset is due
+    bool QueueStartedOnce = false;  // Play List has started a track: the current row has been heard
     QString LanguageCode;    // "fra", "deu" or "eng"; empty until the first showing
     std::mt19937 Rng;        // seeded from the clock at creation
 
@@ -176,10 +177,22 @@ public:
     void MoveFirstRequest();
     void InsertPreset();
     QString PickRandomPreset(tracks::TListView* list);
+    // Rows joined or left the queue (queue true) or the request list: the pool's words and, while
+    // the listener runs, the guests' pages follow once the event at hand is done.
+    void ListsMoved(bool queue);
+    // Brings what ListsMoved marked up to date now.
+    void FollowLists();
+    // The pool's words and its page were just brought up to date by a select request.
+    void PoolFollowed() { poolStale_ = false; }
 
     // ---- web ----
     QString WebRoot();  // also what the listener serves from, until the next call
     bool CheckWebConfig();
+    // The four configured paths are there (the settings dialog's fields), without touching the menu.
+    bool WebConfigComplete() const;
+    // Pages are rewritten at the events that rewrite them: the configuration is complete, or the
+    // listener runs and guests read them (from the HTML folder or the fallback folder).
+    bool PagesWanted();
     // Status panel 1 tells whether the web configuration is complete; when it is, the pages are
     // rewritten.
     void ShowWebConfigAndMakePages();
@@ -250,6 +263,7 @@ private:
 
     std::unique_ptr<QueueLink> playerLink_;  // the queue and the displays as Player sees them
     bool inTick_ = false;
+    bool poolStale_ = false, indexStale_ = false, followPosted_ = false;  // see ListsMoved
     bool shownOnce_ = false;
     ui::ListDelegate* queueDelegate_ = nullptr;
     QSplitter* mainSplitter_ = nullptr;   // queue area | guest lists | preset pool

@@ -52,6 +52,7 @@ int QueueLink::KeepBefore() const { return f_.SetRec.number_block; }
 int QueueLink::ForwardSeconds() const { return settings::ForwardSecondsOf(f_.ForwardSecondsText()); }
 
 void QueueLink::QueueStarted() {
+    f_.QueueStartedOnce = true;
     f_.ShowProgress();
     f_.ShowDeckLabels();
     f_.SetStatusPanel(1, f_.Text(u"H25"));
@@ -74,7 +75,7 @@ void QueueLink::PlaybackStopped() {
 
     f_.Form_InfoBox->close();
     f_.RepaintQueue();
-    if (f_.CheckWebConfig()) {
+    if (f_.PagesWanted()) {
         f_.MakeHTML();
         f_.MakeGuestPoolHTML();
     }

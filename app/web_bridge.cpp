@@ -42,18 +42,29 @@ std::optional<std::string> WebBridge::Select(const std::string& host, const std:
                                              const std::string& path) {
     inSelect_ = true;
     const platform::ScopeExit reset([this] { inSelect_ = false; });
-    try {
-        std::string page = form_.HandleSelect(Q(host), Q(time), Q(path));
-        form_.UpdateQueueStates();
-        form_.UpdatePoolStates();
-        form_.MakeGuestPoolHTML();
-        return page;
-    } catch (const std::exception& e) {
-        Show(QString::fromUtf8(e.what()), true);
-    } catch (...) {
-        Show(QStringLiteral("Unknown error"), true);
-    }
-    return std::nullopt;
+    const auto guarded = [this](auto&& step) {
+        try {
+            step();
+            return true;
+        } catch (const std::exception& e) {
+            Show(QString::fromUtf8(e.what()), true);
+        } catch (...) {
+            Show(QStringLiteral("Unknown error"), true);
+        }
+        return false;
+    };
+    // A queue change of the last moment counts: the request is decided on the words as they are.
+    guarded([&] { form_.FollowLists(); });
+    std::string page;
+    if (!guarded([&] { page = form_.HandleSelect(Q(host), Q(time), Q(path)); })) return std::nullopt;
+    // The guest gets the answer even when the pages that follow cannot be made.
+    if (guarded([&] {
+            form_.UpdateQueueStates();
+            form_.UpdatePoolStates();
+            form_.MakeGuestPoolHTML();
+        }))
+        form_.PoolFollowed();
+    return page;
 }
 
 void WebBridge::Log(const std::string& line) { lines_.Add({}, {line}); }
@@ -89,14 +100,15 @@ void WebBridge::Show(const QString& text, bool error) {
             platform::UserInterface().ShowMessage(text.toStdU16String());
     };
     if (!inSelect_) return show();
-    // A guest who repeats a failing select must not stack up boxes for the DJ.
-    if (showing_.contains(text)) return;
-    showing_.insert(text);
+    // One box for a fault that every guest's request meets while the first box is still to come
+    // or open.
+    if (waiting_.contains(text)) return;
+    waiting_.insert(text);
     QMetaObject::invokeMethod(
         &form_,
         [this, text, show] {
-            showing_.remove(text);
             show();
+            waiting_.remove(text);
         },
         Qt::QueuedConnection);
 }

@@ -47,7 +47,7 @@ private:
     std::mutex mutex_;
     std::string documentFolder_;
     bool inSelect_ = false;
-    QSet<QString> showing_;  // boxes queued while selects ran: the same text is not queued twice
+    QSet<QString> waiting_;  // texts of boxes queued by select requests, not shown yet
     platform::LineBatch lines_;
 };
 

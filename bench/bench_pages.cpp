@@ -62,8 +62,8 @@ const web::PageSink kSink{[](const std::string&) {}, [](const std::string&) {}};
 void BM_PoolUnchanged(benchmark::State& state) {
     Site site("unchanged");
     const auto pool = Pool();
-    web::MakeGuestPoolHTML(site.root.string(), pool, kWords, kSink);
-    for (auto _ : state) web::MakeGuestPoolHTML(site.root.string(), pool, kWords, kSink);
+    web::MakeGuestPoolHTML(site.root.string(), pool, kWords, {}, kSink);
+    for (auto _ : state) web::MakeGuestPoolHTML(site.root.string(), pool, kWords, {}, kSink);
 }
 BENCHMARK(BM_PoolUnchanged)->Unit(benchmark::kMillisecond);
 
@@ -71,11 +71,11 @@ BENCHMARK(BM_PoolUnchanged)->Unit(benchmark::kMillisecond);
 void BM_PoolOneStatusChanged(benchmark::State& state) {
     Site site("status");
     auto pool = Pool();
-    web::MakeGuestPoolHTML(site.root.string(), pool, kWords, kSink);
+    web::MakeGuestPoolHTML(site.root.string(), pool, kWords, {}, kSink);
     int n = 0;
     for (auto _ : state) {
         pool[1000].status = (++n % 2) ? "chosen" : "ready";
-        web::MakeGuestPoolHTML(site.root.string(), pool, kWords, kSink);
+        web::MakeGuestPoolHTML(site.root.string(), pool, kWords, {}, kSink);
     }
 }
 BENCHMARK(BM_PoolOneStatusChanged)->Unit(benchmark::kMillisecond);
@@ -84,11 +84,11 @@ BENCHMARK(BM_PoolOneStatusChanged)->Unit(benchmark::kMillisecond);
 void BM_PoolOneTitleChanged(benchmark::State& state) {
     Site site("title");
     auto pool = Pool();
-    web::MakeGuestPoolHTML(site.root.string(), pool, kWords, kSink);
+    web::MakeGuestPoolHTML(site.root.string(), pool, kWords, {}, kSink);
     int n = 0;
     for (auto _ : state) {
         pool[1000].title = "Renamed " + std::to_string(++n);
-        web::MakeGuestPoolHTML(site.root.string(), pool, kWords, kSink);
+        web::MakeGuestPoolHTML(site.root.string(), pool, kWords, {}, kSink);
     }
 }
 BENCHMARK(BM_PoolOneTitleChanged)->Unit(benchmark::kMillisecond);
@@ -101,7 +101,7 @@ void BM_PoolFirstWrite(benchmark::State& state) {
         state.PauseTiming();
         auto site = std::make_unique<Site>("first" + std::to_string(++n));
         state.ResumeTiming();
-        web::MakeGuestPoolHTML(site->root.string(), pool, kWords, kSink);
+        web::MakeGuestPoolHTML(site->root.string(), pool, kWords, {}, kSink);
         state.PauseTiming();
         site.reset();
         state.ResumeTiming();

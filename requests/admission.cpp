@@ -48,8 +48,12 @@ int CheckRequest(const tracks::TListView& pool, const QString& path, const track
 Admission AdmitRequest(const tracks::TListView& pool, const QString& host, const QString& time,
                        const QString& path, const tracks::StatusWords& words) {
     Admission a;
-    if (!tracks::ListHasValue(pool, siFileName, path)) return a;
+    const int last = tracks::FindLastIndex(pool, siFileName, path);
+    if (last < 0) return a;
     a.state = CheckRequest(pool, path, words);
+    // A refused guest is told which track it was, too.
+    a.title = pool.SubItem(last, tracks::siTitle);
+    a.artist = pool.SubItem(last, tracks::siArtist);
     if (a.state != rsAdmitted) return a;
     for (int i = 0; i < pool.Count(); ++i) {
         if (pool.SubItem(i, siFileName) != path) continue;
@@ -77,9 +81,8 @@ Admission AdmitRequest(const tracks::TListView& pool, const tracks::TListView& r
     Admission a = AdmitRequest(pool, host, time, path, words);
     // The track's own reason comes first: a chosen track stays "chosen" for everyone.
     if (a.state == rsAdmitted && perGuest > 0 && WaitingRequests(requests, host) >= perGuest) {
-        Admission limited;
-        limited.state = rsLimit;
-        return limited;
+        a.state = rsLimit;
+        a.rows.clear();
     }
     return a;
 }

@@ -27,7 +27,7 @@ int CheckRequest(const tracks::TListView& pool, const QString& path, const track
 
 struct Admission {
     int state = rsRefused;
-    QString title, artist;                 // of the last matching pool row; empty when refused
+    QString title, artist;                 // of the last matching pool row; empty when none matches
     std::vector<tracks::TrackRow> rows;    // the request rows to append, in pool order
 };
 

@@ -13,22 +13,40 @@ using tracks::siSrc;
 bool QueueRunsShort(int queueCount, int curIndex) { return queueCount - 3 < curIndex; }
 
 void FeedGuestRequest(const FeedLists& lists, const FeedModes& modes, int curIndex, bool& presetDue,
-                      FeedTarget& target) {
+                      const QString& readyWord, FeedTarget& target) {
     if (!QueueRunsShort(lists.queue.Count(), curIndex)) return;
     if (!modes.guestUse || lists.requests.Count() == 0) return;
     if (modes.webFirst) {
         MoveFirstRequest(lists, target);
         presetDue = false;
-    } else if (modes.webMix && !presetDue) {
+    } else if (modes.webMix) {
+        // A preset that can never come would hold every later request for good.
+        if (presetDue && !PresetCanCome(lists, modes, readyWord)) {
+            presetDue = false;
+            target.Log(QStringLiteral("no preset can be added: the request goes ahead"));
+        }
+        if (presetDue) return;
         MoveFirstRequest(lists, target);
         presetDue = true;
     }
+}
+
+bool PresetCanCome(const FeedLists& lists, const FeedModes& modes, const QString& readyWord) {
+    if (!modes.presetUse || !modes.presetStep || !(modes.inOrder || modes.atRandom)) return false;
+    for (int i = 0; i < lists.presets.Count(); ++i) {
+        if (lists.presets.Caption(i) == readyWord &&
+            !tracks::ListHasValue(lists.queue, siFileName, lists.presets.SubItem(i, siFileName)))
+            return true;
+    }
+    return false;
 }
 
 void MoveFirstRequest(const FeedLists& lists, FeedTarget& target) {
     if (lists.requests.Count() == 0) return;
     const QString path = lists.requests.SubItem(0, siFileName);
     const QString src = lists.requests.SubItem(0, siSrc);
+    if (tracks::ListHasValue(lists.queue, siFileName, path))
+        target.Log(QStringLiteral("request dropped, already queued: ") + path);
     // A request whose file cannot be read must not come back on every tick with its error.
     const platform::ScopeExit drop([&] { lists.requests.DeleteRow(0); });
     target.AddToQueue(path, src);
@@ -36,8 +54,10 @@ void MoveFirstRequest(const FeedLists& lists, FeedTarget& target) {
 
 bool InsertPreset(const FeedLists& lists, const FeedModes& modes, int curIndex, bool& presetDue,
                   const QString& readyWord, FeedTarget& target) {
-    const bool allowed = presetDue || !modes.guestUse || !modes.webFirst || lists.requests.Count() == 0;
-    if (!modes.presetUse || lists.presets.Count() == 0 || !allowed) return false;
+    // A request that waits for its turn goes first, in either mode; a due preset takes its turn.
+    const bool requestDue =
+        modes.guestUse && (modes.webFirst || modes.webMix) && lists.requests.Count() > 0 && !presetDue;
+    if (!modes.presetUse || lists.presets.Count() == 0 || requestDue) return false;
 
     const QString avoid = modes.artistApart && lists.queue.Count() > 0
                               ? lists.queue.SubItem(lists.queue.Count() - 1, tracks::siArtist)

@@ -18,6 +18,7 @@ struct FeedModes {
     bool atRandom = false;   // "Play At Random"
     // A preset by the artist of the queue's last row is taken only when no other is ready.
     bool artistApart = false;
+    bool presetStep = true;  // the preset timer runs, so a due preset can come at all
 };
 
 // What a feeding step needs from the program besides the lists.
@@ -40,18 +41,24 @@ struct FeedLists {
 // At most one row follows the current one (an empty queue always runs short).
 bool QueueRunsShort(int queueCount, int curIndex);
 
-// The guest step: moves at most one request, and keeps presetDue for the alternation.
+// The guest step: moves at most one request, and keeps presetDue for the alternation. In "Mix
+// Web" a due preset that cannot come (presets off, no preset step, no ready preset) is waived,
+// so the requests keep moving.
 void FeedGuestRequest(const FeedLists& lists, const FeedModes& modes, int curIndex, bool& presetDue,
-                      FeedTarget& target);
+                      const QString& readyWord, FeedTarget& target);
+
+// Whether the preset step could add a preset now: presets on, their step running, and a ready
+// preset the queue does not hold.
+bool PresetCanCome(const FeedLists& lists, const FeedModes& modes, const QString& readyWord);
 
 // Moves the first request row to the end of the queue; the row leaves the request list even
-// when the queue holds the track already or the file cannot be read.
+// when the queue holds the track already (logged) or the file cannot be read.
 void MoveFirstRequest(const FeedLists& lists, FeedTarget& target);
 
 // The preset step up to its refresh: adds at most one preset with Src "DJ +" and takes it out
 // of the pool. Returns false when the step stopped before choosing (presets off, pool empty, or
-// requests waiting in "Prefer Web" mode); the caller refreshes the queue, presets and
-// index.html only on true.
+// a request is due: one waits and no preset is due); the caller refreshes the queue, presets
+// and index.html only on true.
 bool InsertPreset(const FeedLists& lists, const FeedModes& modes, int curIndex, bool& presetDue,
                   const QString& readyWord, FeedTarget& target);
 

@@ -8,6 +8,7 @@
 
 #include "platform/scope_exit.h"
 #include "tags/ID3v1Tag.h"
+#include "tags/ID3v2Frames.h"
 #include "tags/ID3v2Tag.h"
 #include "tags/MpegInfo.h"
 #include "tags/TagStream.h"
@@ -20,6 +21,22 @@ namespace {
 
 QString OrNA(const std::u16string& text) {
     return text.empty() ? QStringLiteral("n/a") : QString::fromStdU16String(text);
+}
+
+// A field the ID3v1 trailer leaves empty takes the ID3v2 tag's value: taggers in use today
+// write ID3v2 only.
+QString Field(const std::u16string& v1, const std::u16string& v2) { return OrNA(v1.empty() ? v2 : v1); }
+
+// The year of the ID3v2 tag: TYER, or the year that starts a TDRC time stamp ("2004-05-12"),
+// whichever frame the tag carries whatever its version.
+QString YearOfV2(const tags::TID3v2Tag& tag) {
+    if (!tag.Exists()) return {};
+    std::u16string year = tag.Year();
+    for (const tags::TID3v2Frame* f : tag.GetAllTextFrames()) {
+        if (!year.empty()) break;
+        if (f->FrameIDString() == "TYER" || f->FrameIDString() == "TDRC") year = f->GetText();
+    }
+    return QString::fromStdU16String(year).trimmed().left(4);
 }
 
 // The paths of a list's rows, for the duplicate check: a batch of a thousand files would
@@ -109,16 +126,19 @@ void TrackAdder::Add(TListView& list, const QString& path, const QString& source
     if (path == QStringLiteral("-") || index.Contains(path)) return;
     // A path without a file is not probed; it must not inherit the previous file's details.
     id3v1_->Clear();
+    id3v2_->Clear();
     length_ = 0;
     Probe(path);
 
     TrackRow row;
     if (FileExists(path)) row.Status = ready;
-    row.Title = OrNA(id3v1_->Title());
-    row.Artist = OrNA(id3v1_->Artist());
-    row.Album = OrNA(id3v1_->Album());
+    const bool v2 = id3v2_->Exists();
+    row.Title = Field(id3v1_->Title(), v2 ? id3v2_->Title() : std::u16string());
+    row.Artist = Field(id3v1_->Artist(), v2 ? id3v2_->Artist() : std::u16string());
+    row.Album = Field(id3v1_->Album(), v2 ? id3v2_->Album() : std::u16string());
     QString year = QString::fromStdU16String(id3v1_->YearText());
     year.remove(QChar(0));
+    if (year.isEmpty()) year = YearOfV2(*id3v2_);
     row.Year = year.isEmpty() ? QStringLiteral("####") : year;
     row.Time = FormatMinSec(length_);
     row.Src = source;

@@ -85,7 +85,15 @@ QString TListView::Caption(int i) const {
 void TListView::SetCaption(int i, const QString& status) {
     QTreeWidgetItem* item = topLevelItem(i);
     // Writing an unchanged text would still repaint the row.
-    if (item && item->text(0) != status) item->setText(0, status);
+    if (!item || item->text(0) == status) return;
+    item->setText(0, status);
+    // The status draws the whole row (struck through when blocked), not only its own cell.
+    QRect row = visualItemRect(item);
+    if (row.isValid()) {
+        row.setLeft(0);
+        row.setRight(viewport()->width());
+        viewport()->update(row);
+    }
 }
 
 QString TListView::SubItem(int i, int sub) const {

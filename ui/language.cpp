@@ -110,6 +110,19 @@ const std::vector<LanguageKey> kKeys = {
     {u"HINT", u"H24", u"Web server stopped", U::DisplayText},
     {u"HINT", u"H25", u"Media is playing", U::DisplayText},
     {u"HINT", u"H26", u"Mediaplayer stopped", U::DisplayText},
+
+    // The fixed texts of the guests' pages, as HTML.
+    {u"WEB", u"web_take", u"Request this track", U::DisplayText},
+    {u"WEB", u"web_medium", u"Album", U::DisplayText},
+    {u"WEB", u"web_choice", u"Your request:", U::DisplayText},
+    {u"WEB", u"web_recent", u"recently played", U::DisplayText},
+    {u"WEB", u"web_already", u"already chosen", U::DisplayText},
+    {u"WEB", u"web_why_chosen", u"Another guest has asked for this track already; it plays soon.", U::DisplayText},
+    {u"WEB", u"web_why_yours", u"Your request for this track is waiting already; it plays soon.", U::DisplayText},
+    {u"WEB", u"web_why_blocked", u"This track is in the queue or has just been played.", U::DisplayText},
+    {u"WEB", u"web_why_error", u"This track cannot be requested.", U::DisplayText},
+    {u"WEB", u"web_why_limit", u"You have as many requests waiting as a guest may; ask again once one has played.",
+     U::DisplayText},
 };
 
 constexpr std::u16string_view kColumnDefaults[8] = {u"Status", u"Title", u"Artist", u"Album",

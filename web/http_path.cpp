@@ -84,33 +84,29 @@ std::optional<MappedRequest> MapRequest(std::string_view documentFolder, std::st
     const auto question = requestPath.find('?');
     const auto before = PercentDecode(requestPath.substr(0, question));
     if (!before) return std::nullopt;
-    std::optional<std::string> after;
-    if (question != std::string_view::npos) {
-        after = PercentDecode(requestPath.substr(question + 1));
-        if (!after) return std::nullopt;
-    }
 
     MappedRequest request;
     // Without its own "/" a path would reach beside the folder ("htdocs" + "2/x.htm").
     std::string pagePart = std::string(documentFolder) + (StartsWithSlash(*before) ? "" : "/") + *before;
-    request.full = after ? pagePart + "?" + *after : pagePart;
-    if (!request.full.empty() && request.full.back() == '/') request.full.pop_back();
-
-    if (!after) {
-        request.name = std::string(FileNamePart(request.full));
-    } else {
+    if (question != std::string_view::npos) {
         // The select link ends its page part in "select.htm/" just before the "?".
-        pagePart.pop_back();
-        request.name = std::string(FileNamePart(pagePart));
-        request.select = request.name == "select.htm";
-        if (request.select) {
-            request.selected = *after;
-            if (!request.selected.empty() && request.selected.back() == '/') request.selected.pop_back();
-        }
+        request.select = FileNamePart(std::string_view(pagePart).substr(0, pagePart.size() - 1)) == "select.htm";
     }
-    // A select names no file of the folder, so only its page part has to stay inside.
-    if (!StaysInside(request.select ? *before : *before + (after ? "?" + *after : std::string())))
-        return std::nullopt;
+    if (request.select) {
+        const auto after = PercentDecode(requestPath.substr(question + 1));
+        if (!after) return std::nullopt;
+        request.full = pagePart + "?" + *after;
+        request.name = "select.htm";
+        request.selected = *after;
+        if (!request.selected.empty() && request.selected.back() == '/') request.selected.pop_back();
+    } else {
+        // Any other query (a shared link's "?fbclid=...") asks for the page itself.
+        if (*before == "/" || before->empty()) pagePart = std::string(documentFolder) + "/index.html";
+        request.full = pagePart;
+        if (!request.full.empty() && request.full.back() == '/') request.full.pop_back();
+        request.name = std::string(FileNamePart(request.full));
+    }
+    if (!StaysInside(*before)) return std::nullopt;
 
     const auto last = FileNamePart(request.full);
     const auto dot = last.rfind('.');

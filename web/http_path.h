@@ -28,7 +28,8 @@ struct MappedRequest {
 
 // nullopt when the path is not to be served: a broken escape, a NUL, ".." leading out of the
 // folder, or no document folder at all. "/" and "" stand for "/index.html". A select link's
-// "?" is the first one as received, so an escaped "?" (%3F) stays part of a name.
+// "?" is the first one as received, so an escaped "?" (%3F) stays part of a name; on any other
+// path a query string is ignored.
 std::optional<MappedRequest> MapRequest(std::string_view documentFolder, std::string_view requestPath);
 
 // Whether `full`, with every symbolic link on its way followed, still lies in `folder` (whose own

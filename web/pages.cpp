@@ -48,6 +48,16 @@ bool FolderExists(const std::string& path) {
     return !path.empty() && fs::is_directory(fs::path(path), ec);
 }
 
+// basics/<code>/name when the site's language has its own, else basics/name.
+std::string Fragment(const std::string& basics, const SiteTexts& site, std::string_view name) {
+    const bool plainCode = !site.code.empty() && site.code.find_first_of("/\\.") == std::string::npos;
+    if (plainCode) {
+        const std::string own = Join(Join(basics, site.code), name);
+        if (platform::IsRegularFile(own)) return own;
+    }
+    return Join(basics, name);
+}
+
 // A fragment's whole content as UTF-8, whatever encoding the maintainer saved it in.
 std::string ReadFragment(const std::string& path) {
     const auto text = platform::ReadTextFile(fs::path(path));
@@ -92,13 +102,6 @@ std::string LinesJoined(std::string_view text) {
 std::string_view FileNamePart(std::string_view path) {
     const size_t slash = path.find_last_of("/\\");
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-std::string NaturalPageName(std::string_view path) {
-    std::string_view name = FileNamePart(path);
-    const size_t dot = name.rfind('.');
-    if (dot != std::string_view::npos) name = name.substr(0, dot);
-    return std::string(name) + ".htm";
 }
 
 // Names compare without regard to ASCII case, so the pages stay distinct on a FAT stick too.
@@ -158,6 +161,17 @@ public:
         return true;
     }
 
+    // Whether this failure to write `path` is news: true the first time, false again until a
+    // write of it succeeded.
+    bool FirstFailure(const std::string& path) {
+        std::lock_guard lock(mutex_);
+        return failed_.insert(path).second;
+    }
+    void Succeeded(const std::string& path) {
+        std::lock_guard lock(mutex_);
+        failed_.erase(path);
+    }
+
     // A small number that changes whenever the track pages' fragments do, so it can stand for
     // them in each page's key.
     unsigned long long FragmentsGeneration(const std::string& headFoot) {
@@ -182,6 +196,7 @@ private:
 
     std::mutex mutex_;
     std::unordered_map<std::string, Entry> pages_;
+    std::unordered_set<std::string> failed_;
     std::string lastHeadFoot_;
     unsigned long long generation_ = 0;
 };
@@ -191,13 +206,27 @@ WrittenPages& Written() {
     return pages;
 }
 
-void WritePage(const std::string& path, const std::string& bytes) {
-    Written().Write(path, bytes, [&] { return bytes; });
+// Writes a page; one that cannot be written is told once (until it can be written again), and
+// the caller goes on: one page the disk refuses must not keep the others, or a guest's answer,
+// from being made.
+template <class Make>
+void WriteOrReport(const std::string& path, std::string_view key, Make&& make, const PageSink& sink) {
+    try {
+        Written().Write(path, key, std::forward<Make>(make));
+        Written().Succeeded(path);
+    } catch (const std::exception& e) {
+        if (Written().FirstFailure(path)) Message(sink, e.what());
+    }
 }
 
-// The fragments of the track pages, read once per regeneration.
+void WritePage(const std::string& path, const std::string& bytes, const PageSink& sink) {
+    WriteOrReport(path, bytes, [&] { return bytes; }, sink);
+}
+
+// The fragments and texts of the track pages, read once per regeneration.
 struct TrackFragments {
     std::string head, foot;  // line by line
+    std::string take, medium;
     unsigned long long generation = 0;
 };
 
@@ -210,24 +239,51 @@ std::string TrackPage(const TrackFragments& f, const PageRow& row) {
     page += "\"</TH>\r\n\r\n";
     page += "\t\t<TR><TD class=\"Artist\">";
     AppendHtmlEscaped(page, row.artist);
-    page += "</TD><TD>Medium: \"";
+    page += "</TD><TD>";
+    page += f.medium;
+    page += ": \"";
     AppendHtmlEscaped(page, row.album);
     page += "\"</TD></TR>\r\n\r\n";
     page += "\t\t<TH class=\"button\" colspan=\"2\"><a href=\"/tool/select.htm/?";
     page += PercentEncodePath(row.path);
-    page += "\">Titel in Spielplan &uuml;bernehmen</a></TH>\r\n\r\n";
+    page += "\">";
+    page += f.take;
+    page += "</a></TH>\r\n\r\n";
     page += f.foot;
     return page;
 }
 
 void MakeTrackPage(const std::string& htdocs, const TrackFragments& f, const PageRow& row,
-                   const std::string& pageName) {
+                   const std::string& pageName, const PageSink& sink) {
     std::string key = std::to_string(f.generation);
     for (const std::string* s : {&row.title, &row.artist, &row.album, &row.path}) {
         key += '\0';
         key += *s;
     }
-    Written().Write(Join(htdocs, pageName), key, [&] { return TrackPage(f, row); });
+    WriteOrReport(Join(htdocs, pageName), key, [&] { return TrackPage(f, row); }, sink);
+}
+
+// The longest start of `text` that fits `bytes` and ends on a whole UTF-8 character.
+std::string CutToFit(std::string_view text, std::size_t bytes) {
+    if (text.size() <= bytes) return std::string(text);
+    std::size_t end = bytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return std::string(text.substr(0, end));
+}
+
+constexpr std::string_view kPageSuffix = ".htm";
+
+// The name part of a track page's name: the file name without its extension.
+std::string PageStem(std::string_view path) {
+    std::string_view name = FileNamePart(path);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string_view::npos) name = name.substr(0, dot);
+    return std::string(name);
+}
+
+std::string PageName(std::string_view stem, std::string_view suffix) {
+    return CutToFit(stem, kMaxPageName - kPageSuffix.size() - suffix.size()) + std::string(suffix) +
+           std::string(kPageSuffix);
 }
 
 // The fallback content folder when no HTML path is set: beside the program, or where an
@@ -284,11 +340,11 @@ std::string WebRoot(const std::string& htmlPath, const std::string& programFolde
     return FolderExists(Join(user, "htdocs")) ? user : shipped;
 }
 
-void MakeHTML(const std::string& webRoot, const std::vector<PageRow>& queue, int curIndex,
-              const PageSink& sink) {
+void MakeHTML(const std::string& webRoot, const std::vector<PageRow>& queue, int curIndex, bool playing,
+              const SiteTexts& site, const PageSink& sink) {
     Log(sink, "MakeHTML in Path: " + webRoot);
     const std::string basics = Join(webRoot, "basics");
-    const std::string headPath = Join(basics, "playhead.txt"), footPath = Join(basics, "foot.txt");
+    const std::string headPath = Fragment(basics, site, "playhead.txt"), footPath = Fragment(basics, site, "foot.txt");
     if (!platform::IsRegularFile(headPath) || !platform::IsRegularFile(footPath)) {
         Message(sink, "Header Footer HTML fehlt...");
         return;
@@ -296,7 +352,8 @@ void MakeHTML(const std::string& webRoot, const std::vector<PageRow>& queue, int
     std::string page = LineByLine(ReadFragment(headPath));
     for (size_t i = 0; i < queue.size(); ++i) {
         const long long index = static_cast<long long>(i);
-        const char* cls = index < curIndex ? "done" : index == curIndex ? "now" : "soon";
+        // A stopped or finished queue plays nothing: its current row is behind the guests.
+        const char* cls = index < curIndex ? "done" : index == curIndex ? (playing ? "now" : "done") : "soon";
         page += "<TR class=\"";
         page += cls;
         page += "\"><TD>\"";
@@ -306,21 +363,37 @@ void MakeHTML(const std::string& webRoot, const std::vector<PageRow>& queue, int
         page += "</TD></TR>\r\n";
     }
     page += LineByLine(ReadFragment(footPath));
-    WritePage(Join(Join(webRoot, "htdocs"), "index.html"), page);
+    WritePage(Join(Join(webRoot, "htdocs"), "index.html"), page, sink);
     Log(sink, "Header done");
     Log(sink, "HTML body done");
     Log(sink, "Footer done");
 }
 
-std::vector<std::string> TrackPageNames(const std::vector<PageRow>& pool) {
+std::vector<std::string> TrackPageNames(const std::vector<PageRow>& pool) { return TrackPageNamer().Names(pool); }
+
+std::vector<std::string> TrackPageNamer::Names(const std::vector<PageRow>& pool) {
     std::vector<std::string> names(pool.size());
     std::unordered_set<std::string> taken;
     taken.reserve(pool.size() * 2);
-    // First every row whose natural name is still free keeps it; only then do the later
+    std::unordered_map<std::string, std::string> kept;
+    kept.reserve(pool.size());
+    // Names given before stay with their tracks, so a guest's older pool page still links each
+    // track to its own page after the pool was sorted or grew.
+    std::vector<size_t> fresh;
+    for (size_t i = 0; i < pool.size(); ++i) {
+        const auto it = byPath_.find(pool[i].path);
+        if (it != byPath_.end() && !kept.count(pool[i].path) && taken.insert(FoldCase(it->second)).second) {
+            names[i] = it->second;
+            kept.emplace(pool[i].path, it->second);
+        } else {
+            fresh.push_back(i);
+        }
+    }
+    // Then every new row whose natural name is still free takes it; only then do the later
     // duplicates pick suffixes, so a suffix never takes another track's own name.
     std::vector<size_t> duplicates;
-    for (size_t i = 0; i < pool.size(); ++i) {
-        std::string name = NaturalPageName(pool[i].path);
+    for (const size_t i : fresh) {
+        std::string name = PageName(PageStem(pool[i].path), {});
         if (taken.insert(FoldCase(name)).second) {
             names[i] = std::move(name);
         } else {
@@ -330,11 +403,10 @@ std::vector<std::string> TrackPageNames(const std::vector<PageRow>& pool) {
     // Each stem remembers its next suffix, so a pool of 2,000 "Track01.mp3" stays linear.
     std::unordered_map<std::string, int> nextSuffix;
     for (const size_t i : duplicates) {
-        const std::string natural = NaturalPageName(pool[i].path);
-        const std::string stem = natural.substr(0, natural.size() - 4);
+        const std::string stem = PageStem(pool[i].path);
         int& n = nextSuffix.try_emplace(FoldCase(stem), 2).first->second;
         for (;; ++n) {
-            std::string name = stem + "-" + std::to_string(n) + ".htm";
+            std::string name = PageName(stem, "-" + std::to_string(n));
             if (taken.insert(FoldCase(name)).second) {
                 names[i] = std::move(name);
                 ++n;
@@ -342,14 +414,28 @@ std::vector<std::string> TrackPageNames(const std::vector<PageRow>& pool) {
             }
         }
     }
+    for (size_t i = 0; i < pool.size(); ++i) kept.try_emplace(pool[i].path, names[i]);
+    byPath_ = std::move(kept);
     return names;
 }
 
+namespace {
+
+// The page names of each web root's pool, kept from one regeneration to the next.
+std::vector<std::string> RememberedPageNames(const std::string& webRoot, const std::vector<PageRow>& pool) {
+    static std::mutex mutex;
+    static std::unordered_map<std::string, TrackPageNamer> namers;
+    std::lock_guard lock(mutex);
+    return namers[webRoot].Names(pool);
+}
+
+}  // namespace
+
 void MakeGuestPoolHTML(const std::string& webRoot, const std::vector<PageRow>& pool,
-                       const StatusWords& words, const PageSink& sink) {
+                       const StatusWords& words, const SiteTexts& site, const PageSink& sink) {
     const std::string basics = Join(webRoot, "basics"), htdocs = Join(webRoot, "htdocs");
     std::string text;
-    const std::string idxHead = Join(basics, "idxhead.txt");
+    const std::string idxHead = Fragment(basics, site, "idxhead.txt");
     if (platform::IsRegularFile(idxHead)) {
         text += LinesJoined(ReadFragment(idxHead));
     } else {
@@ -357,15 +443,15 @@ void MakeGuestPoolHTML(const std::string& webRoot, const std::vector<PageRow>& p
     }
     text += " V 28.11.17<br>";
 
-    const std::vector<std::string> names = TrackPageNames(pool);
+    const std::vector<std::string> names = RememberedPageNames(webRoot, pool);
     std::optional<TrackFragments> fragments;  // read at the first row, as an empty pool needs none
     for (size_t i = 0; i < pool.size(); ++i) {
         const PageRow& row = pool[i];
         text += "\r\n\t<TH class=\"tit\" colspan=\"2\">";
         if (row.status == words.blocked) {
-            text += "<span class=\"blocked\">recently played</span>";
+            text += "<span class=\"blocked\">" + site.recent + "</span>";
         } else if (row.status == words.chosen) {
-            text += "<span class=\"chosen\">already chosen</span>";
+            text += "<span class=\"chosen\">" + site.already + "</span>";
         }
         text += "<a href=\"/";
         text += PercentEncodePath(names[i]);
@@ -380,41 +466,44 @@ void MakeGuestPoolHTML(const std::string& webRoot, const std::vector<PageRow>& p
 
         if (!fragments) {
             fragments.emplace();
-            fragments->head = LineByLine(ReadFragment(Join(basics, "head.txt")));
-            fragments->foot = LineByLine(ReadFragment(Join(basics, "foot.txt")));
-            fragments->generation =
-                Written().FragmentsGeneration(fragments->head + '\0' + fragments->foot);
+            fragments->head = LineByLine(ReadFragment(Fragment(basics, site, "head.txt")));
+            fragments->foot = LineByLine(ReadFragment(Fragment(basics, site, "foot.txt")));
+            fragments->take = site.take;
+            fragments->medium = site.medium;
+            fragments->generation = Written().FragmentsGeneration(fragments->head + '\0' + fragments->foot + '\0' +
+                                                                  site.take + '\0' + site.medium);
         }
-        MakeTrackPage(htdocs, *fragments, row, names[i]);
+        MakeTrackPage(htdocs, *fragments, row, names[i], sink);
     }
 
-    const std::string idxFoot = Join(basics, "idxfoot.txt");
+    const std::string idxFoot = Fragment(basics, site, "idxfoot.txt");
     if (platform::IsRegularFile(idxFoot)) {
         text += LinesJoined(ReadFragment(idxFoot));
     } else {
         Message(sink, "Nicht gefunden: " + idxFoot);
     }
     text += kCrLf;
-    WritePage(Join(Join(htdocs, "tool"), "guestpool.html"), text);
+    WritePage(Join(Join(htdocs, "tool"), "guestpool.html"), text, sink);
 }
 
-SelectAnswer SelectPage(const std::string& webRoot, const std::string& title,
-                        const std::string& artist, const std::string& word) {
+SelectAnswer SelectPage(const std::string& webRoot, const SiteTexts& site, const std::string& title,
+                        const std::string& artist, const std::string& word, const std::string& reason) {
     const std::string basics = Join(webRoot, "basics");
-    const std::string headPath = Join(basics, "head.txt");
+    const std::string headPath = Fragment(basics, site, "head.txt");
     if (!platform::IsRegularFile(headPath)) return {"head.txt not found", false};
     std::string page = ReadFragment(headPath);
-    page += "\t\t <TR><TD>Gew&auml;hlter Titel:</TD></TR>\r\n";
+    page += "\t\t <TR><TD>" + site.yourChoice + "</TD></TR>\r\n";
     page += "\t\t <TR><TH colspan=\"2\" class=\"Title\">\"";
     AppendHtmlEscaped(page, title);
     page += "\"</TH></TR>\r\n";
     page += "\t\t <TR><TH colspan=\"2\" class=\"Artist\">";
     AppendHtmlEscaped(page, artist);
     page += "</TH></TR>\r\n";
+    if (!reason.empty()) page += "\t\t <TR><TD class=\"why\">" + reason + "</TD></TR>\r\n";
     page += "\t\t <TR><TD>";
     AppendHtmlEscaped(page, word);
     page += "</TD></TR>\r\n";
-    page += ReadFragment(Join(basics, "foot.txt"));
+    page += ReadFragment(Fragment(basics, site, "foot.txt"));
     return {std::move(page), true};
 }
 

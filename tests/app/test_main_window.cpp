@@ -273,7 +273,7 @@ TEST_F(MainWindow, ListsChangedPhaseFollowsEachList) {
     form->ListView_Guest_Pool->AppendRow(Row("/m/g.mp3"));
     form->SetControlState(app::ControlPhase::ListsChanged);
     EXPECT_TRUE(form->M70->isEnabled());
-    EXPECT_FALSE(form->CheckBox_guest_use->isEnabled());  // the pool alone is not enough
+    EXPECT_TRUE(form->CheckBox_guest_use->isEnabled()) << "a DJ can allow requests before the first one";
     EXPECT_FALSE(form->Button_PlayList->isEnabled());
     EXPECT_FALSE(form->CheckBox_preset_use->isEnabled());
 
@@ -296,6 +296,11 @@ TEST_F(MainWindow, ListsChangedPhaseFollowsEachList) {
     EXPECT_TRUE(form->Timer2->isActive());
     EXPECT_TRUE(form->RadioButton_web_mix_preselect->isEnabled());
     EXPECT_TRUE(form->CheckBox_guest_use->font().bold());
+
+    // Waiting requests keep the option when the pool is cleared, so they are not stranded.
+    form->ListView_Guest_Pool->ClearRows();
+    form->SetControlState(app::ControlPhase::ListsChanged);
+    EXPECT_TRUE(form->CheckBox_guest_use->isEnabled());
 
     form->ListView_Guest->ClearRows();
     form->ListView_soon->ClearRows();

@@ -30,10 +30,16 @@ protected:
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         return f.fileName();
     }
-    // One timer round with the queue at its end (always short): guest step, then preset step.
-    void Round() {
-        requests::FeedGuestRequest(lists, modes, queue.Count() - 1, presetDue, target);
-        requests::InsertPreset(lists, modes, queue.Count() - 1, presetDue, kWords.ready, target);
+    // One timer round with the queue at its end (always short): guest step and preset step, in
+    // either order; the preset step only while its timer runs.
+    void Round(bool presetFirst = false) {
+        const auto preset = [&] {
+            if (modes.presetStep)
+                requests::InsertPreset(lists, modes, queue.Count() - 1, presetDue, kWords.ready, target);
+        };
+        if (presetFirst) preset();
+        requests::FeedGuestRequest(lists, modes, queue.Count() - 1, presetDue, kWords.ready, target);
+        if (!presetFirst) preset();
     }
     QString Queue() const {
         QString out;
@@ -86,15 +92,15 @@ TEST_F(Requests, AdmissionByThePoolRowsWordAtThatMoment) {
         QString title;
     } const cases[] = {
         {"ready", halo, requests::rsAdmitted, 1, "Halo"},
-        {"chosen", chosen, requests::rsChosen, 0, ""},
-        {"queued", blocked, requests::rsBlocked, 0, ""},
-        {"in error", error, requests::rsRefused, 0, ""},
-        {"a word from a playlist file", played, requests::rsRefused, 0, ""},
-        {"no word", empty, requests::rsRefused, 0, ""},
-        {"file deleted since", gone, requests::rsRefused, 0, ""},
+        {"chosen", chosen, requests::rsChosen, 0, "T"},
+        {"queued", blocked, requests::rsBlocked, 0, "T"},
+        {"in error", error, requests::rsRefused, 0, "T"},
+        {"a word from a playlist file", played, requests::rsRefused, 0, "T"},
+        {"no word", empty, requests::rsRefused, 0, "T"},
+        {"file deleted since", gone, requests::rsRefused, 0, "T"},
         {"not in the pool", elsewhere, requests::rsRefused, 0, ""},
         {"letter case differs", QString(halo).replace("Halo", "HALO"), requests::rsRefused, 0, ""},
-        {"last of two rows chosen", lastChosen, requests::rsChosen, 0, ""},
+        {"last of two rows chosen", lastChosen, requests::rsChosen, 0, "T"},
         {"last of two rows ready: both requested", lastReady, requests::rsAdmitted, 2, "B"},
     };
     for (const Case& c : cases) {
@@ -129,36 +135,63 @@ TEST_F(Requests, QueueRunsShortWhenAtMostOneRowFollowsTheCurrentOne) {
         EXPECT_EQ(requests::QueueRunsShort(c.count, c.cur), c.shortOf) << c.count << "/" << c.cur;
 }
 
-TEST_F(Requests, PreferWebMovesEveryRequestBeforeThePresetsInOrder) {
-    modes = {.guestUse = true, .webFirst = true, .presetUse = true, .inOrder = true};
-    for (const char* r : {"r1", "r2", "r3"})
-        requests.AppendRow(Row(File(r), kWords.ready, "T", QString("10.0.0.") + r[1]));
-    presets.AppendRows({Row(File("p1"), kWords.blocked), Row(File("p2"), kWords.ready), Row(File("p3"), kWords.ready)});
-    for (int i = 0; i < 5; ++i) Round();
-    EXPECT_EQ(Queue(), "r1<10.0.0.1 r2<10.0.0.2 r3<10.0.0.3 p2<DJ + p3<DJ + ");
-    EXPECT_EQ(presets.Count(), 1) << "the blocked preset stays";
-    EXPECT_EQ(target.log.count("inserted preselect file:"), 2);
-
-    requests.AppendRow(Row(File("r4"), kWords.ready));
-    requests::FeedGuestRequest(lists, modes, 0, presetDue, target);
-    EXPECT_EQ(requests.Count(), 1) << "two rows after the current one: nothing moves";
-}
-
-TEST_F(Requests, MixWebAlternatesAndHoldsRequestsWhileNoPresetComes) {
-    modes = {.guestUse = true, .webMix = true, .presetUse = true, .inOrder = true};
-    requests.AppendRows({Row(File("r1"), kWords.ready), Row(File("r2"), kWords.ready)});
-    presets.AppendRows({Row(File("p1"), kWords.ready), Row(File("p2"), kWords.ready)});
-    for (int i = 0; i < 3; ++i) Round();
-    EXPECT_EQ(Queue(), "r1<File p1<DJ + r2<File p2<DJ + ");
-
-    modes.presetUse = false;
-    requests.AppendRows({Row(File("r3"), kWords.ready), Row(File("r4"), kWords.ready)});
-    for (int i = 0; i < 3; ++i) Round();
-    EXPECT_EQ(requests.Count(), 1);
-    modes.webMix = false;
-    modes.webFirst = true;
-    Round();
-    EXPECT_EQ(requests.Count(), 0);
+// The order in which rows join the queue, as a listener hears it: requests and presets take
+// turns in "Mix Web" whenever both wait, and neither kind waits for the other when it cannot come.
+TEST_F(Requests, FeedingOrderInBothModesAsPoolsRunOut) {
+    using M = requests::FeedModes;
+    const M preferWeb{.guestUse = true, .webFirst = true, .presetUse = true, .inOrder = true};
+    const M mixWeb{.guestUse = true, .webMix = true, .presetUse = true, .inOrder = true};
+    M mixNoPresets = mixWeb, mixPresetTimerOff = mixWeb, preferNoPresets = preferWeb;
+    mixNoPresets.presetUse = preferNoPresets.presetUse = false;
+    mixPresetTimerOff.presetStep = false;
+    struct Case {
+        const char* what;
+        M modes;
+        QStringList waiting, presets;  // a preset ending in "!" is not ready
+        bool presetFirst;              // the preset timer ticks first in each round
+        int rounds;
+        const char* joined;
+        QStringList late = {};  // requests that come after the first round
+    };
+    const Case cases[] = {
+        {"Prefer Web: the requests, then the ready presets", preferWeb, {"r1", "r2", "r3"}, {"p1!", "p2", "p3"},
+         false, 5, "r1 r2 r3 p2 p3"},
+        {"Prefer Web, preset timer first", preferWeb, {"r1", "r2", "r3"}, {"p1!", "p2", "p3"}, true, 5,
+         "r1 r2 r3 p2 p3"},
+        {"Prefer Web, presets off", preferNoPresets, {"r1", "r2"}, {"p1"}, false, 3, "r1 r2"},
+        {"Mix Web: turns while both wait", mixWeb, {"r1", "r2"}, {"p1", "p2"}, false, 4, "r1 p1 r2 p2"},
+        {"Mix Web, preset timer first: a preset waits while a request is due", mixWeb, {"r1", "r2"},
+         {"p1", "p2", "p3"}, true, 4, "r1 p1 r2 p2 p3"},
+        {"Mix Web: the presets run out", mixWeb, {"r1", "r2", "r3"}, {"p1"}, false, 4, "r1 p1 r2 r3"},
+        {"Mix Web, presets off", mixNoPresets, {"r1", "r2", "r3"}, {"p1", "p2"}, false, 4, "r1 r2 r3"},
+        {"Mix Web, no ready preset", mixWeb, {"r1", "r2"}, {"p1!", "p2!"}, false, 3, "r1 r2"},
+        {"Mix Web, the preset timer stopped", mixPresetTimerOff, {"r1", "r2"}, {"p1", "p2"}, false, 3, "r1 r2"},
+        {"Mix Web: requests come later", mixWeb, {}, {"p1", "p2", "p3", "p4"}, true, 5, "p1 r1 p2 r2 p3 p4",
+         {"r1", "r2"}},
+        {"Mix Web: the requests run out", mixWeb, {"r1"}, {"p1", "p2", "p3"}, false, 3, "r1 p1 p2 p3"},
+    };
+    for (const Case& c : cases) {
+        queue.ClearRows();
+        requests.ClearRows();
+        presets.ClearRows();
+        presetDue = false;
+        modes = c.modes;
+        for (const QString& r : c.waiting) requests.AppendRow(Row(File(r), kWords.ready));
+        for (QString p : c.presets) {
+            const bool ready = !p.endsWith('!');
+            p.remove('!');
+            presets.AppendRow(Row(File(p), ready ? kWords.ready : kWords.blocked));
+        }
+        for (int i = 0; i < c.rounds; ++i) {
+            Round(c.presetFirst);
+            if (i == 0)
+                for (const QString& r : c.late) requests.AppendRow(Row(File(r), kWords.ready));
+        }
+        QStringList joined;
+        for (const TrackRow& r : queue.Rows()) joined << r.FileName.section('/', -1);
+        EXPECT_EQ(joined.join(' ').toStdString(), c.joined) << c.what;
+        EXPECT_EQ(requests.Count(), 0) << c.what;
+    }
 }
 
 TEST_F(Requests, AtRandomLogsTheDrawAndNothingComesTwiceOrBackWithItsError) {
@@ -181,8 +214,9 @@ TEST_F(Requests, AtRandomLogsTheDrawAndNothingComesTwiceOrBackWithItsError) {
     modes = {.guestUse = true, .webFirst = true};
     target.unreadable = ready[5];
     requests.AppendRows({Row(queue.SubItem(0, tracks::siFileName), kWords.ready), Row(ready[5], kWords.ready)});
-    requests::FeedGuestRequest(lists, modes, 2, presetDue, target);
-    EXPECT_THROW(requests::FeedGuestRequest(lists, modes, 2, presetDue, target), std::runtime_error);
+    requests::FeedGuestRequest(lists, modes, 2, presetDue, kWords.ready, target);
+    EXPECT_TRUE(target.log.contains("request dropped, already queued: " + queue.SubItem(0, tracks::siFileName)));
+    EXPECT_THROW(requests::FeedGuestRequest(lists, modes, 2, presetDue, kWords.ready, target), std::runtime_error);
     EXPECT_EQ(requests.Count(), 0);
     EXPECT_EQ(queue.Count(), 4);
     modes = {.presetUse = true, .inOrder = true};
