@@ -39,7 +39,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kListenQueue = 5;
+// Room for bursts: while one guest floods, every other guest's connection must still find a place
+// instead of being dropped and retried a second later by its phone.
+constexpr int kListenQueue = 128;
 constexpr std::size_t kMaxWorkers = 10;
 // Accepted connections that wait for a worker: beyond the first number the listen queue holds
 // the next ones; beyond the second, one address's next connections are closed at once.
@@ -387,36 +389,40 @@ void Listener::State::AcceptLoop(int listenSock, int wake) {
             return;
         }
         if (waits[1].revents != 0) return;
-        sockaddr_in address{};
-        socklen_t length = sizeof address;
-        const int sock = ::accept4(listenSock, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
-        if (sock < 0) {
-            // Out of descriptors or memory: breathe instead of spinning, still stoppable.
-            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) ::poll(&waits[1], 1, 100);
-            continue;
-        }
-        char text[INET_ADDRSTRLEN] = {};
-        ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-        bool refused = false;
-        {
-            // Connections are taken at once, so each guest's wait their turn here and another
-            // guest's are not stuck behind them in the listen queue.
-            std::lock_guard lock(mutex);
-            const auto fromGuest = static_cast<std::size_t>(
-                std::count_if(waiting.begin(), waiting.end(), [&](const Connection& c) { return c.peer == text; }));
-            refused = fromGuest >= kWaitingPerGuest;
-            if (!refused) {
-                waiting.push_back({sock, text});
-                if (idle == 0 && workers.size() < kMaxWorkers && MayServe(text))
-                    workers.emplace_back([this] { WorkerLoop(); });
+        // Every connection that has arrived is taken at once, so each guest's wait their turn here
+        // and another guest's are not stuck behind them in the listen queue.
+        for (bool room = true; room;) {
+            sockaddr_in address{};
+            socklen_t length = sizeof address;
+            const int sock = ::accept4(listenSock, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
+            if (sock < 0) {
+                // Out of descriptors or memory: breathe instead of spinning, still stoppable.
+                if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                    ::poll(&waits[1], 1, 100);
+                break;  // also when nothing more waits
             }
+            char text[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+            bool refused = false;
+            {
+                std::lock_guard lock(mutex);
+                const auto fromGuest = static_cast<std::size_t>(std::count_if(
+                    waiting.begin(), waiting.end(), [&](const Connection& c) { return c.peer == text; }));
+                refused = fromGuest >= kWaitingPerGuest;
+                if (!refused) {
+                    waiting.push_back({sock, text});
+                    if (idle == 0 && workers.size() < kMaxWorkers && MayServe(text))
+                        workers.emplace_back([this] { WorkerLoop(); });
+                }
+                room = waiting.size() < kMaxWaiting;
+            }
+            if (refused) {
+                ::close(sock);
+                host.Lines({"--> " + std::string(text) + ": too many connections at once, closed"}, {});
+                continue;
+            }
+            workWaits.notify_one();
         }
-        if (refused) {
-            ::close(sock);
-            host.Lines({"--> " + std::string(text) + ": too many connections at once, closed"}, {});
-            continue;
-        }
-        workWaits.notify_one();
     }
 }
 
@@ -552,7 +558,7 @@ bool Listener::Start(std::uint16_t port, std::string* error) {
         if (sock >= 0) ::close(sock);
         return false;
     };
-    const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (sock < 0) return fail(sock, "open a socket for");
     const int on = 1;
     ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);

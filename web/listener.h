@@ -39,7 +39,7 @@ public:
     Listener& operator=(const Listener&) = delete;
 
     // Listens on every local IPv4 interface at `port` (0: any free port, for tests), with a
-    // listen queue of 5. Starting a running listener restarts it. On failure (port taken, ...)
+    // listen queue of 128. Starting a running listener restarts it. On failure (port taken, ...)
     // returns false with a message in *error, and the listener is not active.
     bool Start(std::uint16_t port, std::string* error);
     // Closes the listening socket and returns at once; connections being served run to their
