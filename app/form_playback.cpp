@@ -54,7 +54,8 @@ void TForm1::ShowPositions() {
             r.length->clear();
         }
     }
-    if (MediaPlayer1->Mode() == mpStopped && MediaPlayer2->Mode() == mpStopped) {
+    // A track that stopped before its hand-over is followed at this tick: playback goes on.
+    if (MediaPlayer1->Mode() == mpStopped && MediaPlayer2->Mode() == mpStopped && !Player->StoppedEarly()) {
         Timer1->stop();
         SetStatusPanel(0, QString());
         Timer2->stop();

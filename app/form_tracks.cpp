@@ -42,7 +42,8 @@ void TForm1::AddFilesDialog(TListView* list) {
 
     // The feeding timers add to and trim the queue from their ticks: not while the batch lets
     // pending events through between files.
-    Adder->AddBatch(*list, files, Text(u"str_file"), Text(u"st_ready"), {Timer2, Timer3});
+    const std::vector<QString> failed =
+        Adder->AddBatch(*list, files, Text(u"str_file"), Text(u"st_ready"), {Timer2, Timer3});
 
     SetControlState(ControlPhase::Stopped);
     if (CheckWebConfig()) {
@@ -60,6 +61,10 @@ void TForm1::AddFilesDialog(TListView* list) {
         }
     }
     UpdateQueueStates();
+    if (!failed.empty()) {
+        QStringList lines(failed.begin(), failed.end());
+        platform::UserInterface().ShowError(lines.join(QLatin1Char('\n')).toStdU16String());
+    }
 }
 
 void TForm1::M11Click() {

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <deque>
 #include <type_traits>
 #include <utility>
@@ -206,9 +207,12 @@ const std::vector<std::pair<std::u16string, std::u16string>>& DefaultTexts() {
 
 constexpr int kMessagePanelWidth = 200;  // status panel 1, at least
 
+// Titles, file names and addresses reach labels: what they hold is shown as it stands, never
+// read as markup.
 QLabel* MakeLabel(const char* name, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
     return label;
 }
 
@@ -237,7 +241,7 @@ TForm1::TForm1(playback::DeckFactory decks, QWidget* parent) : QMainWindow(paren
     playerLink_ = std::make_unique<QueueLink>(*this);
     Player = std::make_unique<playback::QueuePlayer>(*MediaPlayer1, *MediaPlayer2, *playerLink_, *playerLink_);
     Dispatcher = std::make_unique<QtDispatcher>();
-    Bridge = std::make_unique<WebBridge>(*this);
+    Bridge = std::make_unique<WebBridge>(*this, *Dispatcher);
     TcpServer1 = std::make_unique<web::Listener>(*Bridge, *Dispatcher);
     BuildComponents();
     BuildMenus();
@@ -353,6 +357,7 @@ void TForm1::BuildComponents() {
     for (int i = 0; i < 5; ++i) {
         auto* panel = new QLabel(StatusBar1);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setTextFormat(Qt::PlainText);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         // The last panel takes what is left, like the last panel of a status bar should.
         if (i < 4)
@@ -938,25 +943,32 @@ void TForm1::RepaintQueue() {
 
 // ---------------------------------------------------------------- presentation and log
 
-void TForm1::AddLog(const QString& line) {
+void TForm1::AddLog(const QString& line) { AddLogLines({line}); }
+
+void TForm1::AddLogLines(const QStringList& lines) {
+    if (lines.isEmpty()) return;
     if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(this, [this, line] { AddLog(line); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, lines] { AddLogLines(lines); }, Qt::QueuedConnection);
         return;
     }
-    ListBox_Log->addItem(line);
+    ListBox_Log->addItems(lines);
     // Dropped in batches, so the view does not shift its rows for every new line.
     if (const int excess = ListBox_Log->count() - LogLines; excess > 0 && excess >= LogLines / 10)
         ListBox_Log->model()->removeRows(0, excess);
     ListBox_Log->setCurrentRow(ListBox_Log->count() - 1);
-    ListBox_Log->scrollToBottom();
+    // Scrolling lays out every line again, which a hidden list would do for nothing at each batch.
+    if (ListBox_Log->isVisible()) ListBox_Log->scrollToBottom();
 }
 
-void TForm1::AddDetails(const QString& text) {
+void TForm1::AddDetails(const QString& text) { AddDetailsLines({text}); }
+
+void TForm1::AddDetailsLines(const QStringList& lines) {
+    if (lines.isEmpty()) return;
     if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(this, [this, text] { AddDetails(text); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, lines] { AddDetailsLines(lines); }, Qt::QueuedConnection);
         return;
     }
-    Form3->AddText(text);
+    Form3->AddText(lines.join(QLatin1Char('\n')));
 }
 
 void TForm1::ListBox_LogClick() {
@@ -1023,6 +1035,9 @@ void TForm1::FitTexts() {
 // ---------------------------------------------------------------- windows
 
 void SetUpApplication() {
+    // A file size limit (a quota) would kill the program at the first write past it; ignored,
+    // the write fails and the save reports it like any other write error.
+    std::signal(SIGXFSZ, SIG_IGN);
     // A fixed name, whatever the executable is called. No display name: the platform would append
     // it to the title of every other window ("Details Box — ..."), and the main window carries the
     // program's title itself.

@@ -211,6 +211,9 @@ public:
     // ---- presentation and log ----
     void AddLog(const QString& line);
     void AddDetails(const QString& text);  // details box text area
+    // Many lines at once, each widget changed once: lines from the web server come in batches.
+    void AddLogLines(const QStringList& lines);
+    void AddDetailsLines(const QStringList& lines);
     void SortPool(tracks::TListView* list, int column);
 
     // ---- handlers, named component plus event; each runs through the handler guard ----
@@ -278,7 +281,7 @@ private:
     QSplitter* guestSplitter_ = nullptr;  // guest requests | guest pool
 };
 
-// Program entry's settings of the toolkit application, made before any window.
+// Program entry's settings of the toolkit application and the process, made before any window.
 void SetUpApplication();
 
 // Program entry's window creation: TForm1, then (from its constructor) TForm2, TForm_InfoBox, TForm3.

@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QThread>
+#include <QTimer>
 #include <future>
 
 #include "platform/errors.h"
@@ -59,6 +60,21 @@ void QtDispatcher::Post(std::function<void()> work) {
     if (!context_) return;
     QMetaObject::invokeMethod(
         context_.get(), [work = std::move(work)]() { platform::Guarded(work); }, Qt::QueuedConnection);
+}
+
+void QtDispatcher::PostAfter(std::chrono::milliseconds delay, std::function<void()> work) {
+    if (delay.count() <= 0) return Post(std::move(work));
+    std::lock_guard lock(mutex_);
+    if (!context_) return;
+    // The timer starts on the user-interface thread, where the context lives; deleting the context
+    // drops it with the call.
+    QObject* context = context_.get();
+    QMetaObject::invokeMethod(
+        context,
+        [context, delay, work = std::move(work)]() mutable {
+            QTimer::singleShot(delay, context, [work = std::move(work)]() { platform::Guarded(work); });
+        },
+        Qt::QueuedConnection);
 }
 
 }  // namespace app

@@ -19,6 +19,7 @@ public:
     void RunBlocking(const std::function<void()>& work) override;
     // Queues the work; an exception it throws is shown like one from any handler.
     void Post(std::function<void()> work) override;
+    void PostAfter(std::chrono::milliseconds delay, std::function<void()> work) override;
     // Refuses further work and releases every waiting thread.
     void Close();
 

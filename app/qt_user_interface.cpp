@@ -96,12 +96,23 @@ QString ToDefaultSuffix(const QString& defaultExt) {
     return ext;
 }
 
+namespace {
+
+// Messages name files and titles: their text is shown as it stands, never read as markup.
+void ShowBox(QMessageBox::Icon icon, const QString& caption, const QString& text) {
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, DialogParent());
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+}  // namespace
+
 void QtUserInterface::ShowError(const std::u16string& text) {
-    QMessageBox::critical(DialogParent(), QStringLiteral("Error"), Q(text));
+    ShowBox(QMessageBox::Critical, QStringLiteral("Error"), Q(text));
 }
 
 void QtUserInterface::ShowMessage(const std::u16string& text) {
-    QMessageBox::information(DialogParent(), QString::fromUtf8(kTitle), Q(text));
+    ShowBox(QMessageBox::Information, QString::fromUtf8(kTitle), Q(text));
 }
 
 std::vector<std::u16string> QtUserInterface::OpenFiles(const platform::FileDialogOptions& options) {

@@ -60,6 +60,7 @@ void QueueLink::QueueStarted() {
 }
 
 void QueueLink::TrackOpening(const QString& path) { f_.SetStatusPanel(4, path); }
+void QueueLink::Note(const QString& line) { f_.AddLog(line); }
 void QueueLink::ProgressChanged() { f_.ShowProgress(); }
 void QueueLink::PagesChanged() { f_.ShowWebConfigAndMakePages(); }
 

@@ -33,6 +33,7 @@ public:
     void ProgressChanged() override;
     void PagesChanged() override;
     void PlaybackStopped() override;
+    void Note(const QString& line) override;
 
 private:
     TForm1& f_;

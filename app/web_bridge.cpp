@@ -16,6 +16,15 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string U(const QString& s) { return s.toStdString(); }
 }  // namespace
 
+WebBridge::WebBridge(TForm1& form, platform::IDispatcher& ui)
+    : form_(form), lines_(ui, [this](const platform::LineBatch::Lines& lines) {
+          QStringList details, log;
+          for (const auto& line : lines.details) details << Q(line);
+          for (const auto& line : lines.log) log << Q(line);
+          form_.AddDetailsLines(details);
+          form_.AddLogLines(log);
+      }) {}
+
 std::string WebBridge::DocumentFolder() {
     std::lock_guard lock(mutex_);
     if (documentFolder_.empty()) return U(QCoreApplication::applicationDirPath());
@@ -58,9 +67,13 @@ std::optional<std::string> WebBridge::Select(const std::string& host, const std:
     return page;
 }
 
-void WebBridge::Log(const std::string& line) { form_.AddLog(Q(line)); }
+void WebBridge::Log(const std::string& line) { lines_.Add({}, {line}); }
 
-void WebBridge::Details(const std::string& line) { form_.AddDetails(Q(line)); }
+void WebBridge::Details(const std::string& line) { lines_.Add({line}, {}); }
+
+void WebBridge::Lines(const std::vector<std::string>& details, const std::vector<std::string>& log) {
+    lines_.Add(details, log);
+}
 
 std::vector<web::PageRow> WebBridge::Snapshot(const tracks::TListView& list) {
     std::vector<web::PageRow> rows;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/line_batch.h"
 #include "tracks/track_list.h"
 #include "web/pages.h"
 #include "web/web_host.h"
@@ -18,7 +19,8 @@ class TForm1;
 
 class WebBridge : public web::WebHost {
 public:
-    explicit WebBridge(TForm1& form) : form_(form) {}
+    // Lines from the listener's threads reach the window through `ui`, gathered.
+    WebBridge(TForm1& form, platform::IDispatcher& ui);
 
     // Any thread: the folder last set by SetWebRoot (the program's folder until then).
     std::string DocumentFolder() override;
@@ -26,8 +28,10 @@ public:
     // the DJ, so messages and errors are shown only after the answer has been handed back.
     std::optional<std::string> Select(const std::string& host, const std::string& time,
                                       const std::string& path) override;
+    // Any thread: gathered and handed to the window at most every 100 ms, in bounded batches.
     void Log(const std::string& line) override;
     void Details(const std::string& line) override;
+    void Lines(const std::vector<std::string>& details, const std::vector<std::string>& log) override;
 
     // User-interface thread: the web content folder now in force.
     void SetWebRoot(const QString& webRoot);
@@ -44,6 +48,7 @@ private:
     std::string documentFolder_;
     bool inSelect_ = false;
     QSet<QString> waiting_;  // texts of boxes queued by select requests, not shown yet
+    platform::LineBatch lines_;
 };
 
 }  // namespace app

@@ -2,6 +2,8 @@
 // byte of the answer, over a real socket to the window's listener; the window runs its event
 // loop as in the program (test decks, the shipped fragments). Prints median, p95 and the part
 // spent on the user-interface thread.
+//   bench_select [--flood RATE]   with --flood, other traffic asks for index.html at RATE requests
+//                                 a second from another address while the selects run
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -12,9 +14,12 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -55,6 +60,11 @@ double TimedGet(uint16_t port, const std::string& target, size_t* bytes) {
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    // A guest of its own: a flood, if any, comes from 127.0.0.1.
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    from.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 1);
+    ::bind(s, reinterpret_cast<sockaddr*>(&from), sizeof from);
     *bytes = 0;
     if (::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
         const std::string request = "GET " + target + " HTTP/1.1\r\nHost: bench\r\n\r\n";
@@ -76,8 +86,39 @@ Stats Summary(std::vector<double> v) {
 
 }  // namespace
 
+// Other traffic while the selects run: 20 threads, each on connections of its own from
+// 127.0.0.1, ask for index.html at `rate` requests a second in all, until `stop`.
+void Flood(uint16_t port, int rate, const std::atomic<bool>& stop, std::atomic<long>& served) {
+    std::vector<std::thread> threads;
+    const auto gap = std::chrono::microseconds(20 * 1000000L / std::max(rate, 1));
+    for (int t = 0; t < 20; ++t)
+        threads.emplace_back([&, t] {
+            auto due = Clock::now() + gap * t / 20;
+            while (!stop) {
+                std::this_thread::sleep_until(due);
+                due += gap;
+                const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+                sockaddr_in addr{};
+                addr.sin_family = AF_INET;
+                addr.sin_port = htons(port);
+                addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+                if (::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+                    const std::string request = "GET /index.html HTTP/1.1\r\nHost: flood\r\n\r\n";
+                    (void)::send(s, request.data(), request.size(), MSG_NOSIGNAL);
+                    char buf[65536];
+                    while (::recv(s, buf, sizeof buf, 0) > 0) {
+                    }
+                    ++served;
+                }
+                ::close(s);
+            }
+        });
+    for (auto& t : threads) t.join();
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    const int floodRate = argc > 2 && std::strcmp(argv[1], "--flood") == 0 ? std::atoi(argv[2]) : 0;
     QApplication application(argc, argv);
     platform::RecordingUserInterface recorder;
     platform::SetUserInterface(&recorder);
@@ -120,6 +161,11 @@ int main(int argc, char** argv) {
     const qint64 pagesMs = pages.elapsed();
     form->M70Click();
     const uint16_t port = form->TcpServer1->Port();
+    std::atomic<bool> floodStop{false};
+    std::atomic<long> floodServed{0};
+    const auto floodStart = Clock::now();
+    std::thread flood;
+    if (floodRate > 0) flood = std::thread([&] { Flood(port, floodRate, floodStop, floodServed); });
 
     // Requests for tracks spread over the pool: each is admitted, so the request list grows.
     std::vector<double> admitted, refused, plain;
@@ -144,6 +190,13 @@ int main(int argc, char** argv) {
     });
     QApplication::exec();
     client.join();
+    if (flood.joinable()) {
+        floodStop = true;
+        flood.join();
+        const double seconds = std::chrono::duration<double>(Clock::now() - floodStart).count();
+        std::printf("other traffic during the selects: %ld requests in %.1f s, %.0f a second\n", floodServed.load(),
+                    seconds, floodServed.load() / seconds);
+    }
 
     // The user-interface thread's share: the same select handling without the socket.
     // Its CPU time too: on a machine busy with other work the wall clock says little.

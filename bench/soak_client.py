@@ -1,12 +1,17 @@
 #!/usr/bin/env python3
 """The soak's material and its guest crowd: short tagged tracks, lists and a settings file
 ("prepare"), then about 20 requests a second on loopback while the program plays, with a
-per-minute record of its memory, descriptors, threads, answers and hand-overs ("run")."""
+per-minute record of its memory, descriptors, threads, answers and hand-overs ("run"). Two
+phases can join the night: a flood (wrk on 20 connections from one address) and slow clients
+(bodies trickled a byte at a time, big files read a kilobyte at a time), each measured by a
+prober whose selects come from other addresses."""
 import argparse
 import concurrent.futures
 import json
 import math
 import os
+import shutil
+import subprocess
 import random
 import re
 import socket
@@ -20,6 +25,15 @@ import zlib
 
 RATE = 22050
 FADE = 3  # seconds of fadeover in the settings file
+BIG = 1 << 20  # bytes of the file the slow readers ask for
+# Each address of 127/8 is this machine: the crowd's requests come from many of them, as guests'
+# phones would; the flood comes from 127.0.0.1 (wrk takes no source address) and the slow
+# clients from one address of their own.
+SLOWPOKE = "127.0.0.9"
+
+
+def guest_address(rnd):
+    return f"127.0.{rnd.randint(1, 200)}.{rnd.randint(10, 250)}"
 
 
 # ---------------------------------------------------------------- prepare
@@ -91,6 +105,8 @@ def prepare(args):
                     b.write(a.read())
     with open(os.path.join(web, "htdocs", "soak.png"), "wb") as f:
         f.write(png_pixel())
+    with open(os.path.join(web, "htdocs", "big.htm"), "wb") as f:
+        f.write(b"<p>" + b"x" * (BIG - 8) + b"</p>\n")
     settings = {
         "fade": FADE, "ffsec": 6, "playfile": os.path.join(work, "queue.lst"),
         "webfile": os.path.join(work, "pool.lst"), "preselectfile": os.path.join(work, "preset.lst"),
@@ -123,12 +139,12 @@ class Counters:
             return minute, dict(self.total)
 
 
-def exchange(port, data, timeout, trickle=None, half_close=False):
+def exchange(port, data, timeout, trickle=None, half_close=False, source="127.0.0.1"):
     """Sends data (or trickles the pieces of `trickle`, one a second) and reads to the end.
     Returns (answer bytes, seconds until the server closed); answer None when the server never
     closed within the timeout."""
     start = time.monotonic()
-    with socket.create_connection(("127.0.0.1", port), timeout=timeout) as s:
+    with socket.create_connection(("127.0.0.1", port), timeout=timeout, source_address=(source, 0)) as s:
         try:
             if trickle:
                 for piece in trickle:
@@ -250,7 +266,8 @@ class Crowd:
         try:
             # Malformed heads end with our side closed, as a broken client's would; the slow one
             # is left to the server's 10 s cut.
-            answer, seconds = exchange(port, data, timeout, trickle, half_close=(kind == "malformed"))
+            answer, seconds = exchange(port, data, timeout, trickle, half_close=(kind == "malformed"),
+                                       source=guest_address(rnd))
         except ConnectionRefusedError:
             self.c.add("refused_connect")
             self.note(f"{kind}: connection refused")
@@ -263,6 +280,173 @@ class Crowd:
             self.c.add("ms_total", int(seconds * 1000))
             self.c.add("timed")
         self.classify(kind, answer, seconds)
+
+
+def percentile(values, p):
+    if not values:
+        return None
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(round(p / 100 * (len(ordered) - 1))))]
+
+
+class Prober(threading.Thread):
+    """Selects from guests' addresses, four a second, while a phase runs: pool tracks (admitted
+    or refused, with the work of a select) and a track that is not in the pool (refused at
+    once: its time is the user-interface thread's backlog plus a little)."""
+
+    def __init__(self, port, pool, seconds):
+        super().__init__(daemon=True)
+        self.port, self.pool, self.seconds = port, pool, seconds
+        self.select_ms, self.backlog_ms, self.unanswered = [], [], 0
+        self.rnd = random.Random(17)
+
+    def run(self):
+        end = time.monotonic() + self.seconds
+        n = 0
+        while time.monotonic() < end:
+            n += 1
+            path = self.rnd.choice(self.pool) if n % 2 else "/nowhere/not-in-the-pool.mp3"
+            data = get("/tool/select.htm/?" + urllib.parse.quote(path, safe="/"))
+            try:
+                answer, seconds = exchange(self.port, data, 20, source=guest_address(self.rnd))
+            except OSError:
+                answer, seconds = None, 20
+            if not answer or not answer.startswith(b"HTTP/1.0 200"):
+                self.unanswered += 1
+            else:
+                (self.select_ms if n % 2 else self.backlog_ms).append(seconds * 1000)
+            time.sleep(max(0.0, 0.25 - seconds))
+
+    def figures(self):
+        out = {"selects": len(self.select_ms) + len(self.backlog_ms), "unanswered": self.unanswered}
+        for name, values in (("select_ms", self.select_ms), ("backlog_ms", self.backlog_ms)):
+            if values:
+                out[name] = {"median": round(percentile(values, 50), 1), "p95": round(percentile(values, 95), 1),
+                             "max": round(max(values), 1)}
+        return out
+
+
+class Phase(threading.Thread):
+    """One phase of trouble at a set time: the flood or the slow clients, with a prober and the
+    program's memory before, at its peak during, and a minute after."""
+
+    def __init__(self, kind, args, pool, start_after):
+        super().__init__(daemon=True)
+        self.kind, self.args, self.pool, self.start_after = kind, args, pool, start_after
+        self.seconds = args.flood if kind == "flood" else args.slow
+        self.result = {"phase": kind, "seconds": self.seconds}
+
+    def run(self):
+        time.sleep(self.start_after)
+        before = proc_sample(self.args.pid)
+        prober = Prober(self.args.port, self.pool, self.seconds)
+        peak = {"rss": before["VmRSS"]}
+        sampling = True
+
+        def sample():
+            while sampling:
+                try:
+                    peak["rss"] = max(peak["rss"], proc_sample(self.args.pid)["VmRSS"])
+                except OSError:
+                    return
+                time.sleep(0.5)
+        sampler = threading.Thread(target=sample, daemon=True)
+        sampler.start()
+        prober.start()
+        if self.kind == "flood":
+            self.result.update(self.flood())
+        else:
+            self.result.update(self.slow())
+        prober.join()
+        sampling = False
+        sampler.join()
+        self.result.update(prober.figures())
+        self.result["rss_kB_before"] = before["VmRSS"]
+        self.result["rss_kB_peak"] = peak["rss"]
+        time.sleep(60)
+        try:
+            self.result["rss_kB_minute_after"] = proc_sample(self.args.pid)["VmRSS"]
+        except OSError:
+            pass
+
+    def flood(self):
+        """wrk on 20 connections from one address, one request per connection, as fast as it goes."""
+        if not shutil.which("wrk"):
+            return {"error": "wrk is not installed"}
+        # wrk takes no source address; the flood comes from 127.0.0.1, which no other guest uses.
+        out = subprocess.run(["wrk", "-t2", "-c20", f"-d{self.seconds}s", "-H", "Connection: close",
+                              f"http://127.0.0.1:{self.args.port}/index.html"],
+                             capture_output=True, text=True).stdout
+        figures = {"wrk": " ".join(out.split())[:400]}
+        m = re.search(r"Requests/sec:\s+([\d.]+)", out)
+        if m:
+            figures["flood_req_per_s"] = float(m.group(1))
+        m = re.search(r"(\d+) requests in", out)
+        if m:
+            figures["flood_requests"] = int(m.group(1))
+        return figures
+
+    def slow(self):
+        """Ten bodies trickled a byte every 1.5 s and ten readers of a 1 MiB file taking 1 KiB a
+        second, all from one address, each reconnecting when the server lets go. A connection's
+        time counts from its connect, so it includes its wait for one of its guest's workers."""
+        held = {"body": [], "reader": [], "body_worker": [], "reader_worker": []}
+        end = time.monotonic() + self.seconds
+
+        def note(kind, start, served):
+            held[kind].append(time.monotonic() - start)
+            if served is not None:  # from its answer's first byte: the time a worker held it
+                held[kind + "_worker"].append(time.monotonic() - served)
+
+        def body():
+            while time.monotonic() < end:
+                start, served = time.monotonic(), None
+                try:
+                    with socket.create_connection(("127.0.0.1", self.args.port), timeout=5,
+                                                  source_address=(SLOWPOKE, 0)) as s:
+                        s.settimeout(None)
+                        s.sendall(b"POST /index.html HTTP/1.1\r\nContent-Length: 100000\r\n\r\na")
+                        while time.monotonic() - start < 120:
+                            time.sleep(1.5)
+                            if served is None:
+                                try:
+                                    if s.recv(65536, socket.MSG_DONTWAIT):
+                                        served = time.monotonic()
+                                except BlockingIOError:
+                                    pass
+                            s.sendall(b"a")
+                except OSError:
+                    pass  # the server let go: the next send found the connection closed
+                note("body", start, served)
+
+        def reader():
+            while time.monotonic() < end:
+                start, served = time.monotonic(), None
+                s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+                try:
+                    s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+                    s.bind((SLOWPOKE, 0))
+                    s.connect(("127.0.0.1", self.args.port))
+                    s.sendall(get("/big.htm"))
+                    while time.monotonic() - start < 300:
+                        if not s.recv(1024):
+                            break
+                        served = served or time.monotonic()
+                        time.sleep(1)
+                except OSError:
+                    pass
+                finally:
+                    s.close()
+                note("reader", start, served)
+
+        threads = [threading.Thread(target=body, daemon=True) for _ in range(10)]
+        threads += [threading.Thread(target=reader, daemon=True) for _ in range(10)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        return {f"{k}_held_s": {"n": len(v), "median": round(percentile(v, 50), 1), "max": round(max(v), 1)}
+                for k, v in held.items() if v}
 
 
 def proc_sample(pid):
@@ -336,6 +520,13 @@ def run(args):
     crowd.refresh_pages()
     watcher = Watcher(os.path.join(args.work, "web", "htdocs", "index.html"), counters, crowd)
     watcher.start()
+    phases = []
+    if args.flood > 0:
+        phases.append(Phase("flood", args, crowd.pool, args.flood_at * 60))
+    if args.slow > 0:
+        phases.append(Phase("slow", args, crowd.pool, args.slow_at * 60))
+    for phase in phases:
+        phase.start()
     kinds = ["page"] * 8 + ["image"] * 4 + ["select"] * 4 + ["missing"] * 2 + ["malformed"] * 2
     rnd = random.Random(5)
     pool = concurrent.futures.ThreadPoolExecutor(max_workers=8)
@@ -396,6 +587,9 @@ def run(args):
                 out_csv.flush()
     pool.shutdown(wait=True)
     slow_pool.shutdown(wait=True)
+    for phase in phases:
+        phase.join()
+        print("<!-- phase " + json.dumps(phase.result, sort_keys=True) + " -->", flush=True)
     watcher.stop = True
     watcher.join()
     _, total = counters.take()
@@ -404,6 +598,7 @@ def run(args):
         "minutes": minute, "totals": total,
         "handover_offset_s": {"min": round(min(intervals), 2), "max": round(max(intervals), 2)} if intervals else None,
         "problems": crowd.problems,
+        "phases": [phase.result for phase in phases],
     }
     print("<!-- summary " + json.dumps(summary, sort_keys=True) + " -->")
     if args.summary:
@@ -427,6 +622,10 @@ def main():
     r.add_argument("--rate", type=int, default=20)
     r.add_argument("--csv")
     r.add_argument("--summary")
+    r.add_argument("--flood", type=int, default=0, help="seconds of wrk flood (0: none)")
+    r.add_argument("--flood-at", type=float, default=6, help="minute at which the flood starts")
+    r.add_argument("--slow", type=int, default=0, help="seconds of slow clients (0: none)")
+    r.add_argument("--slow-at", type=float, default=10, help="minute at which the slow clients come")
     args = ap.parse_args()
     prepare(args) if args.cmd == "prepare" else run(args)
 

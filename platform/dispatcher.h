@@ -1,5 +1,6 @@
 #pragma once
 // Hands work from listener workers to the user-interface thread, so web/ stays free of Qt.
+#include <chrono>
 #include <functional>
 
 namespace platform {
@@ -11,6 +12,11 @@ public:
     virtual void RunBlocking(const std::function<void()>& work) = 0;
     // Queues `work` for the user-interface thread without waiting.
     virtual void Post(std::function<void()> work) = 0;
+    // The same, run no sooner than `delay` from now (at once where there is no clock to wait on).
+    virtual void PostAfter(std::chrono::milliseconds delay, std::function<void()> work) {
+        (void)delay;
+        Post(std::move(work));
+    }
 };
 
 // Runs everything at once on the calling thread (tests, and code already on the UI thread).

@@ -189,8 +189,8 @@ std::u16string IniFoldCase(std::u16string_view text) {
 }
 
 IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {
-    if (auto text = ReadTextFile(path_)) {
-        Parse(std::move(*text));
+    if (auto bytes = ReadBinaryFile(path_)) {
+        Parse(DecodeTextLines(*bytes));
     }
 }
 
@@ -299,11 +299,11 @@ void IniFile::WriteString(std::u16string_view section, std::u16string_view key,
     std::error_code ec;
     std::u16string text;
     if (std::filesystem::exists(path_, ec)) {
-        auto current = ReadTextFile(path_);
+        auto current = ReadBinaryFile(path_);
         if (!current) {
             throw UnableToWrite(path_.string());
         }
-        text = std::move(*current);
+        text = DecodeTextLines(*current);
     }
     Parse(std::move(text));
 

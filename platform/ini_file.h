@@ -25,7 +25,8 @@ std::u16string IniFoldCase(std::u16string_view text);
 
 class IniFile {
 public:
-    // Reads the file once (text decoding as in text_codec.h); a missing file is an empty one.
+    // Reads the file once (text decoding as in text_codec.h, line by line); a missing file is an
+    // empty one.
     explicit IniFile(std::filesystem::path path);
 
     const std::filesystem::path& Path() const { return path_; }

@@ -215,6 +215,23 @@ std::u16string DecodeTextFile(std::string_view bytes) {
     return DecodeCp1252(bytes);
 }
 
+std::u16string DecodeTextLines(std::string_view bytes) {
+    const bool marked = bytes.substr(0, 3) == "\xEF\xBB\xBF" || bytes.substr(0, 2) == "\xFF\xFE" ||
+                        bytes.substr(0, 2) == "\xFE\xFF";
+    if (marked || IsValidUtf8(bytes)) {
+        return DecodeTextFile(bytes);
+    }
+    std::u16string out;
+    out.reserve(bytes.size());
+    while (!bytes.empty()) {
+        const size_t end = std::min(bytes.find('\n'), bytes.size() - 1) + 1;
+        const std::string_view line = bytes.substr(0, end);
+        out += IsValidUtf8(line) ? Utf8ToU16(line) : DecodeCp1252(line);
+        bytes.remove_prefix(end);
+    }
+    return out;
+}
+
 std::optional<std::string> ReadBinaryFile(const std::filesystem::path& path) {
     // A playlist, settings or language file named by a FIFO must not hold the window.
     std::error_code ec;

@@ -22,6 +22,9 @@ int Cp1252Byte(char16_t c);
 
 // The reading rules above, applied to a whole file's bytes.
 std::u16string DecodeTextFile(std::string_view bytes);
+// The same, but without a mark each line is UTF-8 or Windows-1252 on its own: one line pasted
+// from a Windows file does not turn every accent of a UTF-8 file into two characters.
+std::u16string DecodeTextLines(std::string_view bytes);
 // Reads and decodes a whole file; nullopt when it cannot be read.
 std::optional<std::u16string> ReadTextFile(const std::filesystem::path& path);
 std::optional<std::string> ReadBinaryFile(const std::filesystem::path& path);

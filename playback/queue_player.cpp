@@ -15,6 +15,8 @@ bool IsPlayableFile(const QString& path) {
     return platform::IsFileNotFolder(platform::PathFromU16(path.toStdU16String()));
 }
 
+QString NameOf(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
+
 }  // namespace
 
 int QueuePlayer::NextIndexOf(int current) {
@@ -61,6 +63,9 @@ void QueuePlayer::StartQueue() {
     deck1_.SetWait(true);
     deck1_.Open();
     deck1_.Play();
+    live_ = &deck1_;
+    handedOver_ = false;
+    early_ = 0;
 
     CurIndex = start;
     NextIndex = NextIndexOf(CurIndex);
@@ -74,17 +79,40 @@ void QueuePlayer::PlayList() {
     StartQueue();
 }
 
+bool QueuePlayer::StoppedEarly(const AudioDeck& deck) const {
+    return &deck == live_ && !handedOver_ && deck.Mode() == mpStopped;
+}
+
+bool QueuePlayer::StoppedEarly() const { return live_ && StoppedEarly(*live_); }
+
 void QueuePlayer::HandOverFrom(AudioDeck& a, AudioDeck& b, int fade, bool scroll) {
-    if (a.Mode() != mpPlaying || !(a.Position() > a.Length() - fade) || b.Mode() == mpPlaying) return;
+    const bool inWindow = a.Mode() == mpPlaying && a.Position() > a.Length() - fade;
+    // Past its window without a hand-over, the queue would end here: it goes on instead.
+    const bool early = !inWindow && StoppedEarly(a);
+    if (!(inWindow || early) || b.Mode() == mpPlaying) return;
+    if (early) {
+        // A queue whose every row fails to play would be tried round and round for ever.
+        if (++early_ > queue_.Count()) {
+            sink_.Note(QStringLiteral("No track of the queue could be played: playback stopped"));
+            handedOver_ = true;
+            b.Stop();
+            return;
+        }
+    }
     // An index naming no row (the current row was removed or the list cleared) is no track.
     if (ValidIndex(CurIndex)) queue_.SetStatus(CurIndex, QueueView::Status::Played);
     CurIndex = NextIndexOf(CurIndex);
     if (CurIndex > -1 && PlayOn && ValidIndex(CurIndex)) {
+        if (early)
+            sink_.Note(QStringLiteral("Stopped before its hand-over: %1; the next track starts now")
+                           .arg(NameOf(a.FileName())));
         b.SetFileName(queue_.FileName(CurIndex));
         sink_.TrackOpening(b.FileName());
         b.SetWait(true);
         b.Open();
         b.Play();
+        live_ = &b;
+        handedOver_ = false;
         CurIndex = FindQueueIndex(b.FileName());
         NextIndex = NextIndexOf(CurIndex);
         if (scroll && queue_.Count() > 0) queue_.ScrollToLast();
@@ -93,18 +121,21 @@ void QueuePlayer::HandOverFrom(AudioDeck& a, AudioDeck& b, int fade, bool scroll
         if (ValidIndex(CurIndex)) queue_.SetStatus(CurIndex, QueueView::Status::Running);
         sink_.PagesChanged();
     } else {
+        handedOver_ = true;
         b.Stop();
     }
 }
 
 void QueuePlayer::HandOver() {
     const int fade = queue_.FadeSeconds() * 1000;
+    if (live_ && live_->Mode() == mpPlaying) early_ = 0;
     HandOverFrom(deck1_, deck2_, fade, true);
     HandOverFrom(deck2_, deck1_, fade, false);
     if (deck1_.Mode() == mpStopped && deck2_.Mode() == mpStopped) StopPlayback();
 }
 
 void QueuePlayer::StopPlayback() {
+    live_ = nullptr;
     for (AudioDeck* d : {&deck1_, &deck2_}) {
         const auto mode = d->Mode();
         if (mode == mpPlaying || mode == mpPaused) {

@@ -44,6 +44,7 @@ public:
     virtual void ProgressChanged() = 0;                  // a deck started: refresh the bars
     virtual void PagesChanged() = 0;                     // the current track changed
     virtual void PlaybackStopped() = 0;                  // both decks were stopped and closed
+    virtual void Note(const QString& line) = 0;          // a line for the log
 };
 
 class QueuePlayer {
@@ -67,8 +68,12 @@ public:
     // Play List: both decks asked for completion notices, then the queue started.
     void PlayList();
     // One check per tick: the playing deck inside its fade window starts the next row on the
-    // other deck; with both decks stopped, playback ends.
+    // other deck, and so does a current track that stopped before its hand-over ran (a cut file,
+    // a window the ticks missed, a deck that failed); with both decks stopped, playback ends.
     void HandOver();
+    // The deck of the current track stopped on its own before its hand-over: the next HandOver
+    // starts the following row, so playback has not ended.
+    bool StoppedEarly() const;
     void StopPlayback();
     // Pauses a playing deck, resumes a paused one; deck 1 first.
     std::array<PauseChange, 2> Pause();
@@ -85,11 +90,15 @@ public:
 private:
     void HandOverFrom(AudioDeck& a, AudioDeck& b, int fade, bool scroll);
     bool ValidIndex(int row) const { return row >= 0 && row < queue_.Count(); }
+    bool StoppedEarly(const AudioDeck& deck) const;
 
     AudioDeck& deck1_;
     AudioDeck& deck2_;
     QueueView& queue_;
     QueueSink& sink_;
+    AudioDeck* live_ = nullptr;  // the deck started last, with the current track
+    bool handedOver_ = false;    // its hand-over ran and found no next track
+    int early_ = 0;              // hand-overs for early stops since a current track was last heard
 };
 
 }  // namespace playback

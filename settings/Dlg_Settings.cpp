@@ -1,6 +1,7 @@
 #include "settings/Dlg_Settings.h"
 
 #include <QEvent>
+#include <QTextDocument>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -23,6 +24,13 @@ constexpr char16_t kSection[] = u"standard";
 // A value no key can read as: values are trimmed.
 constexpr char16_t kAbsent[] = u" ";
 constexpr char16_t kSettingsFilter[] = u"Settings (*.stg)|*.stg|All Files (*.*)|*.*";
+
+// A tooltip reads what looks like markup as markup; such a file name is escaped, so it shows as
+// it stands.
+QString PlainToolTip(const QString& text) {
+    if (!Qt::mightBeRichText(text)) return text;
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
 
 const TSetRec& ZeroRecord() {
     static const TSetRec zero;
@@ -252,6 +260,7 @@ TForm2::TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget*
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setSizeGripEnabled(false);
     StatusPanel1 = new QLabel(StatusBar1);
+    StatusPanel1->setTextFormat(Qt::PlainText);  // it shows file names
     StatusBar1->addWidget(StatusPanel1, 1);
 
     {
@@ -410,7 +419,7 @@ void TForm2::Edit_ListDblClick(QLineEdit* edit) {
     }
     const QString name = Q(chosen.front());
     edit->setText(name);
-    edit->setToolTip(name);
+    edit->setToolTip(PlainToolTip(name));
     StatusPanel1->setText(name);
 }
 

@@ -146,16 +146,23 @@ void TrackAdder::Add(TListView& list, const QString& path, const QString& source
     index.Append(row);
 }
 
-void TrackAdder::AddBatch(TListView& list, const std::vector<std::u16string>& files, const QString& source,
-                          const QString& ready, const std::vector<QObject*>& quiet) {
+std::vector<QString> TrackAdder::AddBatch(TListView& list, const std::vector<std::u16string>& files,
+                                          const QString& source, const QString& ready,
+                                          const std::vector<QObject*>& quiet) {
     ++batchDepth_;
     const platform::ScopeExit done([this] { --batchDepth_; });
     std::vector<QSignalBlocker> blocks;
     blocks.reserve(quiet.size());
     for (QObject* o : quiet) blocks.emplace_back(o);
     QElapsedTimer sinceEvents;
+    std::vector<QString> failed;
     for (const std::u16string& file : files) {
-        Add(list, QString::fromStdU16String(file), source, ready);
+        // One unplayable file among a hundred must not cost the DJ the other ninety-nine.
+        try {
+            Add(list, QString::fromStdU16String(file), source, ready);
+        } catch (const std::exception& e) {
+            failed.push_back(QString::fromUtf8(e.what()));
+        }
         // Keep the window drawn and the playback tick running during a long batch; user input
         // waits until the batch is done, so nothing else changes the lists meanwhile.
         if (files.size() > 1 && (!sinceEvents.isValid() || sinceEvents.elapsed() >= kRefreshMs)) {
@@ -163,6 +170,7 @@ void TrackAdder::AddBatch(TListView& list, const std::vector<std::u16string>& fi
             sinceEvents.start();
         }
     }
+    return failed;
 }
 
 }  // namespace tracks

@@ -39,9 +39,10 @@ public:
     // status of a row whose file exists.
     void Add(TListView& list, const QString& path, const QString& source, const QString& ready);
     // Adds the files in order. Between files, pending events other than user input run (at most
-    // every 50 ms) while the `quiet` objects send no signals; an exception ends the batch.
-    void AddBatch(TListView& list, const std::vector<std::u16string>& files, const QString& source,
-                  const QString& ready, const std::vector<QObject*>& quiet);
+    // every 50 ms) while the `quiet` objects send no signals. A file that cannot be added is
+    // passed over: the messages of all such files come back, in order.
+    std::vector<QString> AddBatch(TListView& list, const std::vector<std::u16string>& files, const QString& source,
+                                  const QString& ready, const std::vector<QObject*>& quiet);
     // True while a batch runs: commands that change the lists must wait for its end.
     bool Busy() const { return batchDepth_ > 0; }
 

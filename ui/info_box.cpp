@@ -143,6 +143,7 @@ TForm_InfoBox::TForm_InfoBox(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     // In front of both lines.
     Image_QR = new QLabel(this);
+    Image_QR->setTextFormat(Qt::PlainText);
     Image_QR->setObjectName(QStringLiteral("Image_QR"));
     Image_QR->hide();
 }

@@ -1,6 +1,10 @@
 // Request paths of the listener mapped onto the document folder.
 #include "web/http_path.h"
 
+#include <climits>
+#include <cstdlib>
+#include <memory>
+
 namespace web {
 
 namespace {
@@ -108,6 +112,26 @@ std::optional<MappedRequest> MapRequest(std::string_view documentFolder, std::st
     const auto dot = last.rfind('.');
     if (dot != std::string_view::npos) request.ext = LowerAscii(last.substr(dot));
     return request;
+}
+
+namespace {
+
+std::optional<std::string> RealPath(const std::string& path) {
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+    if (!real) return std::nullopt;
+    return std::string(real.get());
+}
+
+}  // namespace
+
+bool ResolvesInside(const std::string& folder, const std::string& full) {
+    const auto target = RealPath(full);
+    if (!target) return true;
+    const auto root = RealPath(folder);
+    if (!root) return false;
+    if (*root == "/") return true;
+    return *target == *root || (target->size() > root->size() && target->compare(0, root->size(), *root) == 0 &&
+                                (*target)[root->size()] == '/');
 }
 
 }  // namespace web

@@ -32,4 +32,8 @@ struct MappedRequest {
 // path a query string is ignored.
 std::optional<MappedRequest> MapRequest(std::string_view documentFolder, std::string_view requestPath);
 
+// Whether `full`, with every symbolic link on its way followed, still lies in `folder` (whose own
+// links are followed too). A path that names nothing counts as inside: nothing is served from it.
+bool ResolvesInside(const std::string& folder, const std::string& full);
+
 }  // namespace web

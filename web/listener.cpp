@@ -1,5 +1,5 @@
-// The guests' web server on POSIX sockets: an accept thread, at most ten reused workers, and the
-// minimal HTTP/1.0 answers (status line, empty line, body, close).
+// The guests' web server on POSIX sockets: an accept thread, at most ten reused workers shared
+// fairly among guests, and the minimal HTTP/1.0 answers (status line, empty line, body, close).
 #include "web/listener.h"
 
 #include <arpa/inet.h>
@@ -22,6 +22,7 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -36,10 +37,16 @@ namespace web {
 
 namespace {
 
-constexpr int kListenQueue = 5;
+using Clock = std::chrono::steady_clock;
+
+// Room for bursts: while one guest floods, every other guest's connection must still find a place
+// instead of being dropped and retried a second later by its phone.
+constexpr int kListenQueue = 128;
 constexpr std::size_t kMaxWorkers = 10;
-constexpr auto kHeadTime = std::chrono::seconds(10);
-constexpr std::size_t kHeadBytes = 8 * 1024;
+// Accepted connections that wait for a worker: beyond the first number the listen queue holds
+// the next ones; beyond the second, one address's next connections are closed at once.
+constexpr std::size_t kMaxWaiting = 64;
+constexpr std::size_t kWaitingPerGuest = 32;
 constexpr std::size_t kPeekBytes = 511;
 // Files go out in pieces this large; small pages leave in a single send with their status line.
 constexpr std::size_t kPiece = 64 * 1024;
@@ -49,18 +56,59 @@ constexpr std::string_view kNotFound =
 
 bool IsImage(const std::string& ext) { return ext == ".jpg" || ext == ".gif" || ext == ".png"; }
 
-// Stops at the first failure: a peer that went away gets no more and raises no signal.
-bool SendAll(int sock, std::string_view data, int flags = 0) {
-    while (!data.empty()) {
-        const ssize_t sent = ::send(sock, data.data(), data.size(), MSG_NOSIGNAL | flags);
-        if (sent < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    return true;
+int MillisecondsLeft(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, 3600 * 1000));
 }
+
+// Sends an answer within its deadline, so a guest who reads slowly or not at all loses the rest
+// instead of holding the worker. Stops at the first failure: a peer that went away gets no more
+// and raises no signal.
+class Sender {
+public:
+    Sender(int sock, Clock::time_point deadline) : sock_(sock), deadline_(deadline) {}
+    // The time a worker gives an answer of this size.
+    static Clock::time_point DeadlineFor(std::size_t bytes, const ListenerLimits& limits) {
+        const auto atRate = std::chrono::milliseconds(bytes * 1000 / std::max<std::size_t>(limits.sendBytesPerSecond, 1));
+        return Clock::now() + limits.requestTime + atRate;
+    }
+
+    bool Send(std::string_view data, bool more = false) {
+        const int flags = MSG_NOSIGNAL | MSG_DONTWAIT | (more ? MSG_MORE : 0);
+        while (ok_ && !data.empty()) {
+            const ssize_t sent = ::send(sock_, data.data(), data.size(), flags);
+            if (sent >= 0) {
+                data.remove_prefix(static_cast<std::size_t>(sent));
+                continue;
+            }
+            if (errno == EINTR) continue;
+            ok_ = (errno == EAGAIN || errno == EWOULDBLOCK) && WaitWritable();
+            if (!ok_) {
+                // The close then resets the connection: what still waits in the send buffer is
+                // dropped, and the guest sees a broken answer rather than a short one.
+                const linger drop{1, 0};
+                ::setsockopt(sock_, SOL_SOCKET, SO_LINGER, &drop, sizeof drop);
+            }
+        }
+        return ok_;
+    }
+
+private:
+    bool WaitWritable() {
+        for (;;) {
+            const int left = MillisecondsLeft(deadline_);
+            if (left <= 0) return false;
+            pollfd wait{sock_, POLLOUT, 0};
+            const int ready = ::poll(&wait, 1, left);
+            if (ready > 0) return true;
+            if (ready < 0 && errno != EINTR) return false;
+        }
+    }
+
+    int sock_;
+    Clock::time_point deadline_;
+    bool ok_ = true;
+};
 
 // Reads until `size` bytes or the end of the file; -1 on a read error.
 ssize_t ReadUpTo(int file, char* buffer, std::size_t size) {
@@ -104,9 +152,10 @@ bool StartsWith(std::string_view text, std::string_view prefix) { return text.su
 
 // "HTTP/1.0 200 OK", an empty line and the file; a text file also gets the closing CR LF and
 // loses its byte-order mark (UTF-16 is sent as UTF-8). False when no file is there.
-bool SendFileAnswer(int sock, const std::string& path, bool text) {
+bool SendFileAnswer(int sock, const std::string& path, bool text, const ListenerLimits& limits) {
     FileHandle file(path);
     if (file.get() < 0) return false;
+    Sender sender(sock, Sender::DeadlineFor(file.size(), limits));
     std::string out(kOk);
     // A page usually fits one piece and leaves with its status line in a single send.
     const std::size_t first = std::min<std::size_t>(file.size(), kPiece);
@@ -125,32 +174,45 @@ bool SendFileAnswer(int sock, const std::string& path, bool text) {
         out.resize(kOk.size());
         out += utf8Mark ? whole.substr(3) : platform::U16ToUtf8(platform::DecodeTextFile(whole));
         out += "\r\n";
-        SendAll(sock, out);
+        sender.Send(out);
         return true;
     }
     if (first < kPiece) {
         if (text) out += "\r\n";
-        SendAll(sock, out);
+        sender.Send(out);
         return true;
     }
-    if (!SendAll(sock, out, MSG_MORE)) return true;
+    if (!sender.Send(out, true)) return true;
     ssize_t more;
     while ((more = ReadUpTo(file.get(), piece.data(), piece.size())) > 0)
-        if (!SendAll(sock, std::string_view(piece.data(), static_cast<std::size_t>(more)), MSG_MORE)) return true;
-    SendAll(sock, text ? "\r\n" : "");
+        if (!sender.Send(std::string_view(piece.data(), static_cast<std::size_t>(more)), true)) return true;
+    sender.Send(text ? "\r\n" : "");
     return true;
 }
 
-void SendNotFound(int sock, const std::string& requestPath) {
-    SendAll(sock, std::string(kNotFound) + HtmlEscape(requestPath) + "\r\n");
+// An answer held in memory: a select page, an empty page, the not-found page.
+void SendText(int sock, const std::string& answer, const ListenerLimits& limits) {
+    Sender(sock, Sender::DeadlineFor(answer.size(), limits)).Send(answer);
 }
 
-// Reads the request head one CR LF line at a time, within 10 seconds and 8 KiB for the whole
-// head. It looks at up to 511 bytes that have arrived and takes only complete lines (up to the
-// empty line that ends the head), so a request body stays unread; a bare LF ends no line.
+std::string NotFoundAnswer(const std::string& requestPath) {
+    return std::string(kNotFound) + HtmlEscape(requestPath) + "\r\n";
+}
+
+// What one request may take of a worker before its answer and after it: one deadline and one
+// count of bytes for the head and for what is read away after the answer.
+struct Budget {
+    Clock::time_point deadline;
+    std::size_t headBytes;  // the most the head may take of `bytes`
+    std::size_t bytes;      // left to read
+};
+
+// Reads the request head one CR LF line at a time, within the budget's time and head size. It
+// looks at up to 511 bytes that have arrived and takes only complete lines (up to the empty line
+// that ends the head), so a request body stays unread; a bare LF ends no line.
 class HeadReader {
 public:
-    explicit HeadReader(int sock) : sock_(sock), deadline_(std::chrono::steady_clock::now() + kHeadTime) {}
+    HeadReader(int sock, Budget& budget) : sock_(sock), budget_(budget) {}
 
     // The next line without its CR LF; at the peer's end (or a failed read) what came so far,
     // usually empty. False when the head is cut off by its time or size limit.
@@ -162,8 +224,8 @@ public:
         }
         char buffer[kPeekBytes];
         for (;;) {
-            if (consumed_ >= kHeadBytes || std::chrono::steady_clock::now() >= deadline_) return false;
-            const std::size_t want = std::min(kPeekBytes, kHeadBytes - consumed_);
+            if (consumed_ >= budget_.headBytes || Clock::now() >= budget_.deadline) return false;
+            const std::size_t want = std::min(kPeekBytes, budget_.headBytes - consumed_);
             const ssize_t seen = ::recv(sock_, buffer, want, MSG_PEEK | MSG_DONTWAIT);
             if (seen < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
                 if (!WaitReadable()) return false;
@@ -213,11 +275,10 @@ private:
 
     bool WaitReadable() {
         for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline_ - std::chrono::steady_clock::now());
-            if (left.count() <= 0) return false;
+            const int left = MillisecondsLeft(budget_.deadline);
+            if (left <= 0) return false;
             pollfd wait{sock_, POLLIN, 0};
-            const int ready = ::poll(&wait, 1, static_cast<int>(left.count()) + 1);
+            const int ready = ::poll(&wait, 1, left);
             if (ready > 0) return true;
             if (ready == 0) continue;  // the loop sees the deadline
             if (errno != EINTR) return true;  // the read reports it
@@ -229,73 +290,97 @@ private:
         const ssize_t got = ::recv(sock_, sink, count, MSG_WAITALL);
         if (got <= 0) return false;
         consumed_ += static_cast<std::size_t>(got);
+        budget_.bytes -= std::min(budget_.bytes, static_cast<std::size_t>(got));
         return true;
     }
 
     int sock_;
-    std::chrono::steady_clock::time_point deadline_;
+    Budget& budget_;
     std::size_t consumed_ = 0;
     std::string partial_;            // the start of a line whose CR LF has not arrived yet
     std::deque<std::string> ready_;  // complete lines taken with the last look
 };
 
 // Request bytes left unread (a POST body) would turn the close into a reset, which can destroy
-// the answer on its way; so the peer gets our end first and its rest is read away, briefly.
-void ReadAwayTheRest(int sock) {
+// the answer on its way; so the peer gets our end first and its rest is read away, within what
+// is left of the request's budget.
+void ReadAwayTheRest(int sock, Budget& budget) {
     char sink[4096];
-    if (::recv(sock, sink, 1, MSG_PEEK | MSG_DONTWAIT) > 0) {
-        ::shutdown(sock, SHUT_WR);
-        std::size_t drained = 0;
+    if (::recv(sock, sink, 1, MSG_PEEK | MSG_DONTWAIT) <= 0) return;
+    ::shutdown(sock, SHUT_WR);
+    while (budget.bytes > 0) {
+        const int left = MillisecondsLeft(budget.deadline);
+        if (left <= 0) return;
         pollfd wait{sock, POLLIN, 0};
-        while (drained < 64 * 1024 && ::poll(&wait, 1, 2000) > 0) {
-            const ssize_t got = ::recv(sock, sink, sizeof sink, 0);
-            if (got <= 0) break;
-            drained += static_cast<std::size_t>(got);
-        }
+        const int ready = ::poll(&wait, 1, left);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return;
+        const ssize_t got = ::recv(sock, sink, std::min(sizeof sink, budget.bytes), MSG_DONTWAIT);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+        if (got <= 0) return;
+        budget.bytes -= static_cast<std::size_t>(got);
     }
+}
+
+std::string InWords(const ListenerLimits& limits) {
+    const auto ms = limits.requestTime.count();
+    const std::string time = ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+    return time + " and " + std::to_string(limits.headBytes / 1024) + " KiB";
 }
 
 }  // namespace
 
 struct Listener::State {
-    State(WebHost& h, platform::IDispatcher& d) : host(h), ui(d) {}
+    State(WebHost& h, platform::IDispatcher& d, ListenerLimits l) : host(h), ui(d), limits(l) {}
 
     WebHost& host;
     platform::IDispatcher& ui;
+    const ListenerLimits limits;
 
     mutable std::mutex mutex;
-    std::condition_variable workWaits;  // for workers: a connection waits, or the listener closes
-    std::condition_variable workerFree;  // for the accept thread: a worker is free, or stop
+    std::condition_variable workWaits;   // for workers: a connection they may take, or the end
+    std::condition_variable workerFree;  // for the accept thread: room among the waiting, or stop
     // Accepting; listenFd is -1 while stopped.
     int listenFd = -1;
     int wakeFd = -1;
     std::thread acceptor;
     bool stopRequested = false;
     std::uint16_t port = 0;
-    // Workers: connections waiting for a worker, connections accepted and not yet closed, and
-    // the sockets being served (shut down when the listener is destroyed).
+    // Workers: connections waiting for a worker, the sockets being served (shut down when the
+    // listener is destroyed) and how many of them each guest address holds.
     struct Connection {
         int fd;
         std::string peer;
     };
     std::vector<std::thread> workers;
+    std::size_t idle = 0;
     std::deque<Connection> waiting;
-    std::size_t inProgress = 0;
     std::set<int> serving;
+    std::map<std::string, std::size_t> servedFor;
     std::atomic<bool> closing{false};
 
     void AcceptLoop(int listenSock, int wake);
     void WorkerLoop();
-    void Serve(int sock, const std::string& peer);
-    void PostLines(std::vector<std::string> details, std::vector<std::string> log);
+    void Serve(int sock, const std::string& peer, Budget& budget);
+    // Under the lock: the first waiting connection whose guest may have one more worker.
+    std::deque<Connection>::iterator NextToServe();
+    bool MayServe(const std::string& peer) const;
 };
+
+bool Listener::State::MayServe(const std::string& peer) const {
+    const auto held = servedFor.find(peer);
+    return held == servedFor.end() || held->second < std::max<std::size_t>(limits.workersPerGuest, 1);
+}
+
+std::deque<Listener::State::Connection>::iterator Listener::State::NextToServe() {
+    return std::find_if(waiting.begin(), waiting.end(), [&](const Connection& c) { return MayServe(c.peer); });
+}
 
 void Listener::State::AcceptLoop(int listenSock, int wake) {
     for (;;) {
         {
-            // The eleventh connection stays in the listen queue until a worker is free.
             std::unique_lock lock(mutex);
-            workerFree.wait(lock, [&] { return stopRequested || inProgress < kMaxWorkers; });
+            workerFree.wait(lock, [&] { return stopRequested || waiting.size() < kMaxWaiting; });
             if (stopRequested) return;
         }
         pollfd waits[2] = {{listenSock, POLLIN, 0}, {wake, POLLIN, 0}};
@@ -304,23 +389,40 @@ void Listener::State::AcceptLoop(int listenSock, int wake) {
             return;
         }
         if (waits[1].revents != 0) return;
-        sockaddr_in address{};
-        socklen_t length = sizeof address;
-        const int sock = ::accept4(listenSock, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
-        if (sock < 0) {
-            // Out of descriptors or memory: breathe instead of spinning, still stoppable.
-            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) ::poll(&waits[1], 1, 100);
-            continue;
+        // Every connection that has arrived is taken at once, so each guest's wait their turn here
+        // and another guest's are not stuck behind them in the listen queue.
+        for (bool room = true; room;) {
+            sockaddr_in address{};
+            socklen_t length = sizeof address;
+            const int sock = ::accept4(listenSock, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
+            if (sock < 0) {
+                // Out of descriptors or memory: breathe instead of spinning, still stoppable.
+                if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                    ::poll(&waits[1], 1, 100);
+                break;  // also when nothing more waits
+            }
+            char text[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+            bool refused = false;
+            {
+                std::lock_guard lock(mutex);
+                const auto fromGuest = static_cast<std::size_t>(std::count_if(
+                    waiting.begin(), waiting.end(), [&](const Connection& c) { return c.peer == text; }));
+                refused = fromGuest >= kWaitingPerGuest;
+                if (!refused) {
+                    waiting.push_back({sock, text});
+                    if (idle == 0 && workers.size() < kMaxWorkers && MayServe(text))
+                        workers.emplace_back([this] { WorkerLoop(); });
+                }
+                room = waiting.size() < kMaxWaiting;
+            }
+            if (refused) {
+                ::close(sock);
+                host.Lines({"--> " + std::string(text) + ": too many connections at once, closed"}, {});
+                continue;
+            }
+            workWaits.notify_one();
         }
-        char text[INET_ADDRSTRLEN] = {};
-        ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-        {
-            std::lock_guard lock(mutex);
-            waiting.push_back({sock, text});
-            ++inProgress;
-            if (workers.size() < inProgress) workers.emplace_back([this] { WorkerLoop(); });
-        }
-        workWaits.notify_one();
     }
 }
 
@@ -329,55 +431,52 @@ void Listener::State::WorkerLoop() {
         Connection connection;
         {
             std::unique_lock lock(mutex);
-            workWaits.wait(lock, [&] { return closing || !waiting.empty(); });
-            if (waiting.empty()) return;
-            connection = std::move(waiting.front());
-            waiting.pop_front();
+            ++idle;
+            auto next = waiting.end();
+            workWaits.wait(lock, [&] {
+                if (closing) return true;
+                next = NextToServe();
+                return next != waiting.end();
+            });
+            --idle;
+            if (closing) return;
+            connection = std::move(*next);
+            waiting.erase(next);
             serving.insert(connection.fd);
+            ++servedFor[connection.peer];
         }
+        workerFree.notify_one();
+        Budget budget{Clock::now() + limits.requestTime, limits.headBytes,
+                      std::max(limits.requestBytes, limits.headBytes)};
         try {
-            Serve(connection.fd, connection.peer);
+            Serve(connection.fd, connection.peer, budget);
         } catch (...) {
             // Whatever went wrong, this connection ends and the worker goes on.
         }
-        ReadAwayTheRest(connection.fd);
+        ReadAwayTheRest(connection.fd, budget);
         {
             // Closed under the lock: its number may be reused at once by the next connection.
             std::lock_guard lock(mutex);
             serving.erase(connection.fd);
             ::close(connection.fd);
-            --inProgress;
+            if (--servedFor[connection.peer] == 0) servedFor.erase(connection.peer);
         }
-        workerFree.notify_one();
     }
 }
 
-void Listener::State::PostLines(std::vector<std::string> details, std::vector<std::string> log) {
-    try {
-        ui.Post([&host = host, details = std::move(details), log = std::move(log)] {
-            for (const auto& line : details) host.Details(line);
-            for (const auto& line : log) host.Log(line);
-        });
-    } catch (...) {
-        // A closing program takes no more lines.
-    }
-}
-
-void Listener::State::Serve(int sock, const std::string& peer) {
-    const timeval sendLimit{10, 0};  // a guest that takes nothing for 10 s is dropped
-    ::setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
+void Listener::State::Serve(int sock, const std::string& peer, Budget& budget) {
     // Room for a whole page, so the worker hands it over at once instead of waiting for the guest.
     const int sendBuffer = 256 * 1024;
     ::setsockopt(sock, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
 
     std::vector<std::string> details;
     std::string path;
-    HeadReader reader(sock);
+    HeadReader reader(sock, budget);
     std::string line = " ";
     while (!line.empty()) {
         if (!reader.ReadLine(line)) {
-            details.push_back("--> " + peer + ": no complete request within 10 s and 8 KiB, closed");
-            PostLines(std::move(details), {});
+            details.push_back("--> " + peer + ": no complete request within " + InWords(limits) + ", closed");
+            host.Lines(details, {});
             return;
         }
         details.push_back(line);
@@ -388,10 +487,13 @@ void Listener::State::Serve(int sock, const std::string& peer) {
     }
     if (closing) return;
 
-    const auto request = MapRequest(host.DocumentFolder(), path);
+    const std::string folder = host.DocumentFolder();
+    auto request = MapRequest(folder, path);
+    // A link in the folder may lead anywhere; what it leads to must lie inside too.
+    if (request && !request->select && !ResolvesInside(folder, request->full)) request.reset();
     if (!request) {
-        PostLines(std::move(details), {"not found: " + path});
-        SendNotFound(sock, path);
+        host.Lines(details, {"not found: " + path});
+        SendText(sock, NotFoundAnswer(path), limits);
         return;
     }
     const bool image = IsImage(request->ext);
@@ -399,37 +501,36 @@ void Listener::State::Serve(int sock, const std::string& peer) {
 
     if (request->select) {
         const std::string time = ReceiveTime(std::chrono::system_clock::now());
+        host.Lines(details, {request->name});
         std::optional<std::string> page;
         try {
             // The worker waits for the page: admission, states and pool page belong to the
             // user-interface thread.
-            ui.RunBlocking([&] {
-                for (const auto& detail : details) host.Details(detail);
-                host.Log(request->name);
-                page = host.Select(peer, time, request->selected);
-                if (page && !image) host.Log(fileLine);
-            });
+            ui.RunBlocking([&] { page = host.Select(peer, time, request->selected); });
         } catch (...) {
             page.reset();
         }
         if (!page) return;  // the handling failed: no answer
-        if (image)
-            SendNotFound(sock, path);
-        else
-            SendAll(sock, std::string(kOk) + *page + "\r\n");
+        if (image) {
+            SendText(sock, NotFoundAnswer(path), limits);
+        } else {
+            host.Lines({}, {fileLine});
+            SendText(sock, std::string(kOk) + *page + "\r\n", limits);
+        }
         return;
     }
 
     if (image) {
-        PostLines(std::move(details), {request->name});
-        if (!SendFileAnswer(sock, request->full, false)) SendNotFound(sock, path);
+        host.Lines(details, {request->name});
+        if (!SendFileAnswer(sock, request->full, false, limits)) SendText(sock, NotFoundAnswer(path), limits);
         return;
     }
-    PostLines(std::move(details), {request->name, fileLine});
-    if (!SendFileAnswer(sock, request->full, true)) SendAll(sock, std::string(kOk) + "\r\n");
+    host.Lines(details, {request->name, fileLine});
+    if (!SendFileAnswer(sock, request->full, true, limits)) SendText(sock, std::string(kOk) + "\r\n", limits);
 }
 
-Listener::Listener(WebHost& host, platform::IDispatcher& ui) : state_(std::make_unique<State>(host, ui)) {}
+Listener::Listener(WebHost& host, platform::IDispatcher& ui, ListenerLimits limits)
+    : state_(std::make_unique<State>(host, ui, limits)) {}
 
 Listener::~Listener() {
     Stop();
@@ -438,7 +539,6 @@ Listener::~Listener() {
         std::lock_guard lock(state_->mutex);
         state_->closing = true;
         for (const auto& connection : state_->waiting) ::close(connection.fd);
-        state_->inProgress -= state_->waiting.size();
         state_->waiting.clear();
         // Wakes workers that wait for a slow guest, so leaving the program does not wait 10 s.
         for (int sock : state_->serving) ::shutdown(sock, SHUT_RDWR);
@@ -458,7 +558,7 @@ bool Listener::Start(std::uint16_t port, std::string* error) {
         if (sock >= 0) ::close(sock);
         return false;
     };
-    const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (sock < 0) return fail(sock, "open a socket for");
     const int on = 1;
     ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);

@@ -3,6 +3,7 @@
 // log and details-box lines. The program implements it; tests use a fake.
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace web {
 
@@ -24,9 +25,15 @@ public:
     virtual std::optional<std::string> Select(const std::string& host, const std::string& time,
                                               const std::string& path) = 0;
 
-    // Called on the user-interface thread (Post): AddLog, and a line for the details box.
+    // Called on any thread, worker threads included, and must not wait for the user-interface
+    // thread: lines for the log (AddLog) and the details box, in the order given.
     virtual void Log(const std::string& line) = 0;
     virtual void Details(const std::string& line) = 0;
+    // A request's lines at once: the details box's first, then the log's.
+    virtual void Lines(const std::vector<std::string>& details, const std::vector<std::string>& log) {
+        for (const auto& line : details) Details(line);
+        for (const auto& line : log) Log(line);
+    }
 };
 
 }  // namespace web

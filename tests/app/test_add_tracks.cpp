@@ -226,23 +226,24 @@ TEST_F(AddTracks, ABatchLetsEventsThroughButNotTheFeedingTimersOrASecondBatch) {
     EXPECT_TRUE(rec->errors.empty());
 }
 
-TEST_F(AddTracks, AFileTheProbeCannotOpenEndsTheBatchWithOneMessage) {
-    const QString a = Write("a.mp3"), bad = Write("bad.mp3"), c = Write("c.mp3");
+TEST_F(AddTracks, FilesTheProbeCannotOpenArePassedOverAndNamedInOneMessage) {
+    const QString a = Write("a.mp3"), bad = Write("bad.mp3"), c = Write("c.mp3"), worse = Write("worse.mp3");
     clock->SetUnplayable(bad, QStringLiteral("no audio in bad.mp3"));
-    Choose({a, bad, c});
+    clock->SetUnplayable(worse, QStringLiteral("no audio in worse.mp3"));
+    Choose({a, bad, c, worse});
     form->SetStatusPanel(1, QStringLiteral("before"));
     platform::Guarded([&] { form->M11Click(); });
     ASSERT_EQ(rec->errors.size(), 1u);
-    EXPECT_EQ(rec->errors[0], u"no audio in bad.mp3");
-    EXPECT_EQ(Paths(q), QStringList{a});
-    EXPECT_EQ(form->StatusPanel(1), QStringLiteral("before"));
+    EXPECT_EQ(rec->errors[0], u"no audio in bad.mp3\nno audio in worse.mp3");
+    EXPECT_EQ(Paths(q), (QStringList{a, c}));
+    EXPECT_NE(form->StatusPanel(1), QStringLiteral("before")) << "the steps after the batch ran";
     EXPECT_FALSE(Deck(3).IsOpen());
 
     // The batch guard is released: the next dialog works.
     clock->SetLength(bad, 1000);
     Choose({bad, c});
     platform::Guarded([&] { form->M11Click(); });
-    EXPECT_EQ(Paths(q), (QStringList{a, bad, c}));
+    EXPECT_EQ(Paths(q), (QStringList{a, c, bad}));
 }
 
 TEST_F(AddTracks, RemovingQueueRowsKeepsTheCurrentTrack) {

@@ -6,15 +6,21 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
 #include <thread>
 
 #include "app/main_window.h"
+#include "app/qt_user_interface.h"
+#include "app/web_bridge.h"
 #include "platform/guard.h"
 #include "settings/Dlg_Settings.h"
 #include "tests/support/recording_user_interface.h"
 #include "tests/support/test_deck.h"
 #include "ui/Dlg_Details.h"
+#include "ui/info_box.h"
 
 namespace {
 
@@ -541,6 +547,76 @@ TEST_F(MainWindow, LogAndDetails) {
     EXPECT_EQ(form->ListBox_Log->item(kept - 1)->text(), QString::number(lines - 1));
     EXPECT_EQ(form->ListBox_Log->item(0)->text(), QString::number(lines - kept));
     EXPECT_EQ(form->ListBox_Log->currentRow(), kept - 1);
+}
+
+// A flood of guests while the window is busy: a worker pushes 20,000 log lines and the window's
+// thread takes none meanwhile. What waits for the window stays one bounded batch, added in one
+// step with a line that counts the dropped ones, and a select handed over next is answered.
+TEST_F(MainWindow, AWorkerFloodingTheLogLeavesTheWindowOneBoundedBatch) {
+    QListWidget* log = form->ListBox_Log;
+    const int before = log->count();
+    int inserts = 0;
+    QObject::connect(log->model(), &QAbstractItemModel::rowsInserted, [&] { ++inserts; });
+    constexpr int kFlood = 20000;
+    std::thread worker([&] {
+        for (int i = 0; i < kFlood; ++i) form->Bridge->Lines({"GET / HTTP/1.0"}, {"index.html " + std::to_string(i)});
+    });
+    worker.join();
+    for (int i = 0; i < 1000 && log->count() == before; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(1);
+    }
+    const int added = log->count() - before;
+    ASSERT_GT(added, 1);
+    EXPECT_LT(added, 1000) << "the window was left every line to take";
+    EXPECT_EQ(inserts, 1) << "lines were added one by one";
+    EXPECT_EQ(log->item(before)->text(), "index.html 0");
+    const QString last = log->item(log->count() - 1)->text();
+    EXPECT_TRUE(last.contains(QString::number(kFlood - (added - 1))) && last.contains("dropped")) << last.toStdString();
+    EXPECT_LT(form->Form3->Memo1->blockCount(), 1000);
+
+    bool answered = false;
+    std::thread guest([&] { form->Dispatcher->RunBlocking([&] { answered = true; }); });
+    for (int i = 0; i < 1000 && !answered; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(1);
+    }
+    guest.join();
+    EXPECT_TRUE(answered);
+}
+
+// Titles, file names and guest addresses are shown as they stand: a title that reads like
+// markup shows its brackets, not a green heading.
+TEST_F(MainWindow, DataInLabelsAndMessagesShowsAsPlainText) {
+    const QString markup = QStringLiteral("<h1 style=\"color:#00ff00\">Gr\u00fcn</h1>");
+    const auto greenPixels = [&](QLabel* label) {
+        label->setText(markup);
+        label->resize(400, 60);
+        const QImage image = label->grab().toImage();
+        int green = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                green += c.green() > 200 && c.red() < 80 && c.blue() < 80;
+            }
+        return green;
+    };
+    const std::vector<std::pair<const char*, QLabel*>> labels = {
+        {"status panel 1 (a chosen title)", form->StatusPanels[1]}, {"status panel 4 (a file)", form->StatusPanels[4]},
+        {"server address", form->Label_IP},       {"banner, now", form->Form_InfoBox->Label_Now},
+        {"banner, next", form->Form_InfoBox->Label_Next}, {"settings status (a list file)", form->Form2->StatusPanel1},
+    };
+    for (const auto& [what, label] : labels) EXPECT_EQ(greenPixels(label), 0) << what;
+
+    int inBox = -1;  // a message naming such a file
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(box);
+        if (auto* text = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) inBox = greenPixels(text);
+        box->accept();
+    });
+    app::QtUserInterface().ShowError(u"Cannot play " + markup.toStdU16String());
+    EXPECT_EQ(inBox, 0);
 }
 
 TEST_F(MainWindow, QueueDrawingWritesCurrentAndNextWhilePlaying) {

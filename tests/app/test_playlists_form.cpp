@@ -1,7 +1,9 @@
 // The playlist commands of the main window's context menu, with the file dialogs answered.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -108,4 +110,24 @@ TEST_F(PlaylistCommands, CancelledLoadStillLogsAndSavesGoToTheChosenFile) {
     platform::Guarded([&] { form->pop4Click(); });
     ASSERT_EQ(rec->errors.size(), 1u);
     EXPECT_EQ(QString::fromStdU16String(rec->errors[0]), "Unable to write to " + dir.filePath("missing/x.lst"));
+
+    // A file size limit (a quota, a disk near full) cuts the write short. Set up as the program's
+    // entry sets it up, it shows the error instead of being killed by the limit's signal, and
+    // leaves no half-written file behind.
+    app::SetUpApplication();
+    std::vector<tracks::TrackRow> many;
+    for (int i = 0; i < 100; ++i) many.push_back(Row("ready", QString("many %1.mp3").arg(i), false));
+    form->ListView_preselect->AppendRows(many);
+    const QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit low = old;
+    low.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
+    rec->saveAnswers.push_back(dir.filePath("big.lst").toStdU16String());
+    platform::Guarded([&] { form->pop4Click(); });
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ASSERT_EQ(rec->errors.size(), 2u);
+    EXPECT_EQ(QString::fromStdU16String(rec->errors[1]), "Unable to write to " + dir.filePath("big.lst"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), files);
 }

@@ -77,6 +77,10 @@ TEST(TextCodec, TextFilesAreDecodedByMarkThenUtf8ThenWindows1252) {
     EXPECT_EQ(DecodeTextFile("\xC3\xA4"), u"\u00E4");
     EXPECT_EQ(DecodeTextFile("M\xFCller \x80"), u"M\u00FCller \u20AC");
     EXPECT_EQ(DecodeTextFile(""), u"");
+    // Line by line: one Windows line leaves the UTF-8 lines around it as they are.
+    EXPECT_EQ(DecodeTextLines("Caf\xC3\xA9\r\nM\xFCller\n\xC3\xA4"), u"Caf\u00E9\r\nM\u00FCller\n\u00E4");
+    EXPECT_EQ(DecodeTextLines("\xC3\xA4\n"), u"\u00E4\n");
+    EXPECT_EQ(DecodeTextLines("M\xFCller"), u"M\u00FCller");
 }
 
 TEST(TextCodec, AtomicWriteReplacesKeepsModeAndFollowsLinks) {

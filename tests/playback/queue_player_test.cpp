@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct FakeQueue : QueueView, QueueSink {
     bool repeat = false, once = true, block = false;
     int fade = 0, keep = 0;
     int started = 0, stopped = 0;
+    std::vector<QString> notes;
 
     int Count() const override { return static_cast<int>(files.size()); }
     QString FileName(int row) const override { return files.at(row); }
@@ -46,6 +48,7 @@ struct FakeQueue : QueueView, QueueSink {
     void ProgressChanged() override {}
     void PagesChanged() override {}
     void PlaybackStopped() override { ++stopped; }
+    void Note(const QString& line) override { notes.push_back(line); }
 };
 
 class QueuePlayerTest : public ::testing::Test {
@@ -76,12 +79,17 @@ protected:
             if (q.files[i] == d.FileName()) return i;
         return -1;
     }
-    // Ticks once a second until playback stops or the limit; the opens along the way.
-    std::vector<std::string> PlayOn(int limit = 200) {
+    // Ticks once a second until playback stops or the limit; the opens along the way. `before`
+    // runs ahead of each tick with the tick's number; a failed open ends its tick, as in the window.
+    std::vector<std::string> PlayOn(int limit = 200, const std::function<void(int)>& before = {}) {
         std::vector<std::string> opens = NewOpens();
         for (int t = 0; t < limit && q.stopped == 0; ++t) {
+            if (before) before(t);
             clock->Advance(1000);
-            player.HandOver();
+            try {
+                player.HandOver();
+            } catch (const DeckError&) {
+            }
             overlaps += deck1->Mode() == mpPlaying && deck2->Mode() == mpPlaying;
             for (auto& o : NewOpens()) opens.push_back(o);
         }
@@ -145,6 +153,62 @@ TEST_F(QueuePlayerTest, RowsOverlapOnAlternatingDecksThenOnceEndsAndRepeatStarts
     player.PlayList();
     EXPECT_EQ(PlayOn(40), (Opens{"1:1", "2:2", "1:0"}));
     EXPECT_EQ(q.stopped, 0);
+}
+
+// The playing deck stops without a hand-over having run: the next row starts at the tick that
+// finds it stopped, and the log says so; the end of a Play List Once queue stays an end.
+TEST_F(QueuePlayerTest, ATrackThatStopsBeforeItsHandOverIsFollowedAtOnce) {
+    using Opens = std::vector<std::string>;
+    struct Case {
+        const char* what;
+        int fade;
+        std::function<void()> arrange;
+        std::function<void(int tick)> before;  // ahead of each tick
+        Opens opens;
+        std::size_t notes;
+        int overlaps;
+    };
+    const Opens all{"1:0", "2:1", "1:2"};
+    const std::vector<Case> cases = {
+        {"deck stopped before its window: a cut file claims 20 s, holds 9", 5,
+         [this] { clock->SetAudible(q.files[0], 9000); }, {}, all, 1, 4},
+        {"missed window: a 1 s fade against a 1 s tick", 1, {}, {}, all, 2, 0},
+        {"frozen window: no tick for 40 s", 5, {},
+         [this](int tick) {
+             if (tick == 3) clock->Advance(40000);
+         },
+         all, 1, 4},
+        {"a deck that fails mid-track", 5, {},
+         [this](int tick) {
+             if (tick == 5) deck1->Close();
+         },
+         all, 1, 4},
+        {"no fade: back to back", 0, {}, {}, all, 2, 0},
+        {"the last row cut: the queue still ends", 5,
+         [this] { clock->SetAudible(q.files[2], 3000); }, {}, all, 0, 7},
+        {"nothing left that plays stops after one round", 5,
+         [this] {
+             q.repeat = true;
+             q.once = false;
+             clock->SetAudible(q.files[0], 0);
+             clock->SetUnplayable(q.files[1]);
+             clock->SetUnplayable(q.files[2]);
+         },
+         {}, {"1:0", "2:1", "2:2", "2:0"}, 4, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        q = FakeQueue{};
+        Fill(3);
+        q.fade = c.fade;
+        overlaps = 0;
+        if (c.arrange) c.arrange();
+        player.PlayList();
+        EXPECT_EQ(PlayOn(200, c.before), c.opens);
+        EXPECT_EQ(q.stopped, 1);
+        EXPECT_EQ(q.notes.size(), c.notes);
+        EXPECT_EQ(overlaps, c.overlaps);
+    }
 }
 
 TEST_F(QueuePlayerTest, AnUnplayableRowFailsItsHandOverOnceAndTheNextTickSkipsIt) {

@@ -13,6 +13,7 @@ void TTestClock::Advance(int ms) {
 void TTestClock::SetLength(const QString& path, int ms) {
     if (ms < 0) throw std::invalid_argument("a length cannot be negative");
     unplayable_.remove(path);
+    audible_.remove(path);
     lengths_.insert(path, ms);
 }
 
@@ -43,7 +44,7 @@ void TTestDeck::Record(const char* command) {
 }
 
 bool TTestDeck::Running() const {
-    return open_ && mode_ == mpPlaying && base_ + (clock_->Now() - startedAt_) < length_;
+    return open_ && mode_ == mpPlaying && base_ + (clock_->Now() - startedAt_) < audible_;
 }
 
 void TTestDeck::Open() {
@@ -53,6 +54,7 @@ void TTestDeck::Open() {
     open_ = true;
     openedFile_ = fileName_;
     length_ = length;
+    audible_ = std::min(length, clock_->audible_.value(fileName_, length));
     base_ = 0;
     mode_ = mpStopped;
 }
@@ -88,6 +90,7 @@ void TTestDeck::Release() {
     open_ = false;
     mode_ = mpStopped;
     length_ = 0;
+    audible_ = 0;
     base_ = 0;
 }
 
@@ -101,7 +104,7 @@ int TTestDeck::Position() const {
     if (!open_) return 0;
     if (mode_ != mpPlaying) return base_;
     const std::int64_t pos = base_ + (clock_->Now() - startedAt_);
-    return static_cast<int>(std::min<std::int64_t>(pos, length_));
+    return static_cast<int>(std::min<std::int64_t>(pos, audible_));
 }
 
 void TTestDeck::SetPosition(int ms) {

@@ -20,6 +20,8 @@ public:
 
     // Open of this path succeeds and gives this length (milliseconds).
     void SetLength(const QString& path, int ms);
+    // A cut file: Open reports `ms` as before, but the deck stops after `audibleMs` of play.
+    void SetAudible(const QString& path, int audibleMs) { audible_.insert(path, audibleMs); }
     // Open of this path fails with DeckError carrying the message.
     void SetUnplayable(const QString& path, const QString& message = QString());
     // Length for paths that were never registered; without it such an Open fails.
@@ -38,6 +40,7 @@ private:
     std::int64_t now_ = 0;
     QHash<QString, int> lengths_;
     QHash<QString, QString> unplayable_;
+    QHash<QString, int> audible_;
     std::optional<int> defaultLength_;
     QStringList commands_;
     int decksMade_ = 0;
@@ -79,6 +82,7 @@ private:
     bool wait_ = false, notify_ = false, open_ = false;
     TMPModes mode_ = mpStopped;
     int length_ = 0;
+    int audible_ = 0;             // where the sound ends: the length, or less for a cut file
     int base_ = 0;                // position when the deck last started or halted
     std::int64_t startedAt_ = 0;  // clock time of the last Play
 };

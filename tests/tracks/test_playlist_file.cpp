@@ -176,10 +176,16 @@ TEST_F(PlaylistFile, WindowsMadePlaylistLoads) {
         "\r\n"
         "[1]\r\n"
         "Status=ready\r\n"
-        "FileName=\"D:\\x.mp3\"\r\n");
+        "FileName=\"D:\\x.mp3\"\r\n"
+        // Written by a program that keeps UTF-8: each line is read in its own encoding.
+        "[2]\r\n"
+        "Title=Beyonc\xC3\xA9\r\n"
+        "FileName=/m/Beyonc\xC3\xA9 - Halo.mp3\r\n");
     TListView list("ListView_Guest_Pool");
     Load(list, file);
-    ASSERT_EQ(list.Count(), 2);
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.Row(2).Title, QString::fromUtf16(u"Beyonc\u00E9"));
+    EXPECT_EQ(list.Row(2).FileName, QString::fromUtf16(u"/m/Beyonc\u00E9 - Halo.mp3"));
     const TrackRow first = list.Row(0);
     EXPECT_EQ(first.Status, "played");
     EXPECT_EQ(first.Title, QString::fromUtf16(u"  Caf\u00E9 del Mar  "));

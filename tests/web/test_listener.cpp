@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
@@ -54,9 +55,9 @@ public:
         released += count;
         changed_.notify_all();
     }
-    bool WaitInSelect(int count) {
+    bool WaitInSelect(int count, std::chrono::milliseconds limit = 20s) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, 20s, [&] { return inSelect == count; });
+        return changed_.wait_for(lock, limit, [&] { return inSelect == count; });
     }
     std::vector<std::string> Take(std::vector<std::string>& lines) {
         std::lock_guard lock(mutex_);
@@ -78,8 +79,15 @@ private:
     int released = 0;
 };
 
-int Connect(std::uint16_t port) {
+// A connection from 127.0.0.`from`: every address of 127/8 is this machine, so each stands for
+// a guest of its own.
+int Connect(std::uint16_t port, int from = 1, int receiveBuffer = 0) {
     const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (receiveBuffer > 0) ::setsockopt(sock, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK - 1 + static_cast<std::uint32_t>(from));
+    ::bind(sock, reinterpret_cast<sockaddr*>(&local), sizeof local);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -103,16 +111,38 @@ std::string ReadAll(int sock) {
     return got;
 }
 
-// Sends the pieces with a pause between them; `halfClose` ends the sending side afterwards.
-std::string Exchange(std::uint16_t port, const std::vector<std::string>& pieces, bool halfClose = false) {
-    const int sock = Connect(port);
+// How a guest goes on after its request: it reads the answer, ends its sending side first,
+// sends a byte every 100 ms of a body that never ends, or takes 1 KiB every 100 ms through a
+// small receive buffer.
+enum class Then { Read, HalfClose, Trickle, SipSlowly };
+
+// Sends the pieces with a pause between them, then goes on as `then` says. What arrived until the
+// server closed or reset; "<held>" when the server still held the connection after 30 s.
+std::string Exchange(std::uint16_t port, const std::vector<std::string>& pieces, Then then = Then::Read) {
+    const int sock = Connect(port, 1, then == Then::SipSlowly ? 4096 : 0);
     if (sock < 0) return "<refused>";
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         if (i > 0) std::this_thread::sleep_for(50ms);
         ::send(sock, pieces[i].data(), pieces[i].size(), MSG_NOSIGNAL);
     }
-    if (halfClose) ::shutdown(sock, SHUT_WR);
-    return ReadAll(sock);
+    if (then == Then::HalfClose) ::shutdown(sock, SHUT_WR);
+    if (then == Then::Read || then == Then::HalfClose) return ReadAll(sock);
+    std::string got;
+    char buffer[1024];
+    for (int step = 0; step < 300; ++step) {
+        std::this_thread::sleep_for(100ms);
+        // Once the server has closed, the byte sent gets a reset and the next send fails.
+        const bool gone = then == Then::Trickle && ::send(sock, "a", 1, MSG_NOSIGNAL) < 0;
+        const ssize_t n = gone ? 0 : ::recv(sock, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0) {
+            got.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+            ::close(sock);
+            return got;
+        }
+    }
+    ::close(sock);
+    return "<held>";
 }
 
 void Put(const std::filesystem::path& path, const std::string& bytes) {
@@ -141,10 +171,19 @@ TEST(Listener, AnswersWhatGuestsAndStrangersSend) {
     Put(dir / "secret.htm", "secret");
     Put(dir / "htdocs2/secret.htm", "secret");
     ASSERT_EQ(::mkfifo((dir / "htdocs/pipe.htm").c_str(), 0644), 0);
+    std::filesystem::create_symlink(dir / "secret.htm", dir / "htdocs/out.htm");
+    std::filesystem::create_symlink(dir / "htdocs2", dir / "htdocs/elsewhere");
+    std::filesystem::create_symlink("index.html", dir / "htdocs/home.htm");
+    const std::string big(4 << 20, 'x');
+    Put(dir / "htdocs/big.htm", big);
 
     FakeHost host;
     platform::InlineDispatcher ui;
-    web::Listener listener(host, ui);
+    // Short times, so that the slow guests below are cut off within seconds.
+    web::ListenerLimits limits;
+    limits.requestTime = 2s;
+    limits.sendBytesPerSecond = 2 << 20;
+    web::Listener listener(host, ui, limits);
     std::string error;
     ASSERT_TRUE(listener.Start(0, &error)) << error;
 
@@ -154,7 +193,7 @@ TEST(Listener, AnswersWhatGuestsAndStrangersSend) {
         std::string expected;          // exact bytes, or NotFound(path the page ends with)
         std::vector<std::string> log = {};  // checked when given; "@" stands for the document folder
         std::string folder = {};       // another document folder for this request
-        bool halfClose = false;
+        Then then = Then::Read;
     };
     const std::vector<Case> cases = {
         {"root with header lines", {"GET / HTTP/1.1\r\nHost: x\r\nAccept: */*\r\n\r\n"}, Page("<h1>Party</h1>"),
@@ -192,7 +231,13 @@ TEST(Listener, AnswersWhatGuestsAndStrangersSend) {
         {"CR and LF in two pieces", {"GET /My%20Song.htm HTTP/1.0\r", "\n\r\n"}, Page("my song")},
         {"bare LF ends no line", {"GET /none.htm HTTP/1.0\n\nGET /My%20Song.htm HTTP/1.0\r\n\r\n"}, Page("")},
         {"peer stops sending before the empty line", {"GET /My%20Song.htm HTTP/1.0\r\n"}, Page("my song"), {},
-         {}, true},
+         {}, Then::HalfClose},
+        {"a link out of the folder", {Get("/out.htm")}, NotFound("/out.htm"), {"not found: /out.htm"}},
+        {"a linked folder out of the folder", {Get("/elsewhere/secret.htm")}, NotFound("/elsewhere/secret.htm")},
+        {"a link within the folder", {Get("/home.htm")}, Page("<h1>Party</h1>")},
+        {"a body that never ends", {"POST / HTTP/1.1\r\nContent-Length: 100000\r\n\r\na"}, Page("<h1>Party</h1>"),
+         {}, {}, Then::Trickle},
+        {"a guest who reads a big file slowly", {Get("/big.htm")}, "cut", {}, {}, Then::SipSlowly},
         {"head over 8 KiB", {"GET / HTTP/1.0\r\nX: " + std::string(9000, 'a') + "\r\n\r\n"}, ""},
         {"missing HTML folder", {Get("/")}, Page(""), {}, (dir / "nowhere").string()},
         {"missing HTML folder, image", {Get("/pics/logo.png")}, NotFound("/pics/logo.png"), {},
@@ -202,8 +247,11 @@ TEST(Listener, AnswersWhatGuestsAndStrangersSend) {
         SCOPED_TRACE(c.what);
         host.SetFolder(c.folder.empty() ? docs : c.folder);
         host.Take(host.log);
-        const std::string got = Exchange(listener.Port(), c.pieces, c.halfClose);
-        if (c.expected.rfind("404:", 0) == 0) {
+        const std::string got = Exchange(listener.Port(), c.pieces, c.then);
+        if (c.expected == "cut") {
+            EXPECT_EQ(got.rfind(kOk, 0), 0u) << got.substr(0, 40);
+            EXPECT_LT(got.size(), kOk.size() + big.size()) << "the whole file went to a guest who hardly reads";
+        } else if (c.expected.rfind("404:", 0) == 0) {
             EXPECT_EQ(got.rfind("HTTP/1.0 404 Not Found\r\n\r\n", 0), 0u) << got;
             const std::string end = c.expected.substr(4) + "\r\n";
             EXPECT_TRUE(got.size() > end.size() && got.compare(got.size() - end.size(), end.size(), end) == 0) << got;
@@ -228,7 +276,8 @@ TEST(Listener, AnswersWhatGuestsAndStrangersSend) {
         EXPECT_NE(std::find(details.begin(), details.end(), line), details.end()) << line;
 }
 
-TEST(Listener, ServesTenAtOnceAndTheEleventhWhenOneIsFree) {
+// Each guest stands on an address of its own (127.0.0.2, .3, ...).
+TEST(Listener, ServesTenGuestsAtOnceAndOneGuestOnAFewWorkersOnly) {
     testutil::TempDir dir;
     Put(dir / "index.html", "<h1>Party</h1>");
     FakeHost host;
@@ -237,27 +286,43 @@ TEST(Listener, ServesTenAtOnceAndTheEleventhWhenOneIsFree) {
     platform::InlineDispatcher ui;
     web::Listener listener(host, ui);
     ASSERT_TRUE(listener.Start(0, nullptr));
+    const auto select = [&](int from, int n) {
+        const int sock = Connect(listener.Port(), from);
+        const std::string request = Get("/tool/select.htm/?/t" + std::to_string(n) + ".mp3");
+        ::send(sock, request.data(), request.size(), MSG_NOSIGNAL);
+        return ReadAll(sock);
+    };
 
-    std::vector<std::string> answers(10);
+    std::vector<std::string> answers(15);
     std::vector<std::thread> guests;
-    for (int i = 0; i < 10; ++i)
-        guests.emplace_back([&, i] {
-            answers[i] = Exchange(listener.Port(), {Get("/tool/select.htm/?/t" + std::to_string(i) + ".mp3")});
-        });
+    for (int i = 0; i < 10; ++i) guests.emplace_back([&, i] { answers[i] = select(2 + i, i); });
     ASSERT_TRUE(host.WaitInSelect(10));  // ten served at the same time
 
-    const int eleventh = Connect(listener.Port());  // waits in the listen queue
+    const int eleventh = Connect(listener.Port(), 12);  // waits for a worker
     ASSERT_GE(eleventh, 0);
     const std::string request = Get("/");
     ::send(eleventh, request.data(), request.size(), MSG_NOSIGNAL);
     pollfd wait{eleventh, POLLIN, 0};
     EXPECT_EQ(::poll(&wait, 1, 500), 0) << "answered although all ten workers are busy";
-
     host.Release(1);
     EXPECT_EQ(ReadAll(eleventh), Page("<h1>Party</h1>"));
     host.Release(9);
     for (auto& guest : guests) guest.join();
     for (int i = 0; i < 10; ++i) EXPECT_EQ(answers[i].rfind(kOk + "<p>taken: /t", 0), 0u) << answers[i];
+    guests.clear();
+
+    // One guest opens five connections at once: three are served, two wait their turn, and
+    // another guest is answered meanwhile.
+    ASSERT_TRUE(host.WaitInSelect(0));
+    for (int i = 10; i < 15; ++i) guests.emplace_back([&, i] { answers[i] = select(20, i); });
+    ASSERT_TRUE(host.WaitInSelect(3));
+    EXPECT_FALSE(host.WaitInSelect(4, 500ms)) << "one guest holds more than three workers";
+    const int other = Connect(listener.Port(), 21);
+    ::send(other, request.data(), request.size(), MSG_NOSIGNAL);
+    EXPECT_EQ(ReadAll(other), Page("<h1>Party</h1>"));
+    host.Release(5);
+    for (auto& guest : guests) guest.join();
+    for (int i = 10; i < 15; ++i) EXPECT_EQ(answers[i].rfind(kOk + "<p>taken: /t", 0), 0u) << answers[i];
 }
 
 TEST(Listener, CutsOffAHeadThatTakesLongerThanTenSeconds) {
