@@ -2,6 +2,7 @@
 // the two timers that feed requests and presets into the queue.
 #include "app/main_window.h"
 #include "requests/feeding.h"
+#include "ui/track_list_view.h"
 
 namespace app {
 
@@ -32,23 +33,26 @@ requests::FeedModes ModesOf(const TForm1& f) {
             f.SetRec.CB_artist_apart, f.Timer3->isActive()};
 }
 
-requests::FeedLists ListsOf(TForm1& f) { return {*f.ListView_soon, *f.ListView_Guest, *f.ListView_preselect}; }
+requests::FeedLists ListsOf(TForm1& f) {
+    return {f.ListView_soon->List(), f.ListView_Guest->List(), f.ListView_preselect->List()};
+}
 
 }  // namespace
 
 // ---------------------------------------------------------------- pool states and admission
 
 void TForm1::UpdatePoolStates() {
-    requests::UpdatePoolStates(*ListView_Guest_Pool, *ListView_soon, *ListView_Guest,
-                               CheckBox_block_latest->isChecked(), StatusWords());
+    ListView_Guest_Pool->List().SetCaptions(requests::PoolStates(ListView_Guest_Pool->List(), ListView_soon->List(),
+                                                                 ListView_Guest->List(),
+                                                                 CheckBox_block_latest->isChecked(), StatusWords()));
 }
 
 int TForm1::CheckRequest(const QString& path) const {
-    return requests::CheckRequest(*ListView_Guest_Pool, path, StatusWords());
+    return requests::CheckRequest(ListView_Guest_Pool->List(), path, StatusWords());
 }
 
 requests::Admission TForm1::AdmitRequest(const QString& host, const QString& time, const QString& path) {
-    requests::Admission a = requests::AdmitRequest(*ListView_Guest_Pool, *ListView_Guest, host, time, path,
+    requests::Admission a = requests::AdmitRequest(ListView_Guest_Pool->List(), ListView_Guest->List(), host, time, path,
                                                    StatusWords(), SetRec.RequestsPerGuest);
     for (const tracks::TrackRow& r : a.rows) {
         AddGuestRequest(r.Title, r.Artist, r.Status, r.FileName, r.Time, r.Src, r.Year, r.Album);
@@ -114,7 +118,7 @@ void TForm1::InsertPreset() {
 
 QString TForm1::PickRandomPreset(TListView* list) {
     FormFeedTarget target(*this);
-    return list ? requests::PickRandomPreset(*list, Text(u"st_ready"), target) : QString();
+    return list ? requests::PickRandomPreset(list->List(), Text(u"st_ready"), target) : QString();
 }
 
 }  // namespace app

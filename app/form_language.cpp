@@ -10,6 +10,7 @@
 #include "settings/apply_settings.h"
 #include "ui/info_box.h"
 #include "ui/language.h"
+#include "ui/track_list_view.h"
 #include "ui/qr_window.h"
 #include "web/listener.h"
 

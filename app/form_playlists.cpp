@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 #include "platform/user_interface.h"
 #include "tracks/playlist_file.h"
+#include "ui/track_list_view.h"
 
 namespace app {
 
@@ -12,7 +13,7 @@ void TForm1::LoadListDialog(TListView* list) {
     if (!chosen.empty()) {
         const QString file = QString::fromStdU16String(chosen.front());
         tracks::LVfromFile(
-            list, file, [this](const QString& line) { AddLog(line); },
+            list->List(), file, [this](const QString& line) { AddLog(line); },
             [this](const QString& text) { AddDetails(text); });
         AddLog(QStringLiteral("Geladen: \r\n\"") + file + u'"');
     }
@@ -35,7 +36,7 @@ void TForm1::pop4Click() {
         return;
     }
     if (const auto chosen = platform::UserInterface().SaveFile(tracks::SaveListDialog1())) {
-        tracks::LVtoFile(PopupList, QString::fromStdU16String(*chosen));
+        tracks::LVtoFile(PopupList->List(), QString::fromStdU16String(*chosen));
     }
 }
 

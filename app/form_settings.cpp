@@ -5,6 +5,7 @@
 #include "settings/Dlg_Settings.h"
 #include "settings/apply_settings.h"
 #include "tracks/playlist_file.h"
+#include "ui/track_list_view.h"
 
 namespace app {
 
@@ -15,9 +16,9 @@ public:
     explicit WindowSteps(TForm1& f) : f_(f) {}
     QString BlockWord() const override { return f_.Text(u"CB_doblock"); }
     void UpdateForwardCaption() override { f_.UpdateForwardCaption(); }
-    void LoadList(tracks::TListView* list, const QString& fileName) override {
+    void LoadList(ui::TListView* list, const QString& fileName) override {
         tracks::LVfromFile(
-            list, fileName, [this](const QString& line) { f_.AddLog(line); },
+            list->List(), fileName, [this](const QString& line) { f_.AddLog(line); },
             [this](const QString& text) { f_.AddDetails(text); });
     }
     void ShowModes() override {

@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "platform/user_interface.h"
 #include "tracks/track_adder.h"
+#include "ui/track_list_view.h"
 #include "web/listener.h"
 
 namespace app {
@@ -28,7 +29,7 @@ void TForm1::MakeTrackAdder() {
 }
 
 void TForm1::AddTrack(TListView* list, const QString& path, const QString& source) {
-    Adder->Add(*list, path, source, Text(u"st_ready"));
+    Adder->Add(list->List(), path, source, Text(u"st_ready"));
 }
 
 void TForm1::AddFilesDialog(TListView* list) {
@@ -43,7 +44,7 @@ void TForm1::AddFilesDialog(TListView* list) {
     // The feeding timers add to and trim the queue from their ticks: not while the batch lets
     // pending events through between files.
     const std::vector<QString> failed =
-        Adder->AddBatch(*list, files, Text(u"str_file"), Text(u"st_ready"), {Timer2, Timer3});
+        Adder->AddBatch(list->List(), files, Text(u"str_file"), Text(u"st_ready"), {Timer2, Timer3});
 
     SetControlState(ControlPhase::Stopped);
     if (CheckWebConfig()) {

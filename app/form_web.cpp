@@ -88,13 +88,13 @@ void TForm1::MakeHTML() {
     const bool playing = DeckBusy(*MediaPlayer1) || DeckBusy(*MediaPlayer2);
     // Before the first Play List the current row has not been heard yet.
     const int current = QueueStartedOnce ? Player->CurIndex : -1;
-    web::MakeHTML(U(WebRoot()), WebBridge::Snapshot(*ListView_soon), current, playing, SiteOf(*this),
+    web::MakeHTML(U(WebRoot()), WebBridge::Snapshot(ListView_soon->List()), current, playing, SiteOf(*this),
                   Bridge->Sink());
 }
 
 void TForm1::MakeGuestPoolHTML() {
     const tracks::StatusWords words = StatusWords();
-    web::MakeGuestPoolHTML(U(WebRoot()), WebBridge::Snapshot(*ListView_Guest_Pool),
+    web::MakeGuestPoolHTML(U(WebRoot()), WebBridge::Snapshot(ListView_Guest_Pool->List()),
                            {U(words.blocked), U(words.chosen)}, SiteOf(*this), Bridge->Sink());
 }
 

@@ -33,6 +33,7 @@
 #include "ui/list_presentation.h"
 #include "ui/qr_window.h"
 #include "ui/text_emphasis.h"
+#include "ui/track_list_view.h"
 #include "web/listener.h"
 
 namespace app {
@@ -262,7 +263,7 @@ TForm1::~TForm1() {
     // Boxes of this window's timer steps that it can no longer show.
     PendingTimerBoxes().waiting.clear();
     // The lists go after this part of the window; their last rows must not call back into it.
-    for (const TListView* list : {ListView_soon, ListView_Guest}) disconnect(list->model(), nullptr, this, nullptr);
+    for (const TListView* list : {ListView_soon, ListView_Guest}) disconnect(&list->List(), nullptr, this, nullptr);
     FormDestroy();
     if (auto* d = dynamic_cast<QtDispatcher*>(Dispatcher.get())) d->Close();
     // Workers waiting for this thread were released above; the rest finish before the widgets go.
@@ -582,18 +583,11 @@ void TForm1::ConnectHandlers() {
                 [this, list](int column) { platform::Guarded([&] { ListView_ColumnClick(list, column); }); });
 
     for (TListView* list : {ListView_soon, ListView_Guest, ListView_Guest_Pool, ListView_preselect}) {
-        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                [this, list](const QItemSelection& selected, const QItemSelection& deselected) {
-                    // The row that lost the selection first, then the one that gained it.
-                    for (const QItemSelection* s : {&deselected, &selected}) {
-                        int last = -1;
-                        for (const QModelIndex& index : s->indexes()) {
-                            if (index.row() == last) continue;
-                            last = index.row();
-                            platform::Guarded([&] { ListView_SelectItem(list, last); });
-                        }
-                    }
-                });
+        // The row that lost the selection first, then the one that gained it.
+        connect(&list->List(), &tracks::TrackList::SelectionChanged, this, [this, list](int previous, int current) {
+            for (int row : {previous, current})
+                if (row >= 0) platform::Guarded([&] { ListView_SelectItem(list, row); });
+        });
     }
     connect(ListView_soon, &TListView::PointerLeft, this, [this] { DisablePop2(); });
     connect(ListView_Guest_Pool, &TListView::PointerEntered, this, [this] { DisablePop2(); });
@@ -605,12 +599,11 @@ void TForm1::ConnectHandlers() {
 
     // Every change of the queue's or the request list's rows, whoever made it.
     for (auto [list, queue] : {std::pair{ListView_soon, true}, std::pair{ListView_Guest, false}}) {
-        const QAbstractItemModel* m = list->model();
+        const tracks::TrackList* m = &list->List();
         const auto moved = [this, queue = queue] { ListsMoved(queue); };
-        connect(m, &QAbstractItemModel::rowsInserted, this, moved);
-        connect(m, &QAbstractItemModel::rowsRemoved, this, moved);
-        connect(m, &QAbstractItemModel::rowsMoved, this, moved);
-        connect(m, &QAbstractItemModel::modelReset, this, moved);
+        connect(m, &tracks::TrackList::RowsInserted, this, moved);
+        connect(m, &tracks::TrackList::RowsRemoved, this, moved);
+        connect(m, &tracks::TrackList::Reordered, this, moved);
     }
 }
 
@@ -897,16 +890,18 @@ void TForm1::RadioButton_preset_randomClick() { ShowPresetMode(); }
 // ---------------------------------------------------------------- lists
 
 bool TForm1::ListHasValue(const TListView* list, int column, const QString& value) const {
-    return list && tracks::ListHasValue(*list, column, value);
+    return list && tracks::ListHasValue(list->List(), column, value);
 }
 
 void TForm1::RemoveRowsByValue(TListView* list, int column, const QString& value) {
-    if (list) tracks::RemoveRowsByValue(*list, column, value);
+    if (list) tracks::RemoveRowsByValue(list->List(), column, value);
 }
 
 void TForm1::RefreshListStates(TListView* list) {
     if (!list) return;
-    tracks::RefreshListStates(*list, *ListView_soon, *ListView_Guest, StatusWords());
+    tracks::FileChecks files;
+    list->List().SetCaptions(
+        tracks::ListStates(list->List(), ListView_soon->List(), ListView_Guest->List(), StatusWords(), files));
 }
 
 tracks::StatusWords TForm1::StatusWords() const {
@@ -992,7 +987,7 @@ void TForm1::ListView_ColumnClick(TListView* list, int column) {
 }
 
 void TForm1::SortPool(TListView* list, int column) {
-    if (list) ui::SortList(*list, column, SortDescending == 1);
+    if (list) tracks::SortList(list->List(), column, SortDescending == 1);
 }
 
 void TForm1::ListView_SelectItem(TListView* list, int row) {

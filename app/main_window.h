@@ -27,7 +27,7 @@
 #include "playback/queue_player.h"
 #include "requests/admission.h"
 #include "settings/settings_record.h"
-#include "tracks/track_list.h"
+#include "ui/track_list_view.h"
 
 namespace settings { class TForm2; }
 namespace tracks { class TrackAdder; }

@@ -75,13 +75,11 @@ void WebBridge::Lines(const std::vector<std::string>& details, const std::vector
     lines_.Add(details, log);
 }
 
-std::vector<web::PageRow> WebBridge::Snapshot(const tracks::TListView& list) {
+std::vector<web::PageRow> WebBridge::Snapshot(const tracks::TrackList& list) {
     std::vector<web::PageRow> rows;
     rows.reserve(static_cast<size_t>(list.Count()));
-    for (int i = 0; i < list.Count(); ++i) {
-        rows.push_back({U(list.Caption(i)), U(list.SubItem(i, tracks::siTitle)), U(list.SubItem(i, tracks::siArtist)),
-                        U(list.SubItem(i, tracks::siAlbum)), U(list.SubItem(i, tracks::siFileName))});
-    }
+    for (const tracks::TrackRow& r : list.Rows())
+        rows.push_back({U(r.Status), U(r.Title), U(r.Artist), U(r.Album), U(r.FileName)});
     return rows;
 }
 

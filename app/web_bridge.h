@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/line_batch.h"
-#include "tracks/track_list.h"
+#include "ui/track_list_view.h"
 #include "web/pages.h"
 #include "web/web_host.h"
 
@@ -36,7 +36,7 @@ public:
     // User-interface thread: the web content folder now in force.
     void SetWebRoot(const QString& webRoot);
 
-    static std::vector<web::PageRow> Snapshot(const tracks::TListView& list);
+    static std::vector<web::PageRow> Snapshot(const tracks::TrackList& list);
     // Log lines go to the log; messages to a message box (later, while a select is handled).
     web::PageSink Sink();
 

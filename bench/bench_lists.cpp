@@ -65,8 +65,9 @@ void BM_RefreshGuestPool(benchmark::State& state) {
     Application();
     const QStringList& paths = Files().paths;
     std::mt19937 rng(1);
-    tracks::TListView pool(QStringLiteral("ListView_Guest_Pool")), queue(QStringLiteral("ListView_soon")),
-        requests(QStringLiteral("ListView_Guest"));
+    // The pool is on screen: its view follows every change.
+    tracks::TrackList pool, queue, requests;
+    ui::TListView shown(QStringLiteral("ListView_Guest_Pool"), pool);
     std::vector<tracks::TrackRow> rows;
     for (const QString& p : paths) rows.push_back(MakeRow(rng, p));
     pool.AppendRows(rows);
@@ -84,7 +85,8 @@ void BM_RefreshGuestPool(benchmark::State& state) {
     bool flip = false;
     for (auto _ : state) {
         // Alternating the words makes every row change, the costly case.
-        tracks::RefreshListStates(pool, queue, requests, flip ? other : words);
+        tracks::FileChecks files;  // one event's checks
+        pool.SetCaptions(tracks::ListStates(pool, queue, requests, flip ? other : words, files));
         flip = !flip;
     }
     state.SetItemsProcessed(state.iterations() * kPool);
@@ -96,8 +98,9 @@ void BM_SortPool(benchmark::State& state) {
     const QStringList& paths = Files().paths;
     const int column = static_cast<int>(state.range(0));
     std::mt19937 rng(2);
-    tracks::TListView pool(QStringLiteral("ListView_Guest_Pool"));
-    ui::ApplyListLook(&pool, ui::ListKind::GuestPool, nullptr);
+    tracks::TrackList pool;
+    ui::TListView shown(QStringLiteral("ListView_Guest_Pool"), pool);
+    ui::ApplyListLook(&shown, ui::ListKind::GuestPool, nullptr);
     std::vector<tracks::TrackRow> rows;
     for (int i = 0; i < kPool; ++i) {
         rows.push_back(MakeRow(rng, paths[static_cast<int>(rng() % kPool)]));
@@ -111,7 +114,7 @@ void BM_SortPool(benchmark::State& state) {
         std::shuffle(shuffled.begin(), shuffled.end(), rng);
         pool.AppendRows(shuffled);
         state.ResumeTiming();
-        ui::SortList(pool, column, descending);
+        tracks::SortList(pool, column, descending);
         descending = !descending;
     }
     state.SetLabel(QStringList{"Status", "Title", "Artist", "Album", "Year", "Time", "Source", "File"}[column]

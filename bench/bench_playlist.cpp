@@ -2,7 +2,6 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <filesystem>
 
 #include "platform/ini_file.h"
@@ -19,7 +18,7 @@ std::filesystem::path BenchDir() {
     return dir;
 }
 
-void Fill(tracks::TListView& list, int rows) {
+void Fill(tracks::TrackList& list, int rows) {
     std::vector<tracks::TrackRow> all;
     all.reserve(static_cast<size_t>(rows));
     for (int i = 0; i < rows; ++i) {
@@ -36,11 +35,11 @@ QString FileFor(int rows) {
 
 void BM_SavePlaylist(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
-    tracks::TListView list("ListView_soon");
+    tracks::TrackList list;
     Fill(list, rows);
     const QString file = FileFor(rows);
     for (auto _ : state) {
-        tracks::LVtoFile(&list, file);
+        tracks::LVtoFile(list, file);
     }
     state.SetComplexityN(rows);
     state.SetItemsProcessed(state.iterations() * rows);
@@ -50,17 +49,17 @@ void BM_LoadPlaylist(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     const QString file = FileFor(rows);
     {
-        tracks::TListView source("source");
+        tracks::TrackList source;
         Fill(source, rows);
-        tracks::LVtoFile(&source, file);
+        tracks::LVtoFile(source, file);
     }
-    tracks::TListView list("ListView_soon");
+    tracks::TrackList list;
     const tracks::LineSink ignore = [](const QString&) {};
     for (auto _ : state) {
         state.PauseTiming();
         list.ClearRows();
         state.ResumeTiming();
-        tracks::LVfromFile(&list, file, ignore, ignore);
+        tracks::LVfromFile(list, file, ignore, ignore);
     }
     if (list.Count() != rows) {
         state.SkipWithError("rows lost");
@@ -74,9 +73,9 @@ void BM_ReadIniKeys(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     const auto path = std::filesystem::path(FileFor(rows).toStdString());
     {
-        tracks::TListView source("source");
+        tracks::TrackList source;
         Fill(source, rows);
-        tracks::LVtoFile(&source, QString::fromStdString(path.string()));
+        tracks::LVtoFile(source, QString::fromStdString(path.string()));
     }
     for (auto _ : state) {
         platform::IniFile ini(path);
@@ -96,10 +95,6 @@ BENCHMARK(BM_ReadIniKeys)->Arg(1000)->Arg(10000)->Arg(20000)->Unit(benchmark::kM
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -19,23 +19,30 @@ QString StateWord(int state, const tracks::StatusWords& words, const QString& li
     return state == rsLimit ? limitWord : StateWord(state, words);
 }
 
-void UpdatePoolStates(tracks::TListView& pool, const tracks::TListView& queue,
-                      const tracks::TListView& requests, bool blockRecent, const tracks::StatusWords& words) {
+std::vector<QString> PoolStates(const tracks::TrackList& pool, const tracks::TrackList& queue,
+                                const tracks::TrackList& requests, bool blockRecent, const tracks::StatusWords& words,
+                                tracks::FileChecks* files) {
     // One pass over each list, not one per pool row: the pool may hold thousands of tracks and
     // this runs after every select request.
     QSet<QString> queued, requested;
     if (blockRecent)
-        for (int i = 0; i < queue.Count(); ++i) queued.insert(queue.SubItem(i, siFileName));
-    for (int i = 0; i < requests.Count(); ++i) requested.insert(requests.SubItem(i, siFileName));
-    for (int i = 0; i < pool.Count(); ++i) {
-        const QString f = pool.SubItem(i, siFileName);
-        const QString& word = requested.contains(f) ? words.chosen : queued.contains(f) ? words.blocked : words.ready;
-        if (pool.Caption(i) != word) pool.SetCaption(i, word);
+        for (const tracks::TrackRow& r : queue.Rows()) queued.insert(r.FileName);
+    for (const tracks::TrackRow& r : requests.Rows()) requested.insert(r.FileName);
+    std::vector<QString> states;
+    states.reserve(static_cast<size_t>(pool.Count()));
+    for (const tracks::TrackRow& r : pool.Rows()) {
+        const QString& f = r.FileName;
+        if (files && !files->Exists(f))
+            states.push_back(words.error);
+        else
+            states.push_back(requested.contains(f) ? words.chosen : queued.contains(f) ? words.blocked : words.ready);
     }
+    return states;
 }
 
-int CheckRequest(const tracks::TListView& pool, const QString& path, const tracks::StatusWords& words) {
-    if (!tracks::FileExists(path)) return rsRefused;
+int CheckRequest(const tracks::TrackList& pool, const QString& path, const tracks::StatusWords& words,
+                 tracks::FileChecks* files) {
+    if (!(files ? files->Exists(path) : tracks::FileExists(path))) return rsRefused;
     const int row = tracks::FindLastIndex(pool, siFileName, path);
     const QString word = row >= 0 ? pool.Caption(row) : words.error;
     if (word == words.error) return rsRefused;
@@ -45,19 +52,19 @@ int CheckRequest(const tracks::TListView& pool, const QString& path, const track
     return rsRefused;
 }
 
-Admission AdmitRequest(const tracks::TListView& pool, const QString& host, const QString& time,
-                       const QString& path, const tracks::StatusWords& words) {
+Admission AdmitRequest(const tracks::TrackList& pool, const QString& host, const QString& time,
+                       const QString& path, const tracks::StatusWords& words, tracks::FileChecks* files) {
     Admission a;
     const int last = tracks::FindLastIndex(pool, siFileName, path);
     if (last < 0) return a;
-    a.state = CheckRequest(pool, path, words);
+    a.state = CheckRequest(pool, path, words, files);
     // A refused guest is told which track it was, too.
     a.title = pool.SubItem(last, tracks::siTitle);
     a.artist = pool.SubItem(last, tracks::siArtist);
     if (a.state != rsAdmitted) return a;
     for (int i = 0; i < pool.Count(); ++i) {
         if (pool.SubItem(i, siFileName) != path) continue;
-        tracks::TrackRow r = pool.Row(i);
+        tracks::TrackRow r = pool.Row(i);  // a copy: the request row
         r.Status = words.ready;
         r.Time = time;
         r.Src = host;
@@ -68,7 +75,7 @@ Admission AdmitRequest(const tracks::TListView& pool, const QString& host, const
     return a;
 }
 
-int WaitingRequests(const tracks::TListView& requests, const QString& host) {
+int WaitingRequests(const tracks::TrackList& requests, const QString& host) {
     // A pool that holds a track twice gives two rows for one request.
     QSet<QString> paths;
     for (int i = 0; i < requests.Count(); ++i)
@@ -76,9 +83,10 @@ int WaitingRequests(const tracks::TListView& requests, const QString& host) {
     return static_cast<int>(paths.size());
 }
 
-Admission AdmitRequest(const tracks::TListView& pool, const tracks::TListView& requests, const QString& host,
-                       const QString& time, const QString& path, const tracks::StatusWords& words, int perGuest) {
-    Admission a = AdmitRequest(pool, host, time, path, words);
+Admission AdmitRequest(const tracks::TrackList& pool, const tracks::TrackList& requests, const QString& host,
+                       const QString& time, const QString& path, const tracks::StatusWords& words, int perGuest,
+                       tracks::FileChecks* files) {
+    Admission a = AdmitRequest(pool, host, time, path, words, files);
     // The track's own reason comes first: a chosen track stays "chosen" for everyone.
     if (a.state == rsAdmitted && perGuest > 0 && WaitingRequests(requests, host) >= perGuest) {
         a.state = rsLimit;

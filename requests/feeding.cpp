@@ -105,12 +105,12 @@ bool InsertPreset(const FeedLists& lists, const FeedModes& modes, int curIndex, 
     return true;
 }
 
-QString PickRandomPreset(const tracks::TListView& list, const QString& readyWord, FeedTarget& target) {
+QString PickRandomPreset(const tracks::TrackList& list, const QString& readyWord, FeedTarget& target) {
     QStringList skipped;
     return PickRandomPreset(list, readyWord, target, QString(), skipped);
 }
 
-QString PickRandomPreset(const tracks::TListView& list, const QString& readyWord, FeedTarget& target,
+QString PickRandomPreset(const tracks::TrackList& list, const QString& readyWord, FeedTarget& target,
                          const QString& avoidArtist, QStringList& skipped) {
     QStringList ready, same;
     for (int i = 0; i < list.Count(); ++i) {

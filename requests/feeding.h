@@ -33,9 +33,9 @@ public:
 };
 
 struct FeedLists {
-    tracks::TListView& queue;
-    tracks::TListView& requests;
-    tracks::TListView& presets;
+    tracks::TrackList& queue;
+    tracks::TrackList& requests;
+    tracks::TrackList& presets;
 };
 
 // At most one row follows the current one (an empty queue always runs short).
@@ -63,10 +63,10 @@ bool InsertPreset(const FeedLists& lists, const FeedModes& modes, int curIndex, 
                   const QString& readyWord, FeedTarget& target);
 
 // A ready row of `list` at random, logged as "random select[k/n]: path"; empty when none is ready.
-QString PickRandomPreset(const tracks::TListView& list, const QString& readyWord, FeedTarget& target);
+QString PickRandomPreset(const tracks::TrackList& list, const QString& readyWord, FeedTarget& target);
 // The same among the ready rows whose artist differs from `avoidArtist`, when there is one;
 // those passed over for their artist are added to `skipped`.
-QString PickRandomPreset(const tracks::TListView& list, const QString& readyWord, FeedTarget& target,
+QString PickRandomPreset(const tracks::TrackList& list, const QString& readyWord, FeedTarget& target,
                          const QString& avoidArtist, QStringList& skipped);
 
 // Artists match without regard to case and surrounding blanks; an empty artist matches none.

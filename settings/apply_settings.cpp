@@ -113,7 +113,7 @@ void RunSettingsCommand(TForm2& dialog, TSetRec& rec, const MainWindowControls& 
         SettingsToMainWindow(rec, w, steps);
         // The lists are not cleared: loading skips the tracks they hold already.
         const bool playing = steps.Playing();
-        const std::tuple<const QString&, const QString&, tracks::TListView*> lists[] = {
+        const std::tuple<const QString&, const QString&, ui::TListView*> lists[] = {
             {rec.StdPlayList, before.StdPlayList, w.ListView_soon},
             {rec.StdWebList, before.StdWebList, w.ListView_Guest_Pool},
             {rec.StdPresetList, before.StdPresetList, w.ListView_preselect},

@@ -11,7 +11,7 @@
 #include "settings/settings_record.h"
 
 // Settings name the lists only to hand them back to the main window.
-namespace tracks { class TListView; }
+namespace ui { class TListView; }
 
 namespace settings {
 
@@ -27,9 +27,9 @@ struct MainWindowControls {
     QCheckBox* CheckBox_preset_use = nullptr;
     QRadioButton* RadioButton_preset_1by1 = nullptr;
     QRadioButton* RadioButton_preset_random = nullptr;
-    tracks::TListView* ListView_soon = nullptr;
-    tracks::TListView* ListView_Guest_Pool = nullptr;
-    tracks::TListView* ListView_preselect = nullptr;
+    ui::TListView* ListView_soon = nullptr;
+    ui::TListView* ListView_Guest_Pool = nullptr;
+    ui::TListView* ListView_preselect = nullptr;
 };
 
 // What the settings command asks of the main window beyond its controls.
@@ -38,7 +38,7 @@ public:
     virtual ~MainWindowSteps() = default;
     virtual QString BlockWord() const = 0;  // display text CB_doblock
     virtual void UpdateForwardCaption() = 0;
-    virtual void LoadList(tracks::TListView* list, const QString& fileName) = 0;  // LVfromFile
+    virtual void LoadList(ui::TListView* list, const QString& fileName) = 0;  // LVfromFile
     virtual void ShowModes() = 0;           // guest, repeat and preset mode, in this order
     virtual void RefreshListStates() = 0;   // queue, guest pool, guest requests, presets
     virtual void ShowListsChanged() = 0;    // the controls' state after the lists changed

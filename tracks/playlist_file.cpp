@@ -38,7 +38,7 @@ QString FileNamePart(const QString& path) {
     return path.mid(cut + 1);
 }
 
-void LVfromFile(TListView* LV, const QString& FileName, const LineSink& addLog,
+void LVfromFile(TrackList& LV, const QString& FileName, const LineSink& addLog,
                 const LineSink& addDetails) {
     addLog(QStringLiteral("Reading title list"));
     const platform::IniFile ini(PathOf(FileName));
@@ -46,10 +46,8 @@ void LVfromFile(TListView* LV, const QString& FileName, const LineSink& addLog,
 
     // A set stands in for searching the list once per row, which would be quadratic.
     QSet<QString> present;
-    present.reserve(LV->Count() + n);
-    for (int i = 0; i < LV->Count(); ++i) {
-        present.insert(LV->SubItem(i, siFileName));
-    }
+    present.reserve(LV.Count() + n);
+    for (const TrackRow& r : LV.Rows()) present.insert(r.FileName);
 
     const std::vector<std::u16string_view> keys(std::begin(kKeys), std::end(kKeys));
     std::vector<TrackRow> rows;
@@ -72,13 +70,13 @@ void LVfromFile(TListView* LV, const QString& FileName, const LineSink& addLog,
         rows.push_back(std::move(row));
     }
     if (!rows.empty()) {
-        LV->AppendRows(rows);
+        LV.AppendRows(rows);
     }
 }
 
-void LVtoFile(const TListView* LV, const QString& FileName) {
+void LVtoFile(const TrackList& LV, const QString& FileName) {
     const auto path = PathOf(FileName);
-    const int count = LV->Count();
+    const int count = LV.Count();
     if (count == 0) {
         std::error_code ec;
         const auto status = std::filesystem::symlink_status(path, ec);
@@ -90,7 +88,7 @@ void LVtoFile(const TListView* LV, const QString& FileName) {
     }
     platform::IniWriter writer;
     for (int i = 0; i < count; ++i) {
-        const TrackRow row = LV->Row(i);
+        const TrackRow& row = LV.Row(i);
         writer.Section(QString::number(i).toStdU16String());
         for (int c = 0; c < 8; ++c) {
             writer.Key(kKeys[c], row.Column(c).toStdU16String());

@@ -21,11 +21,11 @@ QString FileNamePart(const QString& path);
 // Appends the rows of a playlist file to LV. Rows whose FileName is already in the list (or
 // earlier in the file) or missing are skipped and reported through addDetails. A missing file
 // appends nothing.
-void LVfromFile(TListView* LV, const QString& FileName, const LineSink& addLog,
+void LVfromFile(TrackList& LV, const QString& FileName, const LineSink& addLog,
                 const LineSink& addDetails);
 
 // Writes the list to a playlist file. The new file is written beside the old one and replaces it
 // only once it is complete; an empty list removes the file. Throws platform::WriteError.
-void LVtoFile(const TListView* LV, const QString& FileName);
+void LVtoFile(const TrackList& LV, const QString& FileName);
 
 }  // namespace tracks

@@ -1,9 +1,7 @@
 // Adding tracks with their details to a list.
 #include "tracks/track_adder.h"
 
-#include <QAbstractItemModel>
 #include <QCoreApplication>
-#include <QSet>
 #include <QSignalBlocker>
 
 #include "platform/scope_exit.h"
@@ -39,58 +37,6 @@ QString YearOfV2(const tags::TID3v2Tag& tag) {
     return QString::fromStdU16String(year).trimmed().left(4);
 }
 
-// The paths of a list's rows, for the duplicate check: a batch of a thousand files would
-// otherwise scan the list once per file. Rows this index appends keep it current; any other
-// change to the list marks it stale and the next lookup reads the rows again.
-class PathIndex : public QObject {
-public:
-    static PathIndex& Of(TListView& list) {
-        static const QString name = QStringLiteral("qmm_path_index");
-        if (auto* found = list.findChild<QObject*>(name, Qt::FindDirectChildrenOnly))
-            return *static_cast<PathIndex*>(found);
-        auto* index = new PathIndex(list);
-        index->setObjectName(name);
-        return *index;
-    }
-
-    bool Contains(const QString& path) {
-        if (stale_) Rebuild();
-        return paths_.contains(path);
-    }
-
-    void Append(const TrackRow& row) {
-        const bool wasStale = stale_;
-        own_ = true;
-        list_.AppendRow(row);
-        own_ = false;
-        if (!wasStale && !stale_) paths_.insert(row.FileName);
-    }
-
-private:
-    explicit PathIndex(TListView& list) : QObject(&list), list_(list) {
-        const QAbstractItemModel* m = list.model();
-        const auto stale = [this] {
-            if (!own_) stale_ = true;
-        };
-        connect(m, &QAbstractItemModel::rowsInserted, this, stale);
-        connect(m, &QAbstractItemModel::rowsRemoved, this, stale);
-        connect(m, &QAbstractItemModel::rowsMoved, this, stale);
-        connect(m, &QAbstractItemModel::dataChanged, this, stale);
-        connect(m, &QAbstractItemModel::layoutChanged, this, stale);
-        connect(m, &QAbstractItemModel::modelReset, this, stale);
-    }
-
-    void Rebuild() {
-        paths_.clear();
-        for (int i = 0; i < list_.Count(); ++i) paths_.insert(list_.SubItem(i, siFileName));
-        stale_ = false;
-    }
-
-    TListView& list_;
-    QSet<QString> paths_;
-    bool stale_ = true, own_ = false;
-};
-
 // How often a quick run of probes brings the window up to date (milliseconds).
 constexpr int kRefreshMs = 50;
 
@@ -121,9 +67,8 @@ void TrackAdder::Probe(const QString& path) {
     length_ = measure_(path);
 }
 
-void TrackAdder::Add(TListView& list, const QString& path, const QString& source, const QString& ready) {
-    PathIndex& index = PathIndex::Of(list);
-    if (path == QStringLiteral("-") || index.Contains(path)) return;
+void TrackAdder::Add(TrackList& list, const QString& path, const QString& source, const QString& ready) {
+    if (path == QStringLiteral("-") || list.HoldsFile(path)) return;
     // A path without a file is not probed; it must not inherit the previous file's details.
     id3v1_->Clear();
     id3v2_->Clear();
@@ -143,10 +88,10 @@ void TrackAdder::Add(TListView& list, const QString& path, const QString& source
     row.Time = FormatMinSec(length_);
     row.Src = source;
     row.FileName = path;
-    index.Append(row);
+    list.AppendRow(row);
 }
 
-std::vector<QString> TrackAdder::AddBatch(TListView& list, const std::vector<std::u16string>& files,
+std::vector<QString> TrackAdder::AddBatch(TrackList& list, const std::vector<std::u16string>& files,
                                           const QString& source, const QString& ready,
                                           const std::vector<QObject*>& quiet) {
     ++batchDepth_;

@@ -17,7 +17,7 @@ class TMpegInfo;
 
 namespace tracks {
 
-class TListView;
+class TrackList;
 
 class TrackAdder {
 public:
@@ -37,11 +37,11 @@ public:
     void Probe(const QString& path);
     // Appends the row of `path` unless it is "-" or the list holds it already; `ready` is the
     // status of a row whose file exists.
-    void Add(TListView& list, const QString& path, const QString& source, const QString& ready);
+    void Add(TrackList& list, const QString& path, const QString& source, const QString& ready);
     // Adds the files in order. Between files, pending events other than user input run (at most
     // every 50 ms) while the `quiet` objects send no signals. A file that cannot be added is
     // passed over: the messages of all such files come back, in order.
-    std::vector<QString> AddBatch(TListView& list, const std::vector<std::u16string>& files, const QString& source,
+    std::vector<QString> AddBatch(TrackList& list, const std::vector<std::u16string>& files, const QString& source,
                                   const QString& ready, const std::vector<QObject*>& quiet);
     // True while a batch runs: commands that change the lists must wait for its end.
     bool Busy() const { return batchDepth_ > 0; }

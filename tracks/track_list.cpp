@@ -1,33 +1,11 @@
 #include "tracks/track_list.h"
 
-#include <QHeaderView>
-#include <QFocusEvent>
-#include <QItemSelectionModel>
-#include <QSignalBlocker>
-#include <QStringList>
-#include <filesystem>
-#include <system_error>
+#include <algorithm>
 
 #include "platform/regular_file.h"
 #include "platform/text_codec.h"
 
 namespace tracks {
-
-namespace {
-constexpr int kColumns = 8;
-
-QTreeWidgetItem* MakeItem(const TrackRow& row) {
-    auto* item = new TrackItem(QStringList{row.Status, row.Title, row.Artist, row.Album,
-                                                 row.Year, row.Time, row.Src, row.FileName});
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    return item;
-}
-}  // namespace
-
-bool TrackItem::operator<(const QTreeWidgetItem& other) const {
-    if (const auto* o = dynamic_cast<const TrackItem*>(&other)) return sortKey < o->sortKey;
-    return QTreeWidgetItem::operator<(other);
-}
 
 const QString& TrackRow::SubItem(int sub) const {
     switch (sub) {
@@ -47,124 +25,127 @@ QString& TrackRow::SubItem(int sub) {
 
 const QString& TrackRow::Column(int column) const { return column <= 0 ? Status : SubItem(column - 1); }
 
-TListView::TListView(const QString& objectName, QWidget* parent) : QTreeWidget(parent) {
-    setObjectName(objectName);
-    setColumnCount(kColumns);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);  // keeps long lists cheap to lay out
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setAllColumnsShowFocus(true);
-    setSortingEnabled(false);
-    header()->setStretchLastSection(true);
+TrackList::TrackList(const QString& name, QObject* parent) : QObject(parent) { setObjectName(name); }
+
+const TrackRow& TrackList::Row(int i) const {
+    static const TrackRow none;
+    return ValidIndex(i) ? rows_[static_cast<size_t>(i)] : none;
 }
 
-TrackRow TListView::Row(int i) const {
-    TrackRow row;
-    if (const QTreeWidgetItem* item = topLevelItem(i)) {
-        row.Status = item->text(0);
-        for (int sub = 0; sub < 7; ++sub) row.SubItem(sub) = item->text(sub + 1);
+QString TrackList::SubItem(int i, int sub) const {
+    return ValidIndex(i) && sub >= 0 && sub < 7 ? rows_[static_cast<size_t>(i)].SubItem(sub) : QString();
+}
+
+void TrackList::SetCaption(int i, const QString& status) {
+    // Writing an unchanged text would still redraw the row.
+    if (!ValidIndex(i) || rows_[static_cast<size_t>(i)].Status == status) return;
+    rows_[static_cast<size_t>(i)].Status = status;
+    emit RowsChanged(i, i);
+    emit Changed();
+}
+
+void TrackList::SetCaptions(const std::vector<QString>& captions) {
+    int first = -1, last = -1;
+    const int n = std::min(Count(), static_cast<int>(captions.size()));
+    for (int i = 0; i < n; ++i) {
+        QString& status = rows_[static_cast<size_t>(i)].Status;
+        if (status == captions[static_cast<size_t>(i)]) continue;
+        status = captions[static_cast<size_t>(i)];
+        if (first < 0) first = i;
+        last = i;
     }
-    return row;
+    if (first < 0) return;
+    emit RowsChanged(first, last);
+    emit Changed();
 }
 
-std::vector<TrackRow> TListView::Rows() const {
-    std::vector<TrackRow> rows;
-    rows.reserve(static_cast<size_t>(Count()));
-    for (int i = 0; i < Count(); ++i) rows.push_back(Row(i));
-    return rows;
+void TrackList::SetSubItem(int i, int sub, const QString& text) {
+    if (!ValidIndex(i) || sub < 0 || sub > 6 || rows_[static_cast<size_t>(i)].SubItem(sub) == text) return;
+    rows_[static_cast<size_t>(i)].SubItem(sub) = text;
+    if (sub == siFileName) filesStale_ = true;
+    emit RowsChanged(i, i);
+    emit Changed();
 }
 
-QString TListView::Caption(int i) const {
-    const QTreeWidgetItem* item = topLevelItem(i);
-    return item ? item->text(0) : QString();
-}
-
-void TListView::SetCaption(int i, const QString& status) {
-    QTreeWidgetItem* item = topLevelItem(i);
-    // Writing an unchanged text would still repaint the row.
-    if (!item || item->text(0) == status) return;
-    item->setText(0, status);
-    // The status draws the whole row (struck through when blocked), not only its own cell.
-    QRect row = visualItemRect(item);
-    if (row.isValid()) {
-        row.setLeft(0);
-        row.setRight(viewport()->width());
-        viewport()->update(row);
+void TrackList::Insert(std::vector<TrackRow> rows) {
+    if (rows.empty()) return;
+    const int first = Count(), last = first + static_cast<int>(rows.size()) - 1;
+    emit RowsAboutToBeInserted(first, last);
+    rows_.reserve(rows_.size() + rows.size());
+    for (TrackRow& r : rows) {
+        if (!filesStale_) files_.insert(r.FileName);
+        rows_.push_back(std::move(r));
     }
+    emit RowsInserted(first, last);
+    emit Changed();
 }
 
-QString TListView::SubItem(int i, int sub) const {
-    const QTreeWidgetItem* item = topLevelItem(i);
-    return item && sub >= 0 && sub < 7 ? item->text(sub + 1) : QString();
-}
+void TrackList::AppendRow(const TrackRow& row) { Insert({row}); }
 
-void TListView::SetSubItem(int i, int sub, const QString& text) {
-    QTreeWidgetItem* item = topLevelItem(i);
-    if (item && sub >= 0 && sub < 7 && item->text(sub + 1) != text) item->setText(sub + 1, text);
-}
+void TrackList::AppendRows(const std::vector<TrackRow>& rows) { Insert(rows); }
 
-void TListView::AppendRow(const TrackRow& row) { addTopLevelItem(MakeItem(row)); }
-
-void TListView::AppendRows(const std::vector<TrackRow>& rows) {
-    QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<qsizetype>(rows.size()));
-    for (const TrackRow& row : rows) items.append(MakeItem(row));
-    addTopLevelItems(items);
-}
-
-void TListView::DeleteRow(int i) {
+void TrackList::DeleteRow(int i) {
     if (!ValidIndex(i)) return;
-    if (selectionModel()->isRowSelected(i, QModelIndex()) || selectionModel()->currentIndex().row() == i) {
-        // The view would otherwise select the following row by itself; a deleted selection
-        // leaves no row selected.
-        const QSignalBlocker quiet(selectionModel());
-        selectionModel()->clear();
+    emit RowsAboutToBeRemoved(i, i);
+    rows_.erase(rows_.begin() + i);
+    filesStale_ = true;
+    // A deleted selection leaves no row selected; a row below it moves up with its selection.
+    if (selected_ == i)
+        selected_ = -1;
+    else if (selected_ > i)
+        --selected_;
+    emit RowsRemoved(i, i);
+    emit Changed();
+}
+
+void TrackList::ClearRows() {
+    if (rows_.empty()) return;
+    const int last = Count() - 1;
+    emit RowsAboutToBeRemoved(0, last);
+    rows_.clear();
+    files_.clear();
+    filesStale_ = false;
+    selected_ = -1;
+    emit RowsRemoved(0, last);
+    emit Changed();
+}
+
+void TrackList::Reorder(const std::vector<int>& order) {
+    if (order.size() != rows_.size()) return;
+    emit AboutToReorder();
+    std::vector<TrackRow> rows;
+    rows.reserve(rows_.size());
+    int selected = -1;
+    for (size_t k = 0; k < order.size(); ++k) {
+        rows.push_back(std::move(rows_[static_cast<size_t>(order[k])]));
+        if (order[k] == selected_) selected = static_cast<int>(k);
     }
-    delete takeTopLevelItem(i);
+    rows_ = std::move(rows);
+    selected_ = selected;
+    emit Reordered(order);
+    emit Changed();
 }
 
-void TListView::ClearRows() { clear(); }
-
-int TListView::SelectedIndex() const {
-    const QModelIndexList rows = selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
-}
-
-void TListView::SelectRow(int i) {
-    if (!ValidIndex(i)) {
-        selectionModel()->clearSelection();
-        return;
+bool TrackList::HoldsFile(const QString& path) const {
+    if (filesStale_) {
+        files_.clear();
+        files_.reserve(Count());
+        for (const TrackRow& r : rows_) files_.insert(r.FileName);
+        filesStale_ = false;
     }
-    selectionModel()->setCurrentIndex(model()->index(i, 0),
-                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    return files_.contains(path);
 }
 
-void TListView::ScrollToLast() {
-    if (Count() > 0) scrollToItem(topLevelItem(Count() - 1));
+void TrackList::SelectRow(int i) {
+    const int next = ValidIndex(i) ? i : -1;
+    const int previous = selected_;
+    if (next == previous) return;
+    selected_ = next;
+    emit SelectionChanged(previous, next);
 }
 
-QString TListView::ColumnCaption(int column) const { return headerItem()->text(column); }
-
-void TListView::SetColumnCaption(int column, const QString& caption) {
-    if (column >= 0 && column < kColumns) headerItem()->setText(column, caption);
-}
-
-void TListView::enterEvent(QEnterEvent* event) {
-    QTreeWidget::enterEvent(event);
-    emit PointerEntered();
-}
-
-void TListView::leaveEvent(QEvent* event) {
-    QTreeWidget::leaveEvent(event);
-    emit PointerLeft();
-}
-
-void TListView::focusOutEvent(QFocusEvent* event) {
-    QTreeWidget::focusOutEvent(event);
-    emit FocusLost(event->reason());
+void TrackList::ScrollToLast() {
+    if (Count() > 0) emit LastRowWanted();
 }
 
 std::filesystem::path PathOf(const QString& path) { return platform::PathFromU16(path.toStdU16String()); }

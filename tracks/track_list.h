@@ -1,7 +1,9 @@
 #pragma once
-// A track list: rows of one shape shown as a report table. The rows are the data.
+// A track list: rows of one shape, the selected row, and signals that tell every change. The
+// rows are the data; views show them through a model and never hold tracks of their own.
+#include <QObject>
+#include <QSet>
 #include <QString>
-#include <QTreeWidget>
 #include <filesystem>
 #include <vector>
 
@@ -9,6 +11,8 @@ namespace tracks {
 
 // Column 0 is the Status caption; sub-items 0..6 are the columns 1..7.
 enum SubItem { siTitle = 0, siArtist, siAlbum, siYear, siTime, siSrc, siFileName };
+
+constexpr int kColumns = 8;
 
 struct TrackRow {
     QString Status, Title, Artist, Album, Year, Time, Src, FileName;
@@ -19,50 +23,61 @@ struct TrackRow {
     bool operator==(const TrackRow&) const = default;
 };
 
-// The item behind one row. A sort fills sortKey first, so comparing rows costs no text lookups.
-class TrackItem : public QTreeWidgetItem {
-public:
-    using QTreeWidgetItem::QTreeWidgetItem;
-    QString sortKey;
-    bool operator<(const QTreeWidgetItem& other) const override;
-};
-
-class TListView : public QTreeWidget {
+class TrackList : public QObject {
     Q_OBJECT
 public:
-    explicit TListView(const QString& objectName, QWidget* parent = nullptr);
+    explicit TrackList(const QString& name = QString(), QObject* parent = nullptr);
 
-    int Count() const { return topLevelItemCount(); }
-    TrackRow Row(int i) const;
-    std::vector<TrackRow> Rows() const;
-    QString Caption(int i) const;
-    void SetCaption(int i, const QString& status);
-    QString SubItem(int i, int sub) const;
-    void SetSubItem(int i, int sub, const QString& text);
+    int Count() const { return static_cast<int>(rows_.size()); }
     bool ValidIndex(int i) const { return i >= 0 && i < Count(); }
+    // A row that does not exist reads empty.
+    const TrackRow& Row(int i) const;
+    const std::vector<TrackRow>& Rows() const { return rows_; }
+    QString Caption(int i) const { return Row(i).Status; }
+    QString SubItem(int i, int sub) const;
+    void SetCaption(int i, const QString& status);
+    // Every row's caption at once, one change for the whole list; `captions` has a word per row.
+    void SetCaptions(const std::vector<QString>& captions);
+    void SetSubItem(int i, int sub, const QString& text);
 
     void AppendRow(const TrackRow& row);
     void AppendRows(const std::vector<TrackRow>& rows);
     void DeleteRow(int i);
     void ClearRows();
+    // Puts the rows in a new order: row k of the result is the row that stood at order[k]. The
+    // selected row stays selected.
+    void Reorder(const std::vector<int>& order);
 
-    int SelectedIndex() const;  // -1 when no row is selected
-    void SelectRow(int i);      // -1 or an index naming no row clears the selection
+    // Whether a row holds this path; a set kept current, as a batch of a thousand files asks once
+    // per file.
+    bool HoldsFile(const QString& path) const;
+
+    int SelectedIndex() const { return selected_; }
+    void SelectRow(int i);  // -1 or an index naming no row clears the selection
+    // Asks the views to bring the last row into sight.
     void ScrollToLast();
 
-    // Column header captions, 0 Status .. 7 File.
-    QString ColumnCaption(int column) const;
-    void SetColumnCaption(int column, const QString& caption);
-
 signals:
-    void PointerEntered();
-    void PointerLeft();
-    void FocusLost(Qt::FocusReason reason);
+    void RowsAboutToBeInserted(int first, int last);
+    void RowsInserted(int first, int last);
+    void RowsAboutToBeRemoved(int first, int last);
+    void RowsRemoved(int first, int last);
+    void RowsChanged(int first, int last);
+    void AboutToReorder();
+    void Reordered(const std::vector<int>& order);
+    // The selection moved by a command (not because its row was deleted or moved).
+    void SelectionChanged(int previous, int current);
+    void LastRowWanted();
+    // After any change of the rows: added, removed, reordered or rewritten.
+    void Changed();
 
-protected:
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
+private:
+    void Insert(std::vector<TrackRow> rows);
+
+    std::vector<TrackRow> rows_;
+    int selected_ = -1;
+    mutable QSet<QString> files_;
+    mutable bool filesStale_ = true;
 };
 
 // Rows are files on disk; a folder is not a playable file.

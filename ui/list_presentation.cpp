@@ -14,20 +14,9 @@ constexpr int kStatusColumnWidth = 50;  // also the width of the other short col
 
 QColor ToolTipBackground() { return QToolTip::palette().color(QPalette::ToolTipBase); }
 
-inline char16_t Fold(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; }
-
-QString FoldedKey(const QString& text) {
-    QString key = text;
-    for (QChar& ch : key) {
-        const char16_t c = ch.unicode();
-        if (c >= u'a' && c <= u'z') ch = QChar(char16_t(c - 32));
-    }
-    return key;
-}
-
 }  // namespace
 
-void ApplyListLook(tracks::TListView* list, ListKind kind, const platform::DisplayTexts* texts) {
+void ApplyListLook(TListView* list, ListKind kind, const platform::DisplayTexts* texts) {
     QPalette pal = list->palette();
     switch (kind) {
         case ListKind::Queue: break;
@@ -46,7 +35,7 @@ void ApplyListLook(tracks::TListView* list, ListKind kind, const platform::Displ
     list->setItemDelegate(new ListDelegate(kind, texts, list));
 }
 
-void FitColumns(tracks::TListView* list, const QStringList& words) {
+void FitColumns(TListView* list, const QStringList& words) {
     QFont bold = list->font();
     bold.setBold(true);
     const QFontMetrics metrics(bold);
@@ -118,29 +107,8 @@ void ListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
 }
 
-ListDelegate* DelegateOf(const tracks::TListView* list) {
+ListDelegate* DelegateOf(const TListView* list) {
     return list ? qobject_cast<ListDelegate*>(list->itemDelegate()) : nullptr;
-}
-
-int CompareSortKeys(const QString& a, const QString& b) {
-    const qsizetype n = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t x = Fold(a[i].unicode()), y = Fold(b[i].unicode());
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-void SortList(tracks::TListView& list, int column, bool descending) {
-    if (column < 0 || column > 7 || list.Count() < 2) return;
-    const int n = list.Count();
-    for (int i = 0; i < n; ++i)
-        if (auto* item = dynamic_cast<tracks::TrackItem*>(list.topLevelItem(i)))
-            item->sortKey = FoldedKey(item->text(column));
-    // The model sort moves the items themselves, so selection and current row follow them.
-    list.sortItems(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
-    for (int i = 0; i < n; ++i)
-        if (auto* item = dynamic_cast<tracks::TrackItem*>(list.topLevelItem(i))) item->sortKey.clear();
 }
 
 }  // namespace ui

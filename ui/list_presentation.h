@@ -1,10 +1,10 @@
 #pragma once
-// How the four track lists look: colours, the status drawing of their rows and the header sort.
+// How the four track lists look: colours, column widths and the status drawing of their rows.
 #include <QColor>
 #include <QStyledItemDelegate>
 
 #include "platform/display_texts.h"
-#include "tracks/track_list.h"
+#include "ui/track_list_view.h"
 
 namespace ui {
 
@@ -19,7 +19,7 @@ inline const QColor kRed{255, 0, 0};
 inline const QColor kSplitterPurple{128, 0, 128};
 
 // Background, hint, column widths and the drawing delegate of one list.
-void ApplyListLook(tracks::TListView* list, ListKind kind, const platform::DisplayTexts* texts);
+void ApplyListLook(TListView* list, ListKind kind, const platform::DisplayTexts* texts);
 
 // The current and next queue rows, marked only while a deck plays or is paused.
 struct QueueMarks {
@@ -58,17 +58,10 @@ private:
     QueueMarks marks_;
 };
 
-ListDelegate* DelegateOf(const tracks::TListView* list);
+ListDelegate* DelegateOf(const TListView* list);
 
 // Widens the columns that are too narrow for their captions, and the status column also for
 // each of `words` in bold, as the current row draws it; no column gets narrower.
-void FitColumns(tracks::TListView* list, const QStringList& words);
-
-// Keys compare as text by UTF-16 code unit, a..z folded onto A..Z and nothing else; a prefix
-// sorts first. Returns <0, 0 or >0.
-int CompareSortKeys(const QString& a, const QString& b);
-
-// Sorts the rows once by column 0..7 (Status, Title .. File); the selected row stays selected.
-void SortList(tracks::TListView& list, int column, bool descending);
+void FitColumns(TListView* list, const QStringList& words);
 
 }  // namespace ui

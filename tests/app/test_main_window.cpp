@@ -125,7 +125,7 @@ TEST_F(MainWindow, StartsWithEverythingOffAndTheCreationCaptions) {
     for (TListView* list : {form->ListView_soon, form->ListView_Guest, form->ListView_Guest_Pool,
                             form->ListView_preselect}) {
         EXPECT_EQ(list->Count(), 0);
-        EXPECT_EQ(list->columnCount(), 8);
+        EXPECT_EQ(list->model()->columnCount(), 8);
         for (int c = 0; c < 8; ++c) EXPECT_EQ(list->ColumnCaption(c), columns[c]);
         EXPECT_EQ(list->toolTip(), "Click Right");
         EXPECT_EQ(form->findChild<TListView*>(list->objectName()), list);

@@ -52,10 +52,10 @@ protected:
 
 TEST_F(PlaylistCommands, LoadPlaylistAppendsRefreshesAndLeavesPlaybackState) {
     auto* q = form->ListView_soon;
-    tracks::TListView source("source");
+    tracks::TrackList source;
     source.AppendRows({Row("running", "a.mp3"), Row("ready", "b.mp3"), Row("ready", "gone.mp3", false)});
     const QString file = dir.filePath("queue.lst");
-    tracks::LVtoFile(&source, file);
+    tracks::LVtoFile(source, file);
 
     q->AppendRows({Row("ready", "x.mp3"), Row("ready", "b.mp3")});
     q->SelectRow(1);
@@ -101,8 +101,8 @@ TEST_F(PlaylistCommands, CancelledLoadStillLogsAndSavesGoToTheChosenFile) {
     rec->saveAnswers.push_back(file.toStdU16String());
     form->pop4Click();
     EXPECT_EQ(rec->dialogs.back().title, u"Save Play List");
-    tracks::TListView back("back");
-    tracks::LVfromFile(&back, file, [](const QString&) {}, [](const QString&) {});
+    tracks::TrackList back;
+    tracks::LVfromFile(back, file, [](const QString&) {}, [](const QString&) {});
     EXPECT_EQ(back.Rows(), form->ListView_preselect->Rows());
 
     // A save that fails raises the write error for the handler guard to show.

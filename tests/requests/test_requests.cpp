@@ -8,12 +8,11 @@
 
 #include "requests/admission.h"
 #include "requests/feeding.h"
-#include "tests/support/qt_app.h"
 #include "tracks/list_ops.h"
 
 namespace {
 
-using tracks::TListView;
+using tracks::TrackList;
 using tracks::TrackRow;
 
 // Not English, so a comparison with a fixed English word fails.
@@ -48,18 +47,15 @@ protected:
     }
 
     QTemporaryDir dir;
-    struct App {  // the lists are widgets
-        App() { test_support::EnsureApplication(); }
-    } app;
-    TListView queue{"queue"}, requests{"requests"}, pool{"pool"}, presets{"presets"};
+    TrackList queue, requests, pool, presets;
 
     // The program's side: appends like AddTrack (refusing a queued path), logs, rolls scripted dice.
     struct Target : requests::FeedTarget {
-        TListView& q;
+        TrackList& q;
         QStringList log;
         std::deque<int> dice;
         QString unreadable;
-        explicit Target(TListView& queue) : q(queue) {}
+        explicit Target(TrackList& queue) : q(queue) {}
         void AddToQueue(const QString& path, const QString& source) override {
             if (path == unreadable) throw std::runtime_error("cannot read");
             if (!tracks::ListHasValue(q, tracks::siFileName, path)) q.AppendRow(Row(path, "", "T", source));
@@ -118,11 +114,16 @@ TEST_F(Requests, AdmissionByThePoolRowsWordAtThatMoment) {
     // The pool's words: requested wins over queued; queued blocks only with the option on.
     queue.AppendRows({Row(halo, ""), Row(chosen, "")});
     requests.AppendRow(Row(chosen, ""));
-    requests::UpdatePoolStates(pool, queue, requests, false, kWords);
+    pool.SetCaptions(requests::PoolStates(pool, queue, requests, false, kWords));
     EXPECT_EQ(pool.Caption(0), kWords.ready);
     EXPECT_EQ(pool.Caption(3), kWords.ready) << "the file system is not looked at";
-    requests::UpdatePoolStates(pool, queue, requests, true, kWords);
+    pool.SetCaptions(requests::PoolStates(pool, queue, requests, true, kWords));
     EXPECT_EQ(pool.Caption(0), kWords.blocked);
+    EXPECT_EQ(pool.Caption(1), kWords.chosen);
+    // Asked to, it reads the files too: one that is gone is in error, whatever the lists say.
+    tracks::FileChecks files;
+    pool.SetCaptions(requests::PoolStates(pool, queue, requests, true, kWords, &files));
+    EXPECT_EQ(pool.Caption(6), kWords.error);
     EXPECT_EQ(pool.Caption(1), kWords.chosen);
 }
 

@@ -18,7 +18,6 @@
 #include "platform/text_codec.h"
 #include "tags/ID3v1Tag.h"
 #include "tags/ID3v2Tag.h"
-#include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 #include "tracks/playlist_file.h"
 #include "tracks/track_list.h"
@@ -106,13 +105,12 @@ void CheckTracks(const fs::path& party) {
 
 // The lists load as the player loads them and name tracks that exist.
 void CheckLists(const fs::path& party) {
-    test_support::EnsureApplication();
     std::set<QString> pool;
     for (const auto& [name, minRows] : {std::pair{"guest-pool.lst", 12}, {"queue.lst", 3}, {"presets.lst", 2}}) {
         SCOPED_TRACE(name);
-        tracks::TListView list(QStringLiteral("list"));
+        tracks::TrackList list;
         QStringList complaints;
-        tracks::LVfromFile(&list, QString::fromStdString((party / name).string()), [](const QString&) {},
+        tracks::LVfromFile(list, QString::fromStdString((party / name).string()), [](const QString&) {},
                            [&](const QString& line) { complaints << line; });
         EXPECT_TRUE(complaints.isEmpty()) << complaints.join(u'\n').toStdString();
         ASSERT_GE(list.Count(), minRows);

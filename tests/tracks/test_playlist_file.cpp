@@ -2,7 +2,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <atomic>
 #include <csignal>
 #include <filesystem>
@@ -11,18 +10,15 @@
 #include "platform/errors.h"
 #include "platform/text_codec.h"
 #include "tracks/playlist_file.h"
-#include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 
 using namespace tracks;
 
 namespace {
 
-using test_support::EnsureApplication;
 
 class PlaylistFile : public ::testing::Test {
 protected:
-    void SetUp() override { EnsureApplication(); }
     QString PathOf(const std::string& name) const { return QString::fromStdString((dir_ / name).string()); }
     std::string Slurp(const QString& p) const {
         return platform::ReadBinaryFile(p.toStdString()).value_or("<missing>");
@@ -30,8 +26,8 @@ protected:
     void Put(const QString& p, const std::string& bytes) const {
         std::ofstream(p.toStdString(), std::ios::binary) << bytes;
     }
-    void Load(TListView& list, const QString& file) {
-        LVfromFile(&list, file, [&](const QString& l) { log.push_back(l); },
+    void Load(TrackList& list, const QString& file) {
+        LVfromFile(list, file, [&](const QString& l) { log.push_back(l); },
                    [&](const QString& t) { details.push_back(t); });
     }
 
@@ -48,10 +44,10 @@ TrackRow MakeRow(const QString& status, const QString& n) {
 }  // namespace
 
 TEST_F(PlaylistFile, SavingWritesOneSectionPerRowAndReplacesEarlierContent) {
-    TListView list("ListView_soon");
+    TrackList list;
     list.AppendRows({MakeRow("ready", "1"), MakeRow("running", "2"), MakeRow("soon", "3")});
     const QString file = PathOf("queue.lst");
-    LVtoFile(&list, file);
+    LVtoFile(list, file);
 
     std::string expected;
     for (int i = 0; i < 3; ++i) {
@@ -64,10 +60,10 @@ TEST_F(PlaylistFile, SavingWritesOneSectionPerRowAndReplacesEarlierContent) {
     }
     EXPECT_EQ(Slurp(file), expected);
 
-    TListView one("ListView_preselect");
+    TrackList one;
     one.AppendRow(MakeRow("ready", "9"));
-    LVtoFile(&one, file);
-    TListView back("ListView_Guest_Pool");
+    LVtoFile(one, file);
+    TrackList back;
     Load(back, file);
     ASSERT_EQ(back.Count(), 1);
     EXPECT_EQ(back.Row(0), MakeRow("ready", "9"));
@@ -75,29 +71,29 @@ TEST_F(PlaylistFile, SavingWritesOneSectionPerRowAndReplacesEarlierContent) {
 }
 
 TEST_F(PlaylistFile, EmptyListRemovesTheFile) {
-    TListView empty("ListView_soon");
+    TrackList empty;
     const QString file = PathOf("gone.lst");
     Put(file, "[0]\nFileName=/x.mp3\n");
-    LVtoFile(&empty, file);
+    LVtoFile(empty, file);
     EXPECT_FALSE(std::filesystem::exists(file.toStdString()));
-    LVtoFile(&empty, file);  // nothing there: still nothing, no error
+    LVtoFile(empty, file);  // nothing there: still nothing, no error
     EXPECT_FALSE(std::filesystem::exists(file.toStdString()));
 
     // A folder in its place is not removed.
     const QString folder = PathOf("folder.lst");
     std::filesystem::create_directory(folder.toStdString());
-    EXPECT_THROW(LVtoFile(&empty, folder), platform::WriteError);
+    EXPECT_THROW(LVtoFile(empty, folder), platform::WriteError);
     EXPECT_TRUE(std::filesystem::is_directory(folder.toStdString()));
 }
 
 TEST_F(PlaylistFile, RoundTripKeepsEveryFieldAndStatus) {
-    TListView list("ListView_soon");
+    TrackList list;
     const TrackRow odd{"running", QString::fromUtf16(u"Caf\u00E9 \u20AC \U0001F600"), "", "a=b",
                        "[1999]", "00:00", "192.168.0.7", "/m/with space; and \"quotes\".mp3"};
     list.AppendRows({odd, MakeRow("played", "2")});
     const QString file = PathOf("rt.lst");
-    LVtoFile(&list, file);
-    TListView back("ListView_soon");
+    LVtoFile(list, file);
+    TrackList back;
     Load(back, file);
     ASSERT_EQ(back.Count(), 2);
     EXPECT_EQ(back.Row(0), odd);
@@ -108,13 +104,13 @@ TEST_F(PlaylistFile, RoundTripKeepsEveryFieldAndStatus) {
 }
 
 TEST_F(PlaylistFile, LoadingSkipsAndReportsDuplicatesAndKeepsSelection) {
-    TListView source("ListView_soon");
+    TrackList source;
     source.AppendRows({MakeRow("ready", "1"), MakeRow("ready", "2"), MakeRow("ready", "3"),
                        MakeRow("ready", "4")});
     const QString file = PathOf("dups.lst");
-    LVtoFile(&source, file);
+    LVtoFile(source, file);
 
-    TListView list("ListView_soon");
+    TrackList list;
     list.AppendRows({MakeRow("running", "3"), MakeRow("next", "1")});
     list.SelectRow(1);
     Load(list, file);
@@ -149,7 +145,7 @@ TEST_F(PlaylistFile, SectionsAreAddressedByNumberUpToTheCount) {
         "[0]\nFileName=/a.mp3\n"
         "[1]\nFileName=C:\\Musik\\b.mp3\n"
         "[5]\nFileName=/never.mp3\n");
-    TListView list("ListView_preselect");
+    TrackList list;
     Load(list, file);
     ASSERT_EQ(list.Count(), 2);
     EXPECT_EQ(list.SubItem(1, siFileName), "C:\\Musik\\b.mp3");
@@ -181,7 +177,7 @@ TEST_F(PlaylistFile, WindowsMadePlaylistLoads) {
         "[2]\r\n"
         "Title=Beyonc\xC3\xA9\r\n"
         "FileName=/m/Beyonc\xC3\xA9 - Halo.mp3\r\n");
-    TListView list("ListView_Guest_Pool");
+    TrackList list;
     Load(list, file);
     ASSERT_EQ(list.Count(), 3);
     EXPECT_EQ(list.Row(2).Title, QString::fromUtf16(u"Beyonc\u00E9"));
@@ -197,13 +193,13 @@ TEST_F(PlaylistFile, WindowsMadePlaylistLoads) {
 }
 
 TEST_F(PlaylistFile, FailedWriteKeepsTheEarlierPlaylist) {
-    TListView small("ListView_soon");
+    TrackList small;
     small.AppendRow(MakeRow("ready", "1"));
     const QString file = PathOf("keep.lst");
-    LVtoFile(&small, file);
+    LVtoFile(small, file);
     const std::string before = Slurp(file);
 
-    TListView big("ListView_soon");
+    TrackList big;
     std::vector<TrackRow> rows;
     for (int i = 0; i < 200; ++i) rows.push_back(MakeRow("ready", QString::number(i)));
     big.AppendRows(rows);
@@ -217,7 +213,7 @@ TEST_F(PlaylistFile, FailedWriteKeepsTheEarlierPlaylist) {
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
     bool threw = false;
     try {
-        LVtoFile(&big, file);
+        LVtoFile(big, file);
     } catch (const platform::WriteError& e) {
         threw = true;
         EXPECT_EQ(QString::fromUtf8(e.what()), "Unable to write to " + file);

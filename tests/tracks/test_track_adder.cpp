@@ -1,13 +1,13 @@
 // Adding tracks without a main window: the probe's details, the duplicate check and the batch.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <stdexcept>
 
-#include "tests/support/qt_app.h"
 #include "tracks/track_adder.h"
 #include "tracks/track_list.h"
 
@@ -38,7 +38,6 @@ struct Adding : ::testing::Test {
                char(body.size() & 0x7F) + body;
     }
 
-    const bool app = (test_support::EnsureApplication(), true);  // before the list, a widget
     QTemporaryDir dir;
     QHash<QString, int> lengths;
     QStringList probed;
@@ -47,7 +46,7 @@ struct Adding : ::testing::Test {
                                  return lengths[p];
                              },
                              [this](const QString& p, bool) { probed << p; }};
-    tracks::TListView list{QStringLiteral("list")};
+    tracks::TrackList list;
 };
 
 TEST_F(Adding, RowsTellWhatTheProbeFoundAndNothingOfAnEarlierFile) {
@@ -97,6 +96,10 @@ TEST_F(Adding, ABatchLetsEventsThroughKeepsQuietObjectsQuietAndGoesOnPastAFailur
         QFile empty(bad);
         ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
     }
+    static int argc = 1;  // events between files: the batch runs a core application's loop
+    static char name[] = "test_tracks";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
     QTimer quiet;
     int quietTicks = 0;
     QObject::connect(&quiet, &QTimer::timeout, [&] { ++quietTicks; });

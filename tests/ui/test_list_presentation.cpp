@@ -1,4 +1,5 @@
-// How rows are drawn by status, how the pools sort, and the details and banner windows.
+// How a list shows on screen: its view over the rows, the drawing by status, and the details and
+// banner windows.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,8 +12,8 @@
 
 namespace {
 
-using tracks::TListView;
 using tracks::TrackRow;
+using ui::TListView;
 using ui::ListDelegate;
 using ui::ListKind;
 
@@ -37,58 +38,40 @@ TrackRow Row(const QString& title, const QString& year = "2000", const QString& 
     return r;
 }
 
-QStringList Titles(const TListView& list) {
-    QStringList out;
-    for (int i = 0; i < list.Count(); ++i) out << list.SubItem(i, tracks::siTitle);
-    return out;
-}
+// The view shows the list's rows as they are; a selection made on either side shows on the
+// other; a deleted selection leaves nothing selected, and a new order keeps the selected row.
+TEST_F(Presentation, TheViewShowsItsListAndTheirSelectionsAgree) {
+    tracks::TrackList list;
+    TListView view("V", list);
+    view.SetColumnCaption(1, "Titel");
+    EXPECT_EQ(view.model()->headerData(1, Qt::Horizontal).toString(), "Titel");
+    list.AppendRows({Row("a"), Row("b"), Row("c"), Row("d")});
+    ASSERT_EQ(view.model()->rowCount(), 4);
+    EXPECT_EQ(view.model()->index(2, 1).data().toString(), "c");
+    EXPECT_EQ(view.model()->index(2, 7).data().toString(), "/m/c");
+    list.SetCaption(2, "played");
+    EXPECT_EQ(view.model()->index(2, 0).data().toString(), "played");
 
-TEST(SortKeys, TextOrderWithOnlyAsciiLettersFolded) {
-    EXPECT_EQ(ui::CompareSortKeys("abc", "ABC"), 0);
-    EXPECT_LT(ui::CompareSortKeys("abc", "abd"), 0);
-    EXPECT_GT(ui::CompareSortKeys("b", "A"), 0);
-    EXPECT_LT(ui::CompareSortKeys("ab", "abc"), 0);  // a prefix comes first
-    EXPECT_EQ(ui::CompareSortKeys("", ""), 0);
-    EXPECT_LT(ui::CompareSortKeys("", "a"), 0);
-    // Accented letters are not folded: upper and lower case differ.
-    EXPECT_NE(ui::CompareSortKeys("\u00e9t\u00e9", "\u00c9T\u00c9"), 0);
-    // Numbers and times compare as text.
-    EXPECT_LT(ui::CompareSortKeys("####", "1999"), 0);
-    EXPECT_GT(ui::CompareSortKeys("9:00", "10:00"), 0);
-    // "n/a" sorts among the titles that begin with N.
-    EXPECT_GT(ui::CompareSortKeys("n/a", "Mozart"), 0);
-    EXPECT_LT(ui::CompareSortKeys("n/a", "Nadine"), 0);
-    EXPECT_LT(ui::CompareSortKeys("n/a", "Olga"), 0);
-    // Letters fold onto upper case, so '_' (between 'Z' and 'a') sorts after every letter.
-    EXPECT_GT(ui::CompareSortKeys("_x", "zz"), 0);
-    // Code units: a character beyond the basic plane compares by its first unit.
-    EXPECT_GT(ui::CompareSortKeys(QString::fromUtf8("\xF0\x9F\x8E\xB5"), QString(QChar(0xD000))), 0);
-}
-
-TEST_F(Presentation, SortingOrdersRowsOnceAndKeepsTheSelection) {
-    TListView list("P");
-    ui::ApplyListLook(&list, ListKind::GuestPool, &texts);
-    list.AppendRows({Row("beta", "1999"), Row("n/a", "####"), Row("Alpha", "2005"), Row("Nadine", "1980"),
-                     Row("mozart", "2010")});
-    list.SelectRow(3);  // Nadine
-
-    ui::SortList(list, 1, false);
-    EXPECT_EQ(Titles(list), (QStringList{"Alpha", "beta", "mozart", "n/a", "Nadine"}));
-    EXPECT_EQ(list.SelectedIndex(), 4);
-    EXPECT_EQ(list.SubItem(list.SelectedIndex(), tracks::siTitle), "Nadine");
-
-    ui::SortList(list, 1, true);
-    EXPECT_EQ(Titles(list), (QStringList{"Nadine", "n/a", "mozart", "beta", "Alpha"}));
-
-    ui::SortList(list, 4, false);  // Year
-    EXPECT_EQ(Titles(list), (QStringList{"n/a", "Nadine", "beta", "Alpha", "mozart"}));
-
-    // Rows added later go to the end; the list does not stay sorted.
-    list.AppendRow(Row("Aaron", "1900"));
-    EXPECT_EQ(list.SubItem(5, tracks::siTitle), "Aaron");
-    // A column outside the table leaves the order alone.
-    ui::SortList(list, 8, false);
-    EXPECT_EQ(list.SubItem(5, tracks::siTitle), "Aaron");
+    const auto viewRow = [&] {
+        const QModelIndexList rows = view.selectionModel()->selectedRows();
+        return rows.size() == 1 ? rows.first().row() : -rows.size() - 1;
+    };
+    list.SelectRow(1);
+    EXPECT_EQ(viewRow(), 1);
+    view.selectionModel()->select(view.model()->index(3, 0),
+                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    EXPECT_EQ(list.SelectedIndex(), 3);
+    view.setCurrentIndex(view.model()->index(3, 0));
+    list.DeleteRow(3);
+    EXPECT_EQ(list.SelectedIndex(), -1);
+    EXPECT_EQ(viewRow(), -1) << "the view selected a row by itself";
+    list.SelectRow(0);
+    list.Reorder({2, 1, 0});
+    EXPECT_EQ(viewRow(), 2);
+    EXPECT_EQ(view.model()->index(2, 1).data().toString(), "a");
+    list.ClearRows();
+    EXPECT_EQ(view.model()->rowCount(), 0);
+    EXPECT_EQ(view.ColumnCaption(1), "Titel");
 }
 
 TEST_F(Presentation, PoolRowsShowBlockedAndChosenByTheWordsInForce) {
