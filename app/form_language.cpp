@@ -6,10 +6,10 @@
 #include <QTranslator>
 
 #include "app/main_window.h"
-#include "settings/Dlg_Settings.h"
-#include "settings/apply_settings.h"
+#include "settings/settings_file.h"
+#include "ui/Dlg_Settings.h"
 #include "ui/info_box.h"
-#include "ui/language.h"
+#include "settings/language_file.h"
 #include "ui/track_list_view.h"
 #include "ui/qr_window.h"
 #include "web/listener.h"
@@ -21,12 +21,6 @@ using tracks::TListView;
 namespace {
 
 using Setter = void (*)(TForm1&, const QString&);
-
-// A caption of the settings dialog.
-template <class F>
-void Dialog(TForm1& f, F set) {
-    set(*f.Form2);
-}
 
 struct CaptionTarget {
     std::u16string_view key;
@@ -58,98 +52,21 @@ const CaptionTarget kTargets[] = {
     {u"bu_stop", [](TForm1& f, const QString& t) { f.Button_Stop->setText(t); }},
     {u"bu_ff", [](TForm1& f, const QString& t) { f.Button_FF->setText(t); }},
     {u"bu_fade", [](TForm1& f, const QString& t) { f.Button_fadenow->setText(t); }},
-    {u"bu_load", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Button_Load->setText(t); }); }},
-    {u"bu_save", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Button_Save->setText(t); }); }},
-    {u"bu_ok", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Button_OK->setText(t); }); }},
-    {u"bu_cancel", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Button_Cancel->setText(t); }); }},
-    {u"rb_finish",
-     [](TForm1& f, const QString& t) {
-         f.RadioButton_finish->setText(t);
-         Dialog(f, [&](auto& d) { d.RadioButton_finish->setText(t); });
-     }},
-    {u"rb_restart",
-     [](TForm1& f, const QString& t) {
-         f.RadioButton_restart->setText(t);
-         Dialog(f, [&](auto& d) { d.RadioButton_Repeat->setText(t); });
-     }},
-    {u"rb_web_first",
-     [](TForm1& f, const QString& t) {
-         f.RadioButton_web_first->setText(t);
-         Dialog(f, [&](auto& d) { d.RadioButton_web_first->setText(t); });
-     }},
-    {u"rb_web_mix",
-     [](TForm1& f, const QString& t) {
-         f.RadioButton_web_mix_preselect->setText(t);
-         Dialog(f, [&](auto& d) { d.RadioButton_web_mix_preselect->setText(t); });
-     }},
-    {u"rb_pre_1by1",
-     [](TForm1& f, const QString& t) {
-         f.RadioButton_preset_1by1->setText(t);
-         Dialog(f, [&](auto& d) { d.RadioButton_preset_1by1->setText(t); });
-     }},
-    {u"rb_pre_random",
-     [](TForm1& f, const QString& t) {
-         f.RadioButton_preset_random->setText(t);
-         Dialog(f, [&](auto& d) { d.RadioButton_preset_random->setText(t); });
-     }},
+    {u"rb_finish", [](TForm1& f, const QString& t) { f.RadioButton_finish->setText(t); }},
+    {u"rb_restart", [](TForm1& f, const QString& t) { f.RadioButton_restart->setText(t); }},
+    {u"rb_web_first", [](TForm1& f, const QString& t) { f.RadioButton_web_first->setText(t); }},
+    {u"rb_web_mix", [](TForm1& f, const QString& t) { f.RadioButton_web_mix_preselect->setText(t); }},
+    {u"rb_pre_1by1", [](TForm1& f, const QString& t) { f.RadioButton_preset_1by1->setText(t); }},
+    {u"rb_pre_random", [](TForm1& f, const QString& t) { f.RadioButton_preset_random->setText(t); }},
 
-    {u"CB_doblock",
-     [](TForm1& f, const QString& t) {
-         f.CheckBox_block_latest->setText(t);  // without the number of blocked tracks
-         Dialog(f, [&](auto& d) { d.CheckBox_blockLatest->setText(t); });
-     }},
-    {u"CB_guest",
-     [](TForm1& f, const QString& t) {
-         f.CheckBox_guest_use->setText(t);
-         Dialog(f, [&](auto& d) { d.CheckBox_webselect->setText(t); });
-     }},
-    {u"CB_preset",
-     [](TForm1& f, const QString& t) {
-         f.CheckBox_preset_use->setText(t);
-         Dialog(f, [&](auto& d) { d.CheckBox_preset->setText(t); });
-     }},
-    {u"LB_fadeunit", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_fadeunit->setText(t); }); }},
-    {u"LB_fade",
-     [](TForm1& f, const QString& t) {
-         Dialog(f, [&](auto& d) {
-             d.Label_blende->setText(t);
-             d.Label_numberblocked->setText(f.CheckBox_block_latest->text());
-         });
-     }},
-    {u"LB_ffsec", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_FFsec->setText(t); }); }},
-    {u"LB_playlist", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_PlayList->setText(t); }); }},
-    {u"LB_webList", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_webList->setText(t); }); }},
-    {u"LB_preselect",
-     [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_preselectList->setText(t); }); }},
-    {u"LB_HTML", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_HTMLpath->setText(t); }); }},
-    {u"LB_perguest", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.Label_perguest->setText(t); }); }},
-    {u"CB_artist",
-     [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.CheckBox_artist_apart->setText(t); }); }},
+    // Without the number of blocked tracks.
+    {u"CB_doblock", [](TForm1& f, const QString& t) { f.CheckBox_block_latest->setText(t); }},
+    {u"CB_guest", [](TForm1& f, const QString& t) { f.CheckBox_guest_use->setText(t); }},
+    {u"CB_preset", [](TForm1& f, const QString& t) { f.CheckBox_preset_use->setText(t); }},
 
-    {u"RG_repeat",
-     [](TForm1& f, const QString& t) {
-         f.RadioGroup_Repeat->setTitle(t);
-         Dialog(f, [&](auto& d) { d.GroupBox_Repeat->setTitle(t); });
-     }},
-    {u"GB_Guest",
-     [](TForm1& f, const QString& t) {
-         f.GroupBox_Guest->setTitle(t);
-         Dialog(f, [&](auto& d) { d.GroupBox_Guest->setTitle(t); });
-     }},
-    {u"GB_Preset",
-     [](TForm1& f, const QString& t) {
-         f.GroupBox_Preset->setTitle(t);
-         Dialog(f, [&](auto& d) { d.GroupBox_Preset->setTitle(t); });
-     }},
-    {u"GB_Settings",
-     [](TForm1& f, const QString& t) {
-         Dialog(f, [&](auto& d) {
-             d.GroupBox_Settings->setTitle(t);
-             d.setWindowTitle(t);
-         });
-     }},
-    {u"GB_Playlists", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.GroupBox_PlayLists->setTitle(t); }); }},
-    {u"GB_HTML", [](TForm1& f, const QString& t) { Dialog(f, [&](auto& d) { d.GroupBox_HTML->setTitle(t); }); }},
+    {u"RG_repeat", [](TForm1& f, const QString& t) { f.RadioGroup_Repeat->setTitle(t); }},
+    {u"GB_Guest", [](TForm1& f, const QString& t) { f.GroupBox_Guest->setTitle(t); }},
+    {u"GB_Preset", [](TForm1& f, const QString& t) { f.GroupBox_Preset->setTitle(t); }},
 
     {u"str_of",
      [](TForm1& f, const QString& t) {
@@ -173,9 +90,9 @@ void SetCaption(TForm1& f, std::u16string_view key, const QString& text) {
 }
 
 // Each target is set as its key comes, so later keys see the captions of earlier ones.
-void ApplyLanguage(TForm1& f, const std::vector<ui::LanguageText>& texts) {
-    using ui::LanguageUse;
-    for (const ui::LanguageText& t : texts) {
+void ApplyLanguage(TForm1& f, const std::vector<settings::LanguageText>& texts) {
+    using settings::LanguageUse;
+    for (const settings::LanguageText& t : texts) {
         if (t.key->use != LanguageUse::Caption) f.Texts.Set(t.key->key, t.text);
         if (t.key->use != LanguageUse::DisplayText)
             SetCaption(f, t.key->key, QString::fromStdU16String(t.text));
@@ -213,12 +130,14 @@ void TForm1::FormShow() {
 }
 
 void TForm1::LoadLanguage(const QString& code) {
-    const std::filesystem::path path = ui::LanguageFile(code.toStdU16String());
+    const std::filesystem::path path = settings::LanguageFile(code.toStdU16String());
     if (path.empty()) return;
     // The words of the last language, to find them where they are shown.
     QHash<QString, QString> before;
     for (const char16_t* key : kShownWords) before.insert(QString::fromUtf16(key), Text(key));
-    ApplyLanguage(*this, ui::ReadLanguage(platform::IniFile(path), Texts));
+    const std::vector<settings::LanguageText> texts = settings::ReadLanguage(platform::IniFile(path), Texts);
+    ApplyLanguage(*this, texts);
+    Form2->ApplyLanguage(texts);
     for (TListView* list : {ListView_soon, ListView_Guest, ListView_Guest_Pool, ListView_preselect})
         LoadColumnCaptions(list, code);
     UpdateForwardCaption();
@@ -263,14 +182,13 @@ void TForm1::ShowTextsInLanguage(const QHash<QString, QString>& before) {
     if (next.startsWith(coming)) Form_InfoBox->Label_Next->setText(Text(u"str_coming_up") + next.mid(coming.size() - 1));
     Form_InfoBox->SetMenuCaptions(Texts);
     if (Form_QR) Form_QR->setWindowTitle(Text(u"str_join"));
-    Form2->ShowLanguage();
     FitTexts();
 }
 
 void TForm1::LoadColumnCaptions(TListView* list, const QString& code) {
-    const std::filesystem::path path = ui::LanguageFile(code.toStdU16String());
+    const std::filesystem::path path = settings::LanguageFile(code.toStdU16String());
     if (path.empty() || !list) return;
-    const auto captions = ui::ReadColumnCaptions(platform::IniFile(path));
+    const auto captions = settings::ReadColumnCaptions(platform::IniFile(path));
     for (int c = 0; c < 8; ++c) list->SetColumnCaption(c, QString::fromStdU16String(captions[static_cast<size_t>(c)]));
 }
 

@@ -6,7 +6,6 @@
 #include "app/main_window.h"
 #include "app/web_bridge.h"
 #include "platform/errors.h"
-#include "settings/Dlg_Settings.h"
 #include "ui/info_box.h"
 #include "ui/qr_window.h"
 #include "web/listener.h"
@@ -33,9 +32,9 @@ QString TForm1::WebRoot() {
 }
 
 bool TForm1::WebConfigComplete() const {
-    const auto isFile = [](const QLineEdit* e) { return tracks::FileExists(e->text()); };
-    return isFile(Form2->Edit_PlayList) && isFile(Form2->Edit_webList) && isFile(Form2->Edit_PresetList) &&
-           !Form2->Edit_HTMLpath->text().isEmpty() && QFileInfo(Form2->Edit_HTMLpath->text()).isDir();
+    const auto isFile = [](const QString& path) { return tracks::FileExists(path); };
+    return isFile(SetRec.StdPlayList) && isFile(SetRec.StdWebList) && isFile(SetRec.StdPresetList) &&
+           !SetRec.HTMLpath.isEmpty() && QFileInfo(SetRec.HTMLpath).isDir();
 }
 
 bool TForm1::CheckWebConfig() {

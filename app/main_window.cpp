@@ -25,7 +25,7 @@
 #include "app/web_bridge.h"
 #include "platform/guard.h"
 #include "platform/user_interface.h"
-#include "settings/Dlg_Settings.h"
+#include "ui/Dlg_Settings.h"
 #include "tracks/list_ops.h"
 #include "tracks/track_adder.h"
 #include "ui/Dlg_Details.h"
@@ -250,7 +250,7 @@ TForm1::TForm1(playback::DeckFactory decks, QWidget* parent) : QMainWindow(paren
     ConnectHandlers();
     FormCreate();
     // The other windows follow the main window's creation step, which does not reach them.
-    Form2 = new settings::TForm2(&SetRec, &Texts, this);
+    Form2 = new ui::TForm2(SetRec, &Texts, this);
     Form_InfoBox = new ui::TForm_InfoBox(this);
     Form3 = new ui::TForm3(this);
     connect(Form_InfoBox, &ui::TForm_InfoBox::Closed, this, [this] { M61->setChecked(false); });
@@ -765,7 +765,7 @@ QString TForm1::StatusPanel(int panel) const {
     return panel >= 0 && panel < 5 ? StatusPanels[static_cast<size_t>(panel)]->text() : QString();
 }
 
-QString TForm1::ForwardSecondsText() const { return Form2->Edit_FFsec->text(); }
+QString TForm1::ForwardSecondsText() const { return SetRec.FFsecText; }
 
 void TForm1::SetTimerEnabled(QTimer* timer, bool on) {
     if (!on)

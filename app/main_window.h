@@ -29,9 +29,8 @@
 #include "settings/settings_record.h"
 #include "ui/track_list_view.h"
 
-namespace settings { class TForm2; }
 namespace tracks { class TrackAdder; }
-namespace ui { class TForm_InfoBox; class TForm3; class ListDelegate; class QrWindow; }
+namespace ui { class TForm2; class TForm_InfoBox; class TForm3; class ListDelegate; class QrWindow; }
 namespace web { class Listener; }
 
 namespace app {
@@ -54,7 +53,7 @@ public:
     ~TForm1() override;
 
     // The other windows, created at the end of the constructor, after the main window.
-    settings::TForm2* Form2 = nullptr;
+    ui::TForm2* Form2 = nullptr;
     ui::TForm_InfoBox* Form_InfoBox = nullptr;
     ui::TForm3* Form3 = nullptr;
     ui::QrWindow* Form_QR = nullptr;  // the guest address to scan; made at the first click on Label_IP

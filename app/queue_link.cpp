@@ -4,7 +4,7 @@
 #include <QPalette>
 
 #include "app/main_window.h"
-#include "settings/apply_settings.h"
+#include "settings/settings_file.h"
 #include "ui/info_box.h"
 
 namespace app {

@@ -1,5 +1,6 @@
 #pragma once
-// The settings in force. Starts all zero: no defaults are assigned.
+// The settings: the one record in force, and the copies the settings dialog edits and settings
+// files hold. Starts all zero: no defaults are assigned.
 #include <QString>
 #include <cstdint>
 
@@ -8,6 +9,9 @@ namespace settings {
 struct TSetRec {
     uint8_t FadeSec = 0;
     uint8_t FFsec = 0;
+    // The forward-jump seconds as typed or stored ("06" stays "06"); FFsec is its number. A copy
+    // the dialog refuses to confirm may hold a text that is no number.
+    QString FFsecText = QStringLiteral("0");
     QString StdPlayList;
     QString StdWebList;
     QString StdPresetList;

@@ -1,3 +1,4 @@
+// The model and the view of a track list.
 #include "ui/track_list_view.h"
 
 #include <QFocusEvent>

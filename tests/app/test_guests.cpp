@@ -22,12 +22,12 @@
 #include "platform/guard.h"
 #include "platform/ini_file.h"
 #include "platform/user_interface.h"
-#include "settings/Dlg_Settings.h"
+#include "ui/Dlg_Settings.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_user_interface.h"
 #include "tests/support/test_deck.h"
 #include "ui/Dlg_Details.h"
-#include "ui/language.h"
+#include "settings/language_file.h"
 #include "web/listener.h"
 
 namespace {
@@ -203,9 +203,7 @@ TEST_F(Guests, ConfigurationDecidesWhetherTheBlockOptionRewritesThePoolPage) {
     EXPECT_EQ(form->ListView_Guest_Pool->Caption(0), form->Text(u"st_blocked"));
     EXPECT_EQ(ReadAll(htdocs / "tool" / "guestpool.html").find("recently played"), std::string::npos);
 
-    for (QLineEdit* e : {form->Form2->Edit_PlayList, form->Form2->Edit_webList, form->Form2->Edit_PresetList})
-        e->setText(track);
-    form->Form2->Edit_HTMLpath->setText(QString::fromStdString(root.string()));
+    form->SetRec.StdPlayList = form->SetRec.StdWebList = form->SetRec.StdPresetList = track;
     EXPECT_TRUE(form->CheckWebConfig());
     EXPECT_TRUE(form->M70->isEnabled() && !form->M80->isEnabled());
     form->CheckBox_block_latest->setChecked(false);
@@ -213,7 +211,7 @@ TEST_F(Guests, ConfigurationDecidesWhetherTheBlockOptionRewritesThePoolPage) {
     EXPECT_NE(ReadAll(htdocs / "tool" / "guestpool.html").find("recently played"), std::string::npos);
 
     Start();
-    form->Form2->Edit_HTMLpath->setText(QString::fromStdString((root / "gone").string()));
+    form->SetRec.HTMLpath = QString::fromStdString((root / "gone").string());
     EXPECT_FALSE(form->CheckWebConfig());
     EXPECT_TRUE(!form->M70->isEnabled() && form->M80->isEnabled()) << "a running server can always be stopped";
 }
@@ -270,9 +268,9 @@ TEST_F(Guests, TimersCarryRequestsAndPresetsIntoThePlayingQueue) {
 TEST_F(Guests, AGuestAtTheLimitIsRefusedUntilARequestMoves) {
     const QString a = Track("a.mp3", "A"), b = Track("b.mp3", "B"), c = Track("c.mp3", "C");
     FillPool({a, b, c});
-    ui::SetLanguageFolders({fs::path(QMM_SOURCE_DIR) / "resources"});
+    settings::SetLanguageFolders({fs::path(QMM_SOURCE_DIR) / "resources"});
     form->M38Click();
-    ui::SetLanguageFolders({});
+    settings::SetLanguageFolders({});
     const platform::IniFile german(fs::path(QMM_SOURCE_DIR) / "resources" / "lang" / "deu.lng");
     const std::string word =
         "<TD>" + QString::fromStdU16String(german.ReadString(u"STATUS", u"st_limit", u"?")).toStdString();
@@ -296,7 +294,7 @@ TEST_F(Guests, AGuestAtTheLimitIsRefusedUntilARequestMoves) {
 TEST_F(Guests, PoolAndPagesFollowTheQueueWhileTheServerRuns) {
     const QString a = Track("a.mp3", "Alpha"), b = Track("b.mp3", "Beta");
     FillPool({a, b});
-    ui::SetLanguageFolders({fs::path(QMM_SOURCE_DIR) / "resources"});
+    settings::SetLanguageFolders({fs::path(QMM_SOURCE_DIR) / "resources"});
     Run(&app::TForm1::M38Click);
     const platform::IniFile german(fs::path(QMM_SOURCE_DIR) / "resources" / "lang" / "deu.lng");
     const auto de = [&](const char16_t* section, const char16_t* key) {
@@ -345,7 +343,7 @@ TEST_F(Guests, PoolAndPagesFollowTheQueueWhileTheServerRuns) {
 
     // English: the whole site changes with the program.
     Run(&app::TForm1::M39Click);
-    ui::SetLanguageFolders({});
+    settings::SetLanguageFolders({});
     const std::string pool = Body("/tool/guestpool.html");
     EXPECT_NE(pool.find("lang=\"en\""), std::string::npos);
     EXPECT_EQ(pool.find(de(u"WEB", u"web_already")), std::string::npos) << pool;

@@ -22,9 +22,9 @@
 #include "platform/guard.h"
 #include "platform/user_interface.h"
 #include "tests/support/test_deck.h"
-#include "settings/Dlg_Settings.h"
+#include "ui/Dlg_Settings.h"
 #include "tests/support/qt_app.h"
-#include "ui/language.h"
+#include "settings/language_file.h"
 
 namespace {
 
@@ -84,14 +84,14 @@ QStringList ReachableCaptions(const app::TForm1& f) {
 TEST(KeyboardAccess, EveryCommandHasItsKeyInEveryLanguageAndEveryControlState) {
     test_support::EnsureApplication();
     platform::ScopedRecorder recorder;
-    ui::SetLanguageFolders({std::filesystem::path(QMM_SOURCE_DIR) / "resources"});
+    settings::SetLanguageFolders({std::filesystem::path(QMM_SOURCE_DIR) / "resources"});
     QTemporaryDir dir;
     const QString track = dir.filePath("a.mp3");
     QFile(track).open(QIODevice::WriteOnly);
     auto clock = std::make_shared<playback::TTestClock>();
     clock->SetDefaultLength(180000);
     auto form = app::CreateWindows(playback::TestDeckFactory(clock));
-    form->Form2->Edit_FFsec->setText("6");  // Forward is offered while playing
+    form->SetRec.FFsecText = "6";  // Forward is offered while playing
     form->show();  // English, as at start
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
@@ -152,7 +152,7 @@ TEST(KeyboardAccess, EveryCommandHasItsKeyInEveryLanguageAndEveryControlState) {
             list->ClearRows();
         form->SetControlState(app::ControlPhase::Initial);
 
-        const settings::TForm2& d = *form->Form2;
+        const ui::TForm2& d = *form->Form2;
         QStringList dialog;
         for (const QAbstractButton* b : d.findChildren<QAbstractButton*>())
             if (!QKeySequence::mnemonic(b->text()).isEmpty()) dialog << b->text();
@@ -177,7 +177,7 @@ TEST(KeyboardAccess, EveryCommandHasItsKeyInEveryLanguageAndEveryControlState) {
     form->Form2->show();
     ExpectOnTabChain(form->Form2, "settings dialog");
     form->Form2->hide();
-    ui::SetLanguageFolders({});
+    settings::SetLanguageFolders({});
 }
 
 }  // namespace

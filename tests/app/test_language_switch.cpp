@@ -21,13 +21,13 @@
 #include "app/main_window.h"
 #include "platform/guard.h"
 #include "platform/ini_file.h"
-#include "settings/Dlg_Settings.h"
+#include "ui/Dlg_Settings.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_user_interface.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_deck.h"
 #include "ui/info_box.h"
-#include "ui/language.h"
+#include "settings/language_file.h"
 
 namespace {
 
@@ -68,14 +68,14 @@ class Language : public ::testing::Test {
 protected:
     void SetUp() override {
         test_support::EnsureApplication();
-        ui::SetLanguageFolders({dir.path()});
+        settings::SetLanguageFolders({dir.path()});
         clock = std::make_shared<playback::TTestClock>();
     }
-    void TearDown() override { ui::SetLanguageFolders({}); }
+    void TearDown() override { settings::SetLanguageFolders({}); }
 
     std::unique_ptr<app::TForm1> Window() {
         auto f = app::CreateWindows(playback::TestDeckFactory(clock));
-        f->Form2->Edit_FFsec->setText(QStringLiteral("0"));
+        f->SetRec.FFsecText = QStringLiteral("0");
         return f;
     }
     void Write(const char* code, const std::string& text) {
@@ -229,7 +229,7 @@ std::vector<std::pair<QString, QString>> EveryText(const app::TForm1& f) {
 TEST_F(Language, SwitchingMidPartyRewritesEveryVisibleText) {
     for (const char* code : {"eng", "deu", "fra"}) Ship(code);
     auto f = Window();
-    f->Form2->Edit_FFsec->setText("6");
+    f->SetRec.FFsecText = "6";
     f->show();
     for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) f->ListView_soon->AppendRow(Track(name));
     f->ListView_Guest_Pool->AppendRow(Track("g.mp3"));

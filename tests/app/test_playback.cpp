@@ -14,7 +14,7 @@
 
 #include "app/main_window.h"
 #include "platform/guard.h"
-#include "settings/Dlg_Settings.h"
+#include "ui/Dlg_Settings.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_user_interface.h"
 #include "tests/support/test_deck.h"
@@ -405,7 +405,7 @@ TEST_F(Playback, ListCommandsMidPartyLeaveTheTransportAndPlayListStartsNothingMo
         for (const char* seconds : {"6", "0"}) {
             for (const Command& c : commands) {
                 const std::string name = std::string(c.name) + (paused ? ", paused" : ", playing") + ", jump " + seconds;
-                form->Form2->Edit_FFsec->setText(QString::fromLatin1(seconds));
+                form->SetRec.FFsecText = QString::fromLatin1(seconds);
                 q->SelectRow(0);
                 Play();
                 ASSERT_EQ(Deck(1).Mode(), mpPlaying) << name;
@@ -454,7 +454,7 @@ TEST_F(Playback, StopWhilePausedClosesTheDeckAndReturnsToStopped) {
 TEST_F(Playback, ForwardJumpsOnlyWhenEnoughRemainsAndRejectsANonNumber) {
     AddRow("a.mp3", 3 * kMinute + 5000);
     Play();
-    form->Form2->Edit_FFsec->setText(QStringLiteral("6"));
+    form->SetRec.FFsecText = QStringLiteral("6");
     for (int i = 0; i < 179; ++i) Tick();
     ASSERT_EQ(Deck(1).Position(), 179000);
     platform::Guarded([&] { form->Button_FFClick(); });
@@ -470,7 +470,7 @@ TEST_F(Playback, ForwardJumpsOnlyWhenEnoughRemainsAndRejectsANonNumber) {
 
     platform::Guarded([&] { form->Button_StopClick(); });
     Play();
-    form->Form2->Edit_FFsec->setText(QStringLiteral("ten"));
+    form->SetRec.FFsecText = QStringLiteral("ten");
     const auto before = clock->Commands().size();
     platform::Guarded([&] { form->Button_FFClick(); });
     ASSERT_EQ(rec->errors.size(), 1u);

@@ -5,17 +5,17 @@
 #include <fstream>
 
 #include "app/main_window.h"
-#include "settings/Dlg_Settings.h"
+#include "ui/Dlg_Settings.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_user_interface.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_deck.h"
 #include "ui/Dlg_Details.h"
-#include "ui/language.h"
+#include "settings/language_file.h"
 
 namespace {
 
-using settings::TForm2;
+using ui::TForm2;
 
 class SettingsCommand : public ::testing::Test {
 protected:
@@ -81,7 +81,7 @@ TEST_F(SettingsCommand, FirstOpeningShowsTheWindowAndConfirmingTwiceLoadsTheList
 }
 
 TEST_F(SettingsCommand, OkRefusesNoNumberInTheDialogAndCancelRestoresWhatWasThere) {
-    ui::SetLanguageFolders({std::filesystem::path(QMM_SOURCE_DIR) / "resources"});
+    settings::SetLanguageFolders({std::filesystem::path(QMM_SOURCE_DIR) / "resources"});
     form->show();
     const QString queue = List("queue.lst", {"/m/a.mp3"}), web = QString::fromStdString(tmp.path().string());
     std::ofstream(tmp.path() / "word.stg") << "[standard]\nffsec=ten\nplayfile=" << queue.toStdString() << "\n";
@@ -164,7 +164,7 @@ TEST_F(SettingsCommand, OkRefusesNoNumberInTheDialogAndCancelRestoresWhatWasTher
         EXPECT_EQ(form->StatusPanel(1), panelBefore) << name;
         EXPECT_EQ(form->ListView_soon->Count(), 1) << name;
     }
-    ui::SetLanguageFolders({});
+    settings::SetLanguageFolders({});
 }
 
 TEST_F(SettingsCommand, AFileSavedFromACancelledDialogLoadsBack) {

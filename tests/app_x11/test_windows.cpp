@@ -14,7 +14,7 @@
 #include <csignal>
 
 #include "app/main_window.h"
-#include "settings/Dlg_Settings.h"
+#include "ui/Dlg_Settings.h"
 #include "tests/support/recording_user_interface.h"
 #include "tests/support/test_deck.h"
 #include "ui/Dlg_Details.h"

@@ -10,7 +10,7 @@
 #include "platform/display_texts.h"
 #include "platform/ini_file.h"
 
-namespace ui {
+namespace settings {
 
 // What a key's text goes to: controls only, the display texts only, or both.
 enum class LanguageUse { Caption, DisplayText, Both };
@@ -44,4 +44,4 @@ std::filesystem::path LanguageFile(std::u16string_view code);
 // The folders LanguageFile searches; an empty list restores the two above (tests use their own).
 void SetLanguageFolders(std::vector<std::filesystem::path> folders);
 
-}  // namespace ui
+}  // namespace settings

@@ -1,7 +1,8 @@
 #pragma once
-// The settings dialog: fade and forward-jump seconds, recent-track blocking, the standard list
-// files, the web content folder and the three mode choices; settings files are loaded into it and
-// saved from it.
+// The settings dialog: it edits a copy of the settings record (fade and forward-jump seconds,
+// recent-track blocking, the standard list files, the web content folder, the three mode
+// choices), which is confirmed or thrown away whole; settings files are loaded into it and saved
+// from it.
 #include <QCheckBox>
 #include <QDialog>
 #include <QGroupBox>
@@ -13,11 +14,17 @@
 #include <QSpinBox>
 #include <QStatusBar>
 
+#include <optional>
+#include <vector>
+
 #include "platform/display_texts.h"
 #include "platform/user_interface.h"
+#include "settings/language_file.h"
 #include "settings/settings_record.h"
 
-namespace settings {
+namespace ui {
+
+using settings::TSetRec;
 
 // The dialogs' choices.
 platform::FileDialogOptions SaveSettingsDialog();  // "Save Settings", ".stg"
@@ -28,10 +35,19 @@ class TForm2 : public QDialog {
     Q_OBJECT
 public:
     // `rec` gives the values shown at creation and the folder chooser's start; `texts` the unit
-    // words and the block caption. Either may be null: then an all-zero record and the English
-    // words are used. Both must outlive the dialog.
+    // words and the block caption; without texts the English words are used. The texts must
+    // outlive the dialog.
     explicit TForm2(QWidget* parent = nullptr);
-    TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget* parent = nullptr);
+    TForm2(const TSetRec& rec, const platform::DisplayTexts* texts, QWidget* parent = nullptr);
+
+    // Shows `rec` and waits for the user: the record as the dialog holds it once confirmed,
+    // nothing once cancelled (the dialog then shows `rec` again).
+    std::optional<TSetRec> Edit(const TSetRec& rec);
+    // The record as the controls show it; FFsec is 0 when the text is no whole number.
+    TSetRec Record() const;
+    // Sets every control to `rec`, as a click would: setting one member of an option pair clears
+    // the other, clearing one leaves the other; a bar rewrites its label only when it moves.
+    void ShowRecord(const TSetRec& rec);
 
     // ---- controls, by their designer names ----
     QGroupBox* GroupBox_Settings;
@@ -95,8 +111,8 @@ public:
     // ---- settings files (Button_Save, Button_Load) ----
     void SaveSettingsFile();
     void LoadSettingsFile();
-    // The sixteen keys into section "standard", one at a time, then "perguest" and "artistapart"
-    // when they are set or the file has them already; throws platform::WriteError.
+    // The record the controls show into a file (throws platform::WriteError), and a file's record
+    // into the controls; the edits' hints and the status bar stay.
     void SaveSettingsTo(const QString& fileName);
     void LoadSettingsFrom(const QString& fileName);
 
@@ -109,17 +125,11 @@ public:
     // in its status bar, every field as it is.
     void Button_OKClick();
 
-    // The texts of the five edits, with the list edits' hints and the status bar: what a cancelled
-    // dialog gives back.
-    struct EditTexts {
-        QString ffsec, playList, webList, presetList, htmlPath;
-        QString playHint, webHint, presetHint, status;
-    };
-    EditTexts Edits() const;
-    void SetEdits(const EditTexts& texts);
     // An error in the status bar, in red; an empty text clears it.
     void ShowError(const QString& text);
 
+    // The captions of the language just read, then ShowLanguage.
+    void ApplyLanguage(const std::vector<settings::LanguageText>& texts);
     // After a language change: the value labels that show a unit take the new words, the path
     // hints follow, and the dialog grows when its captions need more room than its usual size.
     void ShowLanguage();
@@ -134,9 +144,9 @@ protected:
 private:
     QString Word(const char16_t* key, const char16_t* english) const;
 
-    const TSetRec* rec_;
+    TSetRec shown_;  // the record at the last opening: where the folder chooser starts
     const platform::DisplayTexts* texts_;
     bool fadeUnitShown_ = false, blockedUnitShown_ = false;  // the bar moved: its label has a unit
 };
 
-}  // namespace settings
+}  // namespace ui

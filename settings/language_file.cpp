@@ -1,12 +1,12 @@
 // Reading language files: the key table in its order, defaults, and where the files are found.
-#include "ui/language.h"
+#include "settings/language_file.h"
 
 #include <mutex>
 #include <system_error>
 
 #include "platform/regular_file.h"
 
-namespace ui {
+namespace settings {
 
 namespace {
 
@@ -184,4 +184,4 @@ void SetLanguageFolders(std::vector<std::filesystem::path> list) {
     folders = std::move(list);
 }
 
-}  // namespace ui
+}  // namespace settings

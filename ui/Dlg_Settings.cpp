@@ -1,4 +1,5 @@
-#include "settings/Dlg_Settings.h"
+// The settings dialog: its controls, the record it edits and its own texts.
+#include "ui/Dlg_Settings.h"
 
 #include <QEvent>
 #include <QTextDocument>
@@ -12,17 +13,12 @@
 
 #include "platform/errors.h"
 #include "platform/guard.h"
-#include "platform/ini_file.h"
-#include "platform/text_codec.h"
-#include "settings/apply_settings.h"
+#include "settings/settings_file.h"
 
-namespace settings {
+namespace ui {
 
 namespace {
 
-constexpr char16_t kSection[] = u"standard";
-// A value no key can read as: values are trimmed.
-constexpr char16_t kAbsent[] = u" ";
 constexpr char16_t kSettingsFilter[] = u"Settings (*.stg)|*.stg|All Files (*.*)|*.*";
 
 // A tooltip reads what looks like markup as markup; such a file name is escaped, so it shows as
@@ -30,11 +26,6 @@ constexpr char16_t kSettingsFilter[] = u"Settings (*.stg)|*.stg|All Files (*.*)|
 QString PlainToolTip(const QString& text) {
     if (!Qt::mightBeRichText(text)) return text;
     return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
-}
-
-const TSetRec& ZeroRecord() {
-    static const TSetRec zero;
-    return zero;
 }
 
 platform::FileDialogOptions Options(const char16_t* title, const char16_t* filter,
@@ -52,10 +43,6 @@ std::u16string U16(const QString& s) {
 
 QString Q(const std::u16string& s) {
     return QString::fromStdU16String(s);
-}
-
-const char16_t* Flag(bool on) {
-    return on ? u"1" : u"0";
 }
 
 // F4 and Alt+Down open a chooser as they open a combo box's list: the keyboard's double click.
@@ -117,10 +104,10 @@ platform::FileDialogOptions ListFileDialog() {
     return Options(u"Config Play List  File", u"Play List (*.lst)|*.lst|All Files (*.*)|*.*", u".lst");
 }
 
-TForm2::TForm2(QWidget* parent) : TForm2(nullptr, nullptr, parent) {}
+TForm2::TForm2(QWidget* parent) : TForm2(TSetRec(), nullptr, parent) {}
 
-TForm2::TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget* parent)
-    : QDialog(parent), rec_(rec ? rec : &ZeroRecord()), texts_(texts) {
+TForm2::TForm2(const TSetRec& rec, const platform::DisplayTexts* texts, QWidget* parent)
+    : QDialog(parent), shown_(rec), texts_(texts) {
     setObjectName(QStringLiteral("Form2"));
     setModal(true);
 
@@ -293,10 +280,10 @@ TForm2::TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget*
     setWindowTitle(GroupBox_Settings->title());
 
     // Values at creation: bare numbers, no unit.
-    Edit_FFsec->setText(QString::number(rec_->FFsec));
-    Label_fadesec->setText(QString::number(rec_->FadeSec));
-    Label_blocked->setText(QString::number(rec_->number_block));
-    Edit_HTMLpath->setText(rec_->HTMLpath);
+    Edit_FFsec->setText(rec.FFsecText);
+    Label_fadesec->setText(QString::number(rec.FadeSec));
+    Label_blocked->setText(QString::number(rec.number_block));
+    Edit_HTMLpath->setText(rec.HTMLpath);
 
     connect(TrackBar_Blende, &QSlider::valueChanged, this, [this] { TrackBar_BlendeChange(); });
     connect(TrackBar_blocked, &QSlider::valueChanged, this, [this] { TrackBar_blockedChange(); });
@@ -317,10 +304,77 @@ TForm2::TForm2(const TSetRec* rec, const platform::DisplayTexts* texts, QWidget*
     ShowLanguage();
 }
 
+std::optional<TSetRec> TForm2::Edit(const TSetRec& rec) {
+    shown_ = rec;
+    ShowRecord(rec);
+    ShowError(QString());
+    // The hints and the status bar say what was chosen in a confirmed opening.
+    const QString hints[] = {Edit_PlayList->toolTip(), Edit_webList->toolTip(), Edit_PresetList->toolTip(),
+                             StatusPanel1->text()};
+    if (exec() == QDialog::Accepted) return Record();
+    ShowRecord(rec);
+    ShowError(QString());
+    Edit_PlayList->setToolTip(hints[0]);
+    Edit_webList->setToolTip(hints[1]);
+    Edit_PresetList->setToolTip(hints[2]);
+    StatusPanel1->setText(hints[3]);
+    return std::nullopt;
+}
+
+TSetRec TForm2::Record() const {
+    TSetRec rec;
+    rec.FadeSec = static_cast<uint8_t>(TrackBar_Blende->value());
+    rec.FFsecText = Edit_FFsec->text();
+    try {
+        rec.FFsec = static_cast<uint8_t>(settings::ForwardSecondsOf(rec.FFsecText));  // kept in 8 bits
+    } catch (const platform::Error&) {
+        rec.FFsec = 0;
+    }
+    rec.RB_finish = RadioButton_finish->isChecked();
+    rec.RB_restart = RadioButton_Repeat->isChecked();
+    rec.StdPlayList = Edit_PlayList->text();
+    rec.StdWebList = Edit_webList->text();
+    rec.StdPresetList = Edit_PresetList->text();
+    rec.HTMLpath = Edit_HTMLpath->text();
+    rec.CB_block = CheckBox_blockLatest->isChecked();
+    rec.number_block = TrackBar_blocked->value();
+    rec.CB_Guest = CheckBox_webselect->isChecked();
+    rec.RB_web_first = RadioButton_web_first->isChecked();
+    rec.RB_web_mix_preselect = RadioButton_web_mix_preselect->isChecked();
+    rec.CB_preset = CheckBox_preset->isChecked();
+    rec.RB_preset_1by1 = RadioButton_preset_1by1->isChecked();
+    rec.RB_preset_random = RadioButton_preset_random->isChecked();
+    rec.RequestsPerGuest = SpinEdit_perguest->value();
+    rec.CB_artist_apart = CheckBox_artist_apart->isChecked();
+    return rec;
+}
+
+void TForm2::ShowRecord(const TSetRec& rec) {
+    // In the order of the settings file's keys; the bars clamp to their ranges.
+    TrackBar_Blende->setValue(rec.FadeSec);
+    Edit_FFsec->setText(rec.FFsecText);
+    Edit_PlayList->setText(rec.StdPlayList);
+    Edit_webList->setText(rec.StdWebList);
+    Edit_PresetList->setText(rec.StdPresetList);
+    Edit_HTMLpath->setText(rec.HTMLpath);
+    CheckBox_blockLatest->setChecked(rec.CB_block);
+    TrackBar_blocked->setValue(rec.number_block);
+    SetRadio(RadioButton_finish, rec.RB_finish);
+    SetRadio(RadioButton_Repeat, rec.RB_restart);
+    CheckBox_webselect->setChecked(rec.CB_Guest);
+    SetRadio(RadioButton_web_first, rec.RB_web_first);
+    SetRadio(RadioButton_web_mix_preselect, rec.RB_web_mix_preselect);
+    CheckBox_preset->setChecked(rec.CB_preset);
+    SetRadio(RadioButton_preset_1by1, rec.RB_preset_1by1);
+    SetRadio(RadioButton_preset_random, rec.RB_preset_random);
+    SpinEdit_perguest->setValue(rec.RequestsPerGuest);
+    CheckBox_artist_apart->setChecked(rec.CB_artist_apart);
+}
+
 void TForm2::Button_OKClick() {
     bool ok = true;
     try {
-        ForwardSecondsOf(Edit_FFsec->text());
+        settings::ForwardSecondsOf(Edit_FFsec->text());
     } catch (const platform::Error&) {
         ok = false;
     }
@@ -336,30 +390,60 @@ void TForm2::Button_OKClick() {
     Edit_FFsec->selectAll();
 }
 
-TForm2::EditTexts TForm2::Edits() const {
-    return {Edit_FFsec->text(),       Edit_PlayList->text(),    Edit_webList->text(),
-            Edit_PresetList->text(),  Edit_HTMLpath->text(),    Edit_PlayList->toolTip(),
-            Edit_webList->toolTip(),  Edit_PresetList->toolTip(), StatusPanel1->text()};
-}
-
-void TForm2::SetEdits(const EditTexts& t) {
-    Edit_FFsec->setText(t.ffsec);
-    Edit_PlayList->setText(t.playList);
-    Edit_webList->setText(t.webList);
-    Edit_PresetList->setText(t.presetList);
-    Edit_HTMLpath->setText(t.htmlPath);
-    Edit_PlayList->setToolTip(t.playHint);
-    Edit_webList->setToolTip(t.webHint);
-    Edit_PresetList->setToolTip(t.presetHint);
-    ShowError(QString());
-    StatusPanel1->setText(t.status);
-}
-
 void TForm2::ShowError(const QString& text) {
     QPalette pal = StatusPanel1->palette();
     pal.setColor(QPalette::WindowText, text.isEmpty() ? palette().color(QPalette::WindowText) : QColor(192, 0, 0));
     StatusPanel1->setPalette(pal);
     StatusPanel1->setText(text);
+}
+
+void TForm2::ApplyLanguage(const std::vector<settings::LanguageText>& texts) {
+    using Set = void (*)(TForm2&, const QString&);
+    static const std::pair<std::u16string_view, Set> targets[] = {
+        {u"bu_load", [](TForm2& d, const QString& t) { d.Button_Load->setText(t); }},
+        {u"bu_save", [](TForm2& d, const QString& t) { d.Button_Save->setText(t); }},
+        {u"bu_ok", [](TForm2& d, const QString& t) { d.Button_OK->setText(t); }},
+        {u"bu_cancel", [](TForm2& d, const QString& t) { d.Button_Cancel->setText(t); }},
+        {u"rb_finish", [](TForm2& d, const QString& t) { d.RadioButton_finish->setText(t); }},
+        {u"rb_restart", [](TForm2& d, const QString& t) { d.RadioButton_Repeat->setText(t); }},
+        {u"rb_web_first", [](TForm2& d, const QString& t) { d.RadioButton_web_first->setText(t); }},
+        {u"rb_web_mix", [](TForm2& d, const QString& t) { d.RadioButton_web_mix_preselect->setText(t); }},
+        {u"rb_pre_1by1", [](TForm2& d, const QString& t) { d.RadioButton_preset_1by1->setText(t); }},
+        {u"rb_pre_random", [](TForm2& d, const QString& t) { d.RadioButton_preset_random->setText(t); }},
+        {u"CB_doblock", [](TForm2& d, const QString& t) { d.CheckBox_blockLatest->setText(t); }},
+        {u"CB_guest", [](TForm2& d, const QString& t) { d.CheckBox_webselect->setText(t); }},
+        {u"CB_preset", [](TForm2& d, const QString& t) { d.CheckBox_preset->setText(t); }},
+        {u"LB_fadeunit", [](TForm2& d, const QString& t) { d.Label_fadeunit->setText(t); }},
+        // The block bar's label is the block box's caption, without its number.
+        {u"LB_fade",
+         [](TForm2& d, const QString& t) {
+             d.Label_blende->setText(t);
+             d.Label_numberblocked->setText(d.CheckBox_blockLatest->text());
+         }},
+        {u"LB_ffsec", [](TForm2& d, const QString& t) { d.Label_FFsec->setText(t); }},
+        {u"LB_playlist", [](TForm2& d, const QString& t) { d.Label_PlayList->setText(t); }},
+        {u"LB_webList", [](TForm2& d, const QString& t) { d.Label_webList->setText(t); }},
+        {u"LB_preselect", [](TForm2& d, const QString& t) { d.Label_preselectList->setText(t); }},
+        {u"LB_HTML", [](TForm2& d, const QString& t) { d.Label_HTMLpath->setText(t); }},
+        {u"LB_perguest", [](TForm2& d, const QString& t) { d.Label_perguest->setText(t); }},
+        {u"CB_artist", [](TForm2& d, const QString& t) { d.CheckBox_artist_apart->setText(t); }},
+        {u"RG_repeat", [](TForm2& d, const QString& t) { d.GroupBox_Repeat->setTitle(t); }},
+        {u"GB_Guest", [](TForm2& d, const QString& t) { d.GroupBox_Guest->setTitle(t); }},
+        {u"GB_Preset", [](TForm2& d, const QString& t) { d.GroupBox_Preset->setTitle(t); }},
+        {u"GB_Settings",
+         [](TForm2& d, const QString& t) {
+             d.GroupBox_Settings->setTitle(t);
+             d.setWindowTitle(t);
+         }},
+        {u"GB_Playlists", [](TForm2& d, const QString& t) { d.GroupBox_PlayLists->setTitle(t); }},
+        {u"GB_HTML", [](TForm2& d, const QString& t) { d.GroupBox_HTML->setTitle(t); }},
+    };
+    for (const settings::LanguageText& t : texts) {
+        if (t.key->use == settings::LanguageUse::DisplayText) continue;
+        for (const auto& [key, set] : targets)
+            if (key == t.key->key) set(*this, Q(t.text));
+    }
+    ShowLanguage();
 }
 
 void TForm2::ShowLanguage() {
@@ -425,7 +509,7 @@ void TForm2::Edit_ListDblClick(QLineEdit* edit) {
 
 void TForm2::Edit_HTMLpathDblClick() {
     const auto folder =
-        platform::UserInterface().ChooseFolder(U16(WithoutAccessKey(Label_HTMLpath->text())), U16(rec_->HTMLpath));
+        platform::UserInterface().ChooseFolder(U16(WithoutAccessKey(Label_HTMLpath->text())), U16(shown_.HTMLpath));
     if (folder) {
         Edit_HTMLpath->setText(Q(*folder));
     }
@@ -457,69 +541,8 @@ void TForm2::LoadSettingsFile() {
     }
 }
 
-void TForm2::SaveSettingsTo(const QString& fileName) {
-    const std::array<std::pair<const char16_t*, QString>, 16> values{{
-        {u"fade", QString::number(TrackBar_Blende->value())},
-        {u"ffsec", Edit_FFsec->text()},
-        {u"playfile", Edit_PlayList->text()},
-        {u"webfile", Edit_webList->text()},
-        {u"preselectfile", Edit_PresetList->text()},
-        {u"htmlpath", Edit_HTMLpath->text()},
-        {u"doBlock", QString::fromUtf16(Flag(CheckBox_blockLatest->isChecked()))},
-        {u"blocknumber", QString::number(TrackBar_blocked->value())},
-        {u"rb_finish", QString::fromUtf16(Flag(RadioButton_finish->isChecked()))},
-        {u"rb_repeat", QString::fromUtf16(Flag(RadioButton_Repeat->isChecked()))},
-        {u"webselect", QString::fromUtf16(Flag(CheckBox_webselect->isChecked()))},
-        {u"rb_web_first", QString::fromUtf16(Flag(RadioButton_web_first->isChecked()))},
-        {u"rb_web_mix_preselect", QString::fromUtf16(Flag(RadioButton_web_mix_preselect->isChecked()))},
-        {u"preselect", QString::fromUtf16(Flag(CheckBox_preset->isChecked()))},
-        {u"rb_preset_1by1", QString::fromUtf16(Flag(RadioButton_preset_1by1->isChecked()))},
-        {u"rb_preset_random", QString::fromUtf16(Flag(RadioButton_preset_random->isChecked()))},
-    }};
-    // One key at a time: a failure leaves the keys written before it in the file.
-    platform::IniFile ini(platform::PathFromU16(U16(fileName)));
-    // Switched off, the additions leave a file as it was without them; a value the file holds
-    // already is overwritten, so a limit taken back is not read again.
-    const auto has = [&](const char16_t* key) { return ini.ReadString(kSection, key, kAbsent) != kAbsent; };
-    const std::array<std::tuple<const char16_t*, QString, bool>, 2> additions{{
-        {u"perguest", QString::number(SpinEdit_perguest->value()), SpinEdit_perguest->value() != 0 || has(u"perguest")},
-        {u"artistapart", QString::fromUtf16(Flag(CheckBox_artist_apart->isChecked())),
-         CheckBox_artist_apart->isChecked() || has(u"artistapart")},
-    }};
-    for (const auto& [key, value] : values) {
-        ini.WriteString(kSection, key, U16(value));
-    }
-    for (const auto& [key, value, write] : additions) {
-        if (write) ini.WriteString(kSection, key, U16(value));
-    }
-}
+void TForm2::SaveSettingsTo(const QString& fileName) { settings::SaveSettingsFile(fileName, Record()); }
 
-void TForm2::LoadSettingsFrom(const QString& fileName) {
-    const platform::IniFile ini(platform::PathFromU16(U16(fileName)));
-    const auto text = [&](const char16_t* key, const char16_t* def) {
-        return Q(ini.ReadString(kSection, key, def));
-    };
-    const auto flag = [&](const char16_t* key, bool def) { return ini.ReadBool(kSection, key, def); };
+void TForm2::LoadSettingsFrom(const QString& fileName) { ShowRecord(settings::LoadSettingsFile(fileName)); }
 
-    // In key order; the bars clamp to their ranges and rewrite their labels only on a change.
-    TrackBar_Blende->setValue(ini.ReadInteger(kSection, u"fade", 5));
-    Edit_FFsec->setText(text(u"ffsec", u"6"));
-    Edit_PlayList->setText(text(u"playfile", u""));
-    Edit_webList->setText(text(u"webfile", u""));
-    Edit_PresetList->setText(text(u"preselectfile", u""));
-    Edit_HTMLpath->setText(text(u"htmlpath", u""));
-    CheckBox_blockLatest->setChecked(flag(u"doBlock", false));
-    TrackBar_blocked->setValue(ini.ReadInteger(kSection, u"blocknumber", 10));
-    SetRadio(RadioButton_finish, flag(u"rb_finish", true));
-    SetRadio(RadioButton_Repeat, flag(u"rb_repeat", false));
-    CheckBox_webselect->setChecked(flag(u"webselect", false));
-    SetRadio(RadioButton_web_first, flag(u"rb_web_first", false));
-    SetRadio(RadioButton_web_mix_preselect, flag(u"rb_web_mix_preselect", true));
-    CheckBox_preset->setChecked(flag(u"preselect", false));
-    SetRadio(RadioButton_preset_1by1, flag(u"rb_preset_1by1", true));
-    SetRadio(RadioButton_preset_random, flag(u"rb_preset_random", false));
-    SpinEdit_perguest->setValue(ini.ReadInteger(kSection, u"perguest", 0));  // clamped to 0..99
-    CheckBox_artist_apart->setChecked(flag(u"artistapart", false));
-}
-
-}  // namespace settings
+}  // namespace ui
