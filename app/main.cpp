@@ -96,12 +96,9 @@ int main(int argc, char* argv[]) {
         app::TForm1* f = form1.get();
         // QMM_WEB_PORT moves the guests' server off 7777, so a test or a second copy runs beside a party.
         const int port = qEnvironmentVariableIntValue("QMM_WEB_PORT");
-        if (port > 0 && port < 65536) f->WebPort = quint16(port);
+        if (port > 0 && port < 65536) f->Party().SetWebPort(quint16(port));
         // Without a sound device the decks play silently; the DJ is told once.
-        playback::SetAudioNoticeHandler([f](const QString& notice) {
-            f->AddLog(notice);
-            f->SetStatusPanel(1, notice);
-        });
+        playback::SetAudioNoticeHandler([f](const QString& notice) { f->Party().Notice(notice); });
         std::unique_ptr<QSocketNotifier> quitNotifier;
         if (catching) {
             quitNotifier = std::make_unique<QSocketNotifier>(quitPipe[0], QSocketNotifier::Read);

@@ -34,16 +34,6 @@ public:
     virtual void SetPosition(int ms) = 0;  // playback halts until the next Play
     virtual int Length() const = 0;
     virtual bool IsOpen() const = 0;
-
-    // Start-up settings of the playback decks: no own buttons, time unit milliseconds.
-    void SetAutoEnable(bool on) { autoEnable_ = on; }
-    void SetEnabledButtons(int mask) { enabledButtons_ = mask; }
-    bool AutoEnable() const { return autoEnable_; }
-    int EnabledButtons() const { return enabledButtons_; }
-
-private:
-    bool autoEnable_ = true;
-    int enabledButtons_ = -1;
 };
 
 using DeckFactory = std::function<std::unique_ptr<AudioDeck>()>;

@@ -24,22 +24,22 @@ int QueuePlayer::NextIndexOf(int current) {
     int n = -1;
     // An empty queue has no next row, whatever the play mode.
     if (count == 0) {
-        PlayOn = false;
+        playOn_ = false;
         return n;
     }
     if (current < count) {
         n = current + 1;
-        PlayOn = true;
+        playOn_ = true;
     }
     if (current > count - 2 && queue_.RepeatList()) {
         n = 0;
-        PlayOn = true;
+        playOn_ = true;
     }
     if (current > count - 2 && queue_.PlayListOnce()) {
         n = count - 1;
-        PlayOn = false;
+        playOn_ = false;
     }
-    if (n < 0) PlayOn = false;
+    if (n < 0) playOn_ = false;
     return n;
 }
 
@@ -64,11 +64,11 @@ void QueuePlayer::StartQueue() {
     deck1_.Open();
     deck1_.Play();
     live_ = &deck1_;
-    handedOver_ = false;
+    state_ = State::Playing;
     early_ = 0;
 
-    CurIndex = start;
-    NextIndex = NextIndexOf(CurIndex);
+    cur_ = start;
+    next_ = NextIndexOf(cur_);
     queue_.SetStatus(start, QueueView::Status::Running);
     sink_.QueueStarted();
 }
@@ -80,10 +80,8 @@ void QueuePlayer::PlayList() {
 }
 
 bool QueuePlayer::StoppedEarly(const AudioDeck& deck) const {
-    return &deck == live_ && !handedOver_ && deck.Mode() == mpStopped;
+    return &deck == live_ && state_ == State::Playing && deck.Mode() == mpStopped;
 }
-
-bool QueuePlayer::StoppedEarly() const { return live_ && StoppedEarly(*live_); }
 
 void QueuePlayer::HandOverFrom(AudioDeck& a, AudioDeck& b, int fade, bool scroll) {
     const bool inWindow = a.Mode() == mpPlaying && a.Position() > a.Length() - fade;
@@ -94,34 +92,34 @@ void QueuePlayer::HandOverFrom(AudioDeck& a, AudioDeck& b, int fade, bool scroll
         // A queue whose every row fails to play would be tried round and round for ever.
         if (++early_ > queue_.Count()) {
             sink_.Note(QStringLiteral("No track of the queue could be played: playback stopped"));
-            handedOver_ = true;
+            state_ = State::Ending;
             b.Stop();
             return;
         }
     }
     // An index naming no row (the current row was removed or the list cleared) is no track.
-    if (ValidIndex(CurIndex)) queue_.SetStatus(CurIndex, QueueView::Status::Played);
-    CurIndex = NextIndexOf(CurIndex);
-    if (CurIndex > -1 && PlayOn && ValidIndex(CurIndex)) {
+    if (ValidIndex(cur_)) queue_.SetStatus(cur_, QueueView::Status::Played);
+    cur_ = NextIndexOf(cur_);
+    if (cur_ > -1 && playOn_ && ValidIndex(cur_)) {
         if (early)
             sink_.Note(QStringLiteral("Stopped before its hand-over: %1; the next track starts now")
                            .arg(NameOf(a.FileName())));
-        b.SetFileName(queue_.FileName(CurIndex));
+        b.SetFileName(queue_.FileName(cur_));
         sink_.TrackOpening(b.FileName());
         b.SetWait(true);
         b.Open();
         b.Play();
         live_ = &b;
-        handedOver_ = false;
-        CurIndex = FindQueueIndex(b.FileName());
-        NextIndex = NextIndexOf(CurIndex);
+        state_ = State::Playing;
+        cur_ = FindQueueIndex(b.FileName());
+        next_ = NextIndexOf(cur_);
         if (scroll && queue_.Count() > 0) queue_.ScrollToLast();
         sink_.ProgressChanged();
-        queue_.SelectRow(NextIndex);
-        if (ValidIndex(CurIndex)) queue_.SetStatus(CurIndex, QueueView::Status::Running);
+        queue_.SelectRow(next_);
+        if (ValidIndex(cur_)) queue_.SetStatus(cur_, QueueView::Status::Running);
         sink_.PagesChanged();
     } else {
-        handedOver_ = true;
+        state_ = State::Ending;
         b.Stop();
     }
 }
@@ -136,6 +134,7 @@ void QueuePlayer::HandOver() {
 
 void QueuePlayer::StopPlayback() {
     live_ = nullptr;
+    state_ = State::Stopped;
     for (AudioDeck* d : {&deck1_, &deck2_}) {
         const auto mode = d->Mode();
         if (mode == mpPlaying || mode == mpPaused) {
@@ -177,29 +176,29 @@ void QueuePlayer::Forward() {
 
 void QueuePlayer::UpdateQueueStates() {
     const bool blocking = queue_.BlockRecent();
-    if (blocking && queue_.Count() > 0 && ValidIndex(CurIndex)) {
-        const QString f = queue_.FileName(CurIndex);
-        if (CurIndex > queue_.KeepBefore() && queue_.Count() > 2) {
+    if (blocking && queue_.Count() > 0 && ValidIndex(cur_)) {
+        const QString f = queue_.FileName(cur_);
+        if (cur_ > queue_.KeepBefore() && queue_.Count() > 2) {
             queue_.DeleteRow(0);
-            CurIndex = FindQueueIndex(f);
-            NextIndex = NextIndexOf(CurIndex);
+            cur_ = FindQueueIndex(f);
+            next_ = NextIndexOf(cur_);
             queue_.Repaint();
         }
     }
     for (int i = 0; i < queue_.Count(); ++i) {
-        if (i > NextIndex) queue_.SetStatus(i, QueueView::Status::Soon);
-        if (i < CurIndex) queue_.SetStatus(i, blocking ? QueueView::Status::Blocked : QueueView::Status::Ready);
+        if (i > next_) queue_.SetStatus(i, QueueView::Status::Soon);
+        if (i < cur_) queue_.SetStatus(i, blocking ? QueueView::Status::Blocked : QueueView::Status::Ready);
     }
 }
 
 std::optional<QString> QueuePlayer::CurrentFile() const {
-    if (!ValidIndex(CurIndex)) return std::nullopt;
-    return queue_.FileName(CurIndex);
+    if (!ValidIndex(cur_)) return std::nullopt;
+    return queue_.FileName(cur_);
 }
 
 void QueuePlayer::FindCurrentAgain(const std::optional<QString>& file) {
-    CurIndex = file ? FindQueueIndex(*file) : -1;
-    NextIndex = NextIndexOf(CurIndex);
+    cur_ = file ? FindQueueIndex(*file) : -1;
+    next_ = NextIndexOf(cur_);
     queue_.Repaint();
 }
 

@@ -51,13 +51,20 @@ class QueuePlayer {
 public:
     // What a press of Pause did to a deck.
     enum class PauseChange { None, Paused, Resumed };
+    // Where playback of the queue stands.
+    enum class State {
+        Stopped,  // nothing started yet, or stopped
+        Playing,  // the live deck holds the current row; its hand-over is still to come
+        Ending,   // its hand-over found no next row: playback ends when that deck stops
+    };
 
     QueuePlayer(AudioDeck& deck1, AudioDeck& deck2, QueueView& queue, QueueSink& sink)
         : deck1_(deck1), deck2_(deck2), queue_(queue), sink_(sink) {}
 
-    int CurIndex = 0;     // row whose track was started last; -1 when none
-    int NextIndex = 0;    // row to start at the next hand-over, as far as known now
-    bool PlayOn = false;  // set by NextIndexOf: whether a following track is to be started
+    State CurrentState() const { return state_; }
+    int CurIndex() const { return cur_; }    // row whose track was started last; -1 when none
+    int NextIndex() const { return next_; }  // row to start at the next hand-over, as far as known now
+    bool PlayOn() const { return playOn_; }  // set by NextIndexOf: whether a following track is to be started
 
     // The row after `current` under the play mode; sets PlayOn.
     int NextIndexOf(int current);
@@ -73,7 +80,7 @@ public:
     void HandOver();
     // The deck of the current track stopped on its own before its hand-over: the next HandOver
     // starts the following row, so playback has not ended.
-    bool StoppedEarly() const;
+    bool StoppedEarly() const { return live_ && StoppedEarly(*live_); }
     void StopPlayback();
     // Pauses a playing deck, resumes a paused one; deck 1 first.
     std::array<PauseChange, 2> Pause();
@@ -96,8 +103,10 @@ private:
     AudioDeck& deck2_;
     QueueView& queue_;
     QueueSink& sink_;
+    int cur_ = 0, next_ = 0;
+    bool playOn_ = false;
+    State state_ = State::Stopped;
     AudioDeck* live_ = nullptr;  // the deck started last, with the current track
-    bool handedOver_ = false;    // its hand-over ran and found no next track
     int early_ = 0;              // hand-overs for early stops since a current track was last heard
 };
 

@@ -2,7 +2,6 @@
 #include "tracks/track_adder.h"
 
 #include <QCoreApplication>
-#include <QSignalBlocker>
 
 #include "platform/scope_exit.h"
 #include "tags/ID3v1Tag.h"
@@ -92,13 +91,9 @@ void TrackAdder::Add(TrackList& list, const QString& path, const QString& source
 }
 
 std::vector<QString> TrackAdder::AddBatch(TrackList& list, const std::vector<std::u16string>& files,
-                                          const QString& source, const QString& ready,
-                                          const std::vector<QObject*>& quiet) {
+                                          const QString& source, const QString& ready) {
     ++batchDepth_;
     const platform::ScopeExit done([this] { --batchDepth_; });
-    std::vector<QSignalBlocker> blocks;
-    blocks.reserve(quiet.size());
-    for (QObject* o : quiet) blocks.emplace_back(o);
     QElapsedTimer sinceEvents;
     std::vector<QString> failed;
     for (const std::u16string& file : files) {

@@ -2,7 +2,6 @@
 // Adding tracks to a list: the probe of one file (tags, MPEG figures, measured length) and the
 // batch of files a dialog chose, which keeps the window drawn and is never entered twice.
 #include <QElapsedTimer>
-#include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -39,11 +38,11 @@ public:
     // status of a row whose file exists.
     void Add(TrackList& list, const QString& path, const QString& source, const QString& ready);
     // Adds the files in order. Between files, pending events other than user input run (at most
-    // every 50 ms) while the `quiet` objects send no signals. A file that cannot be added is
-    // passed over: the messages of all such files come back, in order.
+    // every 50 ms). A file that cannot be added is passed over: the messages of all such files
+    // come back, in order.
     std::vector<QString> AddBatch(TrackList& list, const std::vector<std::u16string>& files, const QString& source,
-                                  const QString& ready, const std::vector<QObject*>& quiet);
-    // True while a batch runs: commands that change the lists must wait for its end.
+                                  const QString& ready);
+    // True while a batch runs: commands and timer steps that change the lists must wait for its end.
     bool Busy() const { return batchDepth_ > 0; }
 
     // What the last probe read.

@@ -36,8 +36,10 @@ TEST(GuestCode, TheCodeOfTheRunningListenerLeadsToThePoolPage) {
     std::filesystem::create_directories(dir.filePath("htdocs/tool").toStdString());
     std::filesystem::copy(QMM_SOURCE_DIR "/resources/basics", dir.filePath("basics").toStdString());
     auto form = app::CreateWindows(playback::TestDeckFactory(std::make_shared<playback::TTestClock>()));
-    form->SetRec.HTMLpath = dir.path();
-    form->WebPort = 0;
+    settings::TSetRec rec = form->Party().Settings();
+    rec.HTMLpath = dir.path();
+    form->Party().CloseSettings(rec);
+    form->Party().SetWebPort(0);
     const auto run = [&](void (app::TForm1::*handler)()) { platform::Guarded([&] { (form.get()->*handler)(); }); };
 
     Click(form->Label_IP);

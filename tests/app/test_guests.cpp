@@ -1,6 +1,6 @@
-// Guests on the main window: select requests through the real listener on a free port, the web
-// server menu and its failures, the configuration check, the feeding timers, and headless Chromium
-// as a phone (skipped without it; QMM_SCREENSHOT_DIR keeps its screenshots).
+// Guests through the main window: select requests through the real listener on a free port, the
+// web server menu and its failures, and headless Chromium as a phone (skipped without it;
+// QMM_SCREENSHOT_DIR keeps its screenshots). What the party decides is tested in tests/session.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -70,8 +70,10 @@ protected:
         fs::create_directories(music);
         fs::create_directories(htdocs / "tool");
         fs::copy(fs::path(QMM_SOURCE_DIR) / "resources" / "basics", root / "basics", fs::copy_options::recursive);
-        form->SetRec.HTMLpath = QString::fromStdString(root.string());
-        form->WebPort = 0;
+        settings::TSetRec rec = form->Party().Settings();
+        rec.HTMLpath = QString::fromStdString(root.string());
+        form->Party().CloseSettings(rec);
+        form->Party().SetWebPort(0);
     }
 
     // A file with an ID3v1 trailer, so adding it reads its title and artist.
@@ -85,8 +87,7 @@ protected:
     // Probed into the guest pool as the context menu would, and the pages written.
     void FillPool(const QStringList& paths) {
         for (const QString& p : paths) form->AddTrack(form->ListView_Guest_Pool, p, "File");
-        form->RefreshAllListStates();
-        form->MakeGuestPoolHTML();
+        form->pop0Click();  // the lists changed
     }
     void Run(void (app::TForm1::*handler)()) { platform::Guarded([&] { (form.get()->*handler)(); }); }
     uint16_t Start() {
@@ -127,7 +128,7 @@ TEST_F(Guests, RequestsThroughTheListenerAndTheServerMenu) {
     socklen_t len = sizeof addr;
     ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&addr), len) | ::listen(taken, 1), 0);
     ::getsockname(taken, reinterpret_cast<sockaddr*>(&addr), &len);
-    form->WebPort = ntohs(addr.sin_port);
+    form->Party().SetWebPort(ntohs(addr.sin_port));
     Run(&app::TForm1::M70Click);
     ::close(taken);
     EXPECT_EQ(recorder->errors.size(), 1u);
@@ -138,18 +139,15 @@ TEST_F(Guests, RequestsThroughTheListenerAndTheServerMenu) {
     const QString crush = Track("#1 Crush.mp3", "Crush #1");
     FillPool({halo, crush});
     fs::remove(htdocs / "tool" / "guestpool.html");
-    form->WebPort = 0;
+    form->Party().SetWebPort(0);
     const uint16_t port = Start();
     EXPECT_EQ(form->Label_IP->text().left(11), "Server-IP: ");
     EXPECT_TRUE(form->Label_IP->text().endsWith(QString(" : %1").arg(port)));
     EXPECT_TRUE(form->Label_IP->toolTip().startsWith("http://"));
     EXPECT_TRUE(!form->M70->isEnabled() && form->M70->isChecked() && form->M80->isEnabled() && !form->M80->isChecked());
     EXPECT_EQ(form->StatusPanel(1), form->Text(u"H23"));
-    // Lists changing or a queue starting does not offer the running server again.
-    for (app::ControlPhase phase : {app::ControlPhase::ListsChanged, app::ControlPhase::Playing}) {
-        form->SetControlState(phase);
-        EXPECT_FALSE(form->M70->isEnabled());
-    }
+    form->pop0Click();
+    EXPECT_FALSE(form->M70->isEnabled()) << "the running server is not offered again";
 
     const std::string pool = Body("/tool/guestpool.html");  // written at the start
     for (const QString& path : {halo, crush}) {
@@ -178,8 +176,8 @@ TEST_F(Guests, RequestsThroughTheListenerAndTheServerMenu) {
     EXPECT_TRUE(form->Form3->Text().contains("GET /tool/guestpool.html"));
 
     // A fragment gone: no answer, the admission stands, and the error waits until the worker is free.
-    form->ListView_Guest->ClearRows();
-    form->UpdatePoolStates();
+    form->Party().Requests().ClearRows();
+    form->pop0Click();
     fs::remove(root / "basics" / "foot.txt");
     EXPECT_EQ(Get(Link(Body(Link(pool, "Halo")))), "");
     QCoreApplication::processEvents();
@@ -192,163 +190,6 @@ TEST_F(Guests, RequestsThroughTheListenerAndTheServerMenu) {
     EXPECT_TRUE(!form->TcpServer1->Active() && form->Label_IP->text().isEmpty());
     EXPECT_TRUE(form->M70->isEnabled() && !form->M70->isChecked() && !form->M80->isEnabled() && form->M80->isChecked());
     EXPECT_EQ(form->StatusPanel(1), form->Text(u"H24"));
-}
-
-TEST_F(Guests, ConfigurationDecidesWhetherTheBlockOptionRewritesThePoolPage) {
-    const QString track = Track("q.mp3", "Queued");
-    FillPool({track});
-    form->AddTrack(form->ListView_soon, track, "File");
-    form->CheckBox_block_latest->setEnabled(true);
-    form->CheckBox_block_latest->setChecked(true);
-    EXPECT_EQ(form->ListView_Guest_Pool->Caption(0), form->Text(u"st_blocked"));
-    EXPECT_EQ(ReadAll(htdocs / "tool" / "guestpool.html").find("recently played"), std::string::npos);
-
-    form->SetRec.StdPlayList = form->SetRec.StdWebList = form->SetRec.StdPresetList = track;
-    EXPECT_TRUE(form->CheckWebConfig());
-    EXPECT_TRUE(form->M70->isEnabled() && !form->M80->isEnabled());
-    form->CheckBox_block_latest->setChecked(false);
-    form->CheckBox_block_latest->setChecked(true);
-    EXPECT_NE(ReadAll(htdocs / "tool" / "guestpool.html").find("recently played"), std::string::npos);
-
-    Start();
-    form->SetRec.HTMLpath = QString::fromStdString((root / "gone").string());
-    EXPECT_FALSE(form->CheckWebConfig());
-    EXPECT_TRUE(!form->M70->isEnabled() && form->M80->isEnabled()) << "a running server can always be stopped";
-}
-
-TEST_F(Guests, TimersCarryRequestsAndPresetsIntoThePlayingQueue) {
-    const QString q1 = Track("q1.mp3", "Q1"), g1 = Track("g1.mp3", "G1"), g2 = Track("g2.mp3", "G2");
-    const QString p1 = Track("p1.mp3", "P1");
-    form->AddTrack(form->ListView_soon, q1, "File");
-    form->AddTrack(form->ListView_preselect, p1, "File");
-    FillPool({g1, g2});
-    form->AdmitRequest("10.0.0.9", "21:07.45", g1);
-    EXPECT_FALSE(form->Timer2->isActive()) << "remote requests are not allowed yet";
-    Run(&app::TForm1::pop0Click);  // phase 3 (no list under the menu): the option boxes follow the lists
-    form->RadioButton_web_mix_preselect->setChecked(true);
-    form->CheckBox_guest_use->setChecked(true);
-    form->CheckBox_preset_use->setChecked(true);
-    form->TrackBar_fader->setValue(5);
-    Run(&app::TForm1::Button_PlayListClick);
-
-    const auto queue = [&] {
-        QString out;
-        for (const tracks::TrackRow& r : form->ListView_soon->Rows()) out += r.Title + "<" + r.Src + " ";
-        return out.toStdString();
-    };
-    // Mix Web: the request, then the preset, then nothing while two rows follow the current one.
-    for (auto tick : {&app::TForm1::Timer2Timer, &app::TForm1::Timer3Timer}) Run(tick);
-    form->AdmitRequest("10.0.0.8", "21:07.50", g2);
-    Run(&app::TForm1::Timer2Timer);
-    EXPECT_EQ(queue(), "Q1<File G1<10.0.0.9 P1<DJ + ");
-    EXPECT_NE(ReadAll(htdocs / "index.html").find("P1"), std::string::npos) << "the preset step writes index.html";
-    for (const char* line : {"Timer 2", "Timer3", "inserted preselect file:"})
-        EXPECT_FALSE(form->ListBox_Log->findItems(line, Qt::MatchExactly).isEmpty()) << line;
-
-    // The request plays when its turn comes, and the next one follows it into the queue.
-    for (int i = 0; i < 600 && form->MediaPlayer2->FileName() != g1; ++i) {
-        clock->Advance(1000);
-        Run(&app::TForm1::Timer1Timer);
-    }
-    EXPECT_EQ(form->MediaPlayer2->FileName(), g1);
-    Run(&app::TForm1::Timer2Timer);
-    EXPECT_EQ(queue(), "Q1<File G1<10.0.0.9 P1<DJ + G2<10.0.0.8 ");
-
-    // Empty lists switch their timers off at the next tick; a new request switches Timer2 on.
-    Run(&app::TForm1::Timer2Timer);
-    Run(&app::TForm1::Timer3Timer);
-    EXPECT_FALSE(form->Timer2->isActive() || form->Timer3->isActive());
-    form->AddGuestRequest("T", "A", "ready", q1, "21:08.00", "10.0.0.7", "", "");
-    EXPECT_TRUE(form->Timer2->isActive());
-    EXPECT_TRUE(recorder->errors.empty() && recorder->messages.empty());
-}
-
-// One waiting request per guest: the next one is refused, in the program's language, until the
-// first has moved into the queue; other guests are not held back.
-TEST_F(Guests, AGuestAtTheLimitIsRefusedUntilARequestMoves) {
-    const QString a = Track("a.mp3", "A"), b = Track("b.mp3", "B"), c = Track("c.mp3", "C");
-    FillPool({a, b, c});
-    settings::SetLanguageFolders({fs::path(QMM_SOURCE_DIR) / "resources"});
-    form->M38Click();
-    settings::SetLanguageFolders({});
-    const platform::IniFile german(fs::path(QMM_SOURCE_DIR) / "resources" / "lang" / "deu.lng");
-    const std::string word =
-        "<TD>" + QString::fromStdU16String(german.ReadString(u"STATUS", u"st_limit", u"?")).toStdString();
-    form->SetRec.RequestsPerGuest = 1;
-    const auto refused = [&](const char* host, const QString& path) {
-        return form->HandleSelect(host, "21:07.45", path).find(word + "</TD>") != std::string::npos;
-    };
-    EXPECT_FALSE(refused("10.0.0.5", a));
-    EXPECT_TRUE(refused("10.0.0.5", b));
-    EXPECT_FALSE(refused("10.0.0.5", a)) << "a chosen track keeps its own reason";
-    EXPECT_FALSE(refused("10.0.0.6", b));
-    form->CheckBox_guest_use->setChecked(true);
-    Run(&app::TForm1::Timer2Timer);  // the empty queue runs short: a moves in
-    EXPECT_FALSE(refused("10.0.0.5", c));
-    EXPECT_EQ(form->ListView_Guest->Count(), 2);
-    EXPECT_EQ(form->ListView_soon->Count(), 1);
-}
-
-// While the listener runs, the pool's words and the guests' pages follow every change of the
-// queue, also before the configuration is complete, and they speak the program's language.
-TEST_F(Guests, PoolAndPagesFollowTheQueueWhileTheServerRuns) {
-    const QString a = Track("a.mp3", "Alpha"), b = Track("b.mp3", "Beta");
-    FillPool({a, b});
-    settings::SetLanguageFolders({fs::path(QMM_SOURCE_DIR) / "resources"});
-    Run(&app::TForm1::M38Click);
-    const platform::IniFile german(fs::path(QMM_SOURCE_DIR) / "resources" / "lang" / "deu.lng");
-    const auto de = [&](const char16_t* section, const char16_t* key) {
-        const std::string text = QString::fromStdU16String(german.ReadString(section, key, u"")).toStdString();
-        EXPECT_FALSE(text.empty()) << QString::fromStdU16String(key).toStdString();
-        return text;
-    };
-    form->CheckBox_block_latest->setEnabled(true);
-    form->CheckBox_block_latest->setChecked(true);
-    Start();
-    EXPECT_FALSE(form->CheckWebConfig()) << "lists and folder are not all configured";
-    const auto settle = [] {
-        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
-    };
-    const auto marked = [&](const std::string& word, const std::string& title) {
-        return Body("/tool/guestpool.html").find("\">" + word + "</span><a href=\"/" + title) != std::string::npos;
-    };
-
-    // The DJ queues a track: the pool blocks it and its page says so at once, in German.
-    form->AddTrack(form->ListView_soon, a, "File");
-    settle();
-    EXPECT_EQ(form->ListView_Guest_Pool->Caption(0), form->Text(u"st_blocked"));
-    EXPECT_TRUE(marked(de(u"WEB", u"web_recent"), "a.htm"));
-    EXPECT_NE(Body("/tool/guestpool.html").find("lang=\"de\""), std::string::npos);
-    // A guest who asks for it all the same learns which track it is and why it is refused.
-    std::string answer = Body(Link(Body("/a.htm")));
-    for (const std::string& part : {std::string("Alpha"), de(u"WEB", u"web_why_blocked"), de(u"STATUS", u"st_blocked")})
-        EXPECT_NE(answer.find(part), std::string::npos) << part << "\n" << answer;
-    // A double tap on a request that was taken: the guest's own request waits.
-    EXPECT_NE(Body(Link(Body("/b.htm"))).find(">" + de(u"STATUS", u"st_ready") + "<"), std::string::npos);
-    answer = Body(Link(Body("/b.htm")));
-    EXPECT_NE(answer.find(de(u"WEB", u"web_why_yours")), std::string::npos) << answer;
-
-    // While it plays it is "now" on the guests' page; once stopped, no row is.
-    Run(&app::TForm1::Button_PlayListClick);
-    EXPECT_NE(Body("/index.html").find("class=\"now\"><TD>\"Alpha"), std::string::npos);
-    Run(&app::TForm1::Button_StopClick);
-    EXPECT_EQ(Body("/index.html").find("class=\"now\""), std::string::npos);
-
-    // The DJ clears the queue: the track can be requested again, at once.
-    form->PopupList = form->ListView_soon;
-    Run(&app::TForm1::pop0Click);
-    settle();
-    EXPECT_EQ(form->ListView_Guest_Pool->Caption(0), form->Text(u"st_ready"));
-    EXPECT_FALSE(marked(de(u"WEB", u"web_recent"), "a.htm"));
-
-    // English: the whole site changes with the program.
-    Run(&app::TForm1::M39Click);
-    settings::SetLanguageFolders({});
-    const std::string pool = Body("/tool/guestpool.html");
-    EXPECT_NE(pool.find("lang=\"en\""), std::string::npos);
-    EXPECT_EQ(pool.find(de(u"WEB", u"web_already")), std::string::npos) << pool;
-    EXPECT_EQ(Body("/b.htm").find(de(u"WEB", u"web_take")), std::string::npos);
-    EXPECT_TRUE(recorder->errors.empty() && recorder->messages.empty());
 }
 
 // Chromium, as a phone at 390 px: the styled pool page, the request links of a name with an

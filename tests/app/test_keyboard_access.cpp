@@ -91,7 +91,11 @@ TEST(KeyboardAccess, EveryCommandHasItsKeyInEveryLanguageAndEveryControlState) {
     auto clock = std::make_shared<playback::TTestClock>();
     clock->SetDefaultLength(180000);
     auto form = app::CreateWindows(playback::TestDeckFactory(clock));
-    form->SetRec.FFsecText = "6";  // Forward is offered while playing
+    {
+        settings::TSetRec r = form->Party().Settings();
+        r.FFsecText = "6";  // Forward is offered while playing
+        form->Party().CloseSettings(r);
+    }
     form->show();  // English, as at start
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
@@ -103,7 +107,7 @@ TEST(KeyboardAccess, EveryCommandHasItsKeyInEveryLanguageAndEveryControlState) {
         row.FileName = track;
         for (tracks::TListView* list : {form->ListView_soon, form->ListView_Guest_Pool, form->ListView_preselect})
             if (list->Count() == 0) list->AppendRow(row);
-        form->SetControlState(app::ControlPhase::ListsChanged);
+        form->pop0Click();  // no list under the menu: the controls follow the lists
     };
     struct State {
         const char* name;
@@ -115,7 +119,7 @@ TEST(KeyboardAccess, EveryCommandHasItsKeyInEveryLanguageAndEveryControlState) {
         {"playing", [&] { platform::Guarded([&] { form->Button_PlayListClick(); }); }},
         {"playing, a row selected", [&] { form->ListView_soon->SelectRow(0); }},
         {"paused", [&] { platform::Guarded([&] { form->Button_PauseClick(); }); }},
-        {"paused, lists changed", [&] { form->SetControlState(app::ControlPhase::ListsChanged); }},
+        {"paused, lists changed", [&] { form->pop0Click(); }},
         {"going on", [&] { platform::Guarded([&] { form->Button_PauseClick(); }); }},
         {"stopped again", [&] { platform::Guarded([&] { form->Button_StopClick(); }); }},
     };
@@ -123,7 +127,7 @@ TEST(KeyboardAccess, EveryCommandHasItsKeyInEveryLanguageAndEveryControlState) {
         for (const State& state : states) {
             state.enter();
             (form.get()->*language)();  // also a switch in the middle of a state
-            const std::string where = form->LanguageCode.toStdString() + ", " + state.name;
+            const std::string where = form->Party().LanguageCode().toStdString() + ", " + state.name;
             ExpectDistinctKeys(ReachableCaptions(*form), where + ": main window");
             for (const QMenu* menu : {form->M10, form->M30, form->M60, form->M90, form->PopupMenu1})
                 ExpectDistinctKeys(ItemsOf(menu), where + ": menu " + menu->objectName().toStdString());
@@ -150,7 +154,7 @@ TEST(KeyboardAccess, EveryCommandHasItsKeyInEveryLanguageAndEveryControlState) {
         platform::Guarded([&] { form->Button_StopClick(); });
         for (tracks::TListView* list : {form->ListView_soon, form->ListView_Guest_Pool, form->ListView_preselect})
             list->ClearRows();
-        form->SetControlState(app::ControlPhase::Initial);
+        form->pop0Click();
 
         const ui::TForm2& d = *form->Form2;
         QStringList dialog;
@@ -158,7 +162,7 @@ TEST(KeyboardAccess, EveryCommandHasItsKeyInEveryLanguageAndEveryControlState) {
             if (!QKeySequence::mnemonic(b->text()).isEmpty()) dialog << b->text();
         for (const QLabel* l : d.findChildren<QLabel*>())
             if (l->buddy()) dialog << l->text();
-        ExpectDistinctKeys(dialog, form->LanguageCode.toStdString() + " settings dialog");
+        ExpectDistinctKeys(dialog, form->Party().LanguageCode().toStdString() + " settings dialog");
     }
 
     // The lists' context menu: the Menu key, or Shift+F10 where a keyboard has none.

@@ -1,5 +1,5 @@
 // Language files on the real windows: loading at the first showing, missing folders, files and
-// keys, the fade unit, the language items' status refresh and preset step, and the banner item.
+// keys, the fade unit, every text in every language, and the banner item.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -74,9 +74,7 @@ protected:
     void TearDown() override { settings::SetLanguageFolders({}); }
 
     std::unique_ptr<app::TForm1> Window() {
-        auto f = app::CreateWindows(playback::TestDeckFactory(clock));
-        f->SetRec.FFsecText = QStringLiteral("0");
-        return f;
+        return app::CreateWindows(playback::TestDeckFactory(clock));
     }
     void Write(const char* code, const std::string& text) {
         fs::create_directories(dir / "lang");
@@ -122,7 +120,7 @@ TEST_F(Language, WithoutLanguageFilesTheCreationCaptionsStay) {
     f->M37Click();
     EXPECT_EQ(Captions(*f), german);
     EXPECT_TRUE(Marks(*f).isEmpty());
-    EXPECT_EQ(f->LanguageCode, "fra");
+    EXPECT_EQ(f->Party().LanguageCode(), "fra");
 }
 
 TEST_F(Language, AnEmptyFileGivesTheDefaultsAndMissingKeysDoNotKeepTheLastLanguage) {
@@ -170,35 +168,6 @@ TEST_F(Language, AFileWithTheFadeUnitGivesBothPlacesTheSameWord) {
     EXPECT_EQ(f->Label_fadesec->text(), " 7 Sek Blende") << "rewritten at once, not at the next slider move";
 }
 
-TEST_F(Language, SwitchingRewritesTheStatusWordsOfAllListsAndRunsOnePresetStep) {
-    Ship("deu");
-    auto f = Window();
-    f->ListView_soon->AppendRow(Track("queued.mp3"));
-    f->ListView_Guest_Pool->AppendRow(Track("queued.mp3"));
-    f->ListView_Guest_Pool->AppendRow(Track("free.mp3"));
-    f->ListView_Guest->AppendRow(Track("asked.mp3"));
-    f->ListView_preselect->AppendRow(Track("asked.mp3"));
-    f->ListView_preselect->AppendRow(Track("first.mp3"));
-    f->ListView_preselect->AppendRow(Track("second.mp3"));
-    f->ListView_preselect->AppendRow(Track("gone.mp3", false));
-    f->SetControlState(app::ControlPhase::ListsChanged);
-    f->CheckBox_preset_use->setChecked(true);
-    f->M38Click();
-
-    const QString blocked = Shipped("deu", u"STATUS", u"st_blocked"), ready = Shipped("deu", u"STATUS", u"st_ready");
-    const QString chosen = Shipped("deu", u"STATUS", u"st_chosen"), error = Shipped("deu", u"STATUS", u"st_error");
-    EXPECT_EQ(f->ListView_Guest_Pool->Caption(0), blocked);
-    EXPECT_EQ(f->ListView_Guest_Pool->Caption(1), ready);
-    EXPECT_EQ(f->ListView_Guest->Caption(0), chosen);
-    EXPECT_EQ(f->ListView_preselect->Caption(0), chosen);
-    EXPECT_EQ(f->ListView_preselect->Caption(f->ListView_preselect->Count() - 1), error);
-    EXPECT_EQ(f->ListView_soon->Caption(0), blocked);
-    // One preset step: the first ready preset joins the short queue, the second waits.
-    ASSERT_EQ(f->ListView_soon->Count(), 2);
-    EXPECT_TRUE(f->ListView_soon->Row(1).FileName.endsWith("first.mp3"));
-    EXPECT_EQ(f->ListView_soon->ColumnCaption(2), Shipped("deu", u"TABLE", u"C2"));
-}
-
 // Every text a person can read on the main window, the banner and the settings dialog, list
 // rows and hints included, with where it is.
 std::vector<std::pair<QString, QString>> EveryText(const app::TForm1& f) {
@@ -229,17 +198,19 @@ std::vector<std::pair<QString, QString>> EveryText(const app::TForm1& f) {
 TEST_F(Language, SwitchingMidPartyRewritesEveryVisibleText) {
     for (const char* code : {"eng", "deu", "fra"}) Ship(code);
     auto f = Window();
-    f->SetRec.FFsecText = "6";
     f->show();
     for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) f->ListView_soon->AppendRow(Track(name));
     f->ListView_Guest_Pool->AppendRow(Track("g.mp3"));
     f->ListView_preselect->AppendRow(Track("p.mp3"));
-    f->SetRec.number_block = 3;
-    f->CheckBox_block_latest->setChecked(true);
+    settings::TSetRec rec = f->Party().Settings();
+    rec.FFsecText = "6";
+    rec.number_block = 3;
+    rec.CB_block = true;
+    f->Party().CloseSettings(rec);
     f->TrackBar_fader->setValue(5);
     f->Form2->TrackBar_Blende->setValue(4);  // the dialog's value labels show their units
     f->Form2->TrackBar_blocked->setValue(3);
-    f->SetControlState(app::ControlPhase::ListsChanged);
+    f->pop0Click();
     platform::Guarded([&] { f->Button_PlayListClick(); });
     for (int i = 0; i < 178; ++i) {
         clock->Advance(1000);
@@ -326,10 +297,11 @@ TEST_F(Language, EveryCaptionFitsItsControlInEveryLanguage) {
     // Every list filled, every option chosen and enabled: the mode panel draws them in bold.
     for (tracks::TListView* list : {f->ListView_soon, f->ListView_Guest, f->ListView_Guest_Pool, f->ListView_preselect})
         list->AppendRow(Track("a.mp3"));
-    f->SetControlState(app::ControlPhase::ListsChanged);
-    f->SetRec.number_block = 100;
+    f->pop0Click();
+    settings::TSetRec rec = f->Party().Settings();
+    rec.number_block = 100;  // the block caption with its number
+    f->Party().CloseSettings(rec);
     for (QCheckBox* box : {f->CheckBox_block_latest, f->CheckBox_guest_use, f->CheckBox_preset_use}) box->setChecked(true);
-    f->UpdateQueueStates();  // the block caption with its number
     f->TrackBar_fader->setValue(15);
     f->Form2->TrackBar_Blende->setValue(15);
     f->Form2->TrackBar_blocked->setValue(100);
@@ -337,9 +309,8 @@ TEST_F(Language, EveryCaptionFitsItsControlInEveryLanguage) {
 
     for (void (app::TForm1::*language)() : {&app::TForm1::M39Click, &app::TForm1::M38Click, &app::TForm1::M37Click}) {
         (f.get()->*language)();
-        f->ShowRepeatMode();
         QApplication::processEvents();
-        const std::string code = f->LanguageCode.toStdString();
+        const std::string code = f->Party().LanguageCode().toStdString();
         for (const QWidget* window : {static_cast<const QWidget*>(f.get()), static_cast<const QWidget*>(f->Form2)}) {
             for (const QWidget* w : window->findChildren<QWidget*>()) {
                 if (!w->isVisible() || qobject_cast<const QStatusBar*>(w->parentWidget()) || w->inherits("QAbstractItemView") ||
@@ -403,7 +374,7 @@ TEST_F(Language, BannerItemShowsStarsHidesOnStopAndItsMenuSpeaksTheLanguage) {
 
     f->ListView_soon->AppendRow(Track("a.mp3"));
     f->ListView_soon->AppendRow(Track("b.mp3"));
-    f->SetControlState(app::ControlPhase::ListsChanged);
+    f->pop0Click();
     platform::Guarded([&] { f->Button_PlayListClick(); });
     clock->Advance(1000);
     platform::Guarded([&] { f->Timer1Timer(); });

@@ -1,5 +1,6 @@
-// The main window at start, its control-state phases, list commands, sorting, selection, the
-// mode panel and the log, driven through the same handlers a click runs.
+// The main window as bound to the party: its components at start, the controls, options and
+// timers it shows, selection, the mode panel and the log, driven through the handlers a click
+// runs. What the party decides is tested in tests/session; here, that the window shows it.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,7 +15,7 @@
 
 #include "app/main_window.h"
 #include "app/qt_user_interface.h"
-#include "app/web_bridge.h"
+#include "web/web_host.h"
 #include "platform/guard.h"
 #include "ui/Dlg_Settings.h"
 #include "tests/support/recording_user_interface.h"
@@ -26,8 +27,8 @@ namespace {
 
 using app::TForm1;
 using playback::TTestDeck;
-using tracks::TListView;
 using tracks::TrackRow;
+using ui::TListView;
 
 // One application for the whole test program, made before any test and deleted after the last
 // one: deleting it during static destruction, after Qt's own globals are gone, crashes once a
@@ -68,7 +69,7 @@ TrackRow Row(const QString& file, const QString& status = QStringLiteral("ready"
 
 QStringList Column(const TListView* list, int column) {
     QStringList out;
-    for (int i = 0; i < list->Count(); ++i) out << list->Row(i).Column(column);
+    for (const TrackRow& r : list->List().Rows()) out << r.Column(column);
     return out;
 }
 
@@ -81,10 +82,7 @@ protected:
         form = app::CreateWindows(playback::TestDeckFactory(clock));
     }
 
-    TTestDeck& Deck(int n) {
-        auto* d = n == 1 ? form->MediaPlayer1.get() : form->MediaPlayer2.get();
-        return *static_cast<TTestDeck*>(d);
-    }
+    TTestDeck& Deck(int n) { return *static_cast<TTestDeck*>(n == 1 ? form->MediaPlayer1 : form->MediaPlayer2); }
     void StartDeck(int n, const QString& file = QStringLiteral("/m/a.mp3")) {
         Deck(n).SetFileName(file);
         Deck(n).Open();
@@ -118,8 +116,6 @@ TEST_F(MainWindow, StartsWithEverythingOffAndTheCreationCaptions) {
     EXPECT_EQ(form->Timer3->interval(), 10000);
     EXPECT_EQ(Deck(1).Mode(), playback::mpStopped);
     EXPECT_EQ(Deck(2).Mode(), playback::mpStopped);
-    EXPECT_FALSE(form->MediaPlayer1->AutoEnable());
-    EXPECT_EQ(form->MediaPlayer2->EnabledButtons(), 0);
 
     const QStringList columns{"Status", "Title", "Artist", "Album", "Year", "Time", "Source", "File"};
     for (TListView* list : {form->ListView_soon, form->ListView_Guest, form->ListView_Guest_Pool,
@@ -193,15 +189,14 @@ TEST_F(MainWindow, StartsWithEverythingOffAndTheCreationCaptions) {
     EXPECT_EQ(form->Text(u"str_go_on"), "&Go On");
     EXPECT_EQ(form->Text(u"LB_fadeover"), "fadeover");
     EXPECT_EQ(form->Text(u"H26"), "Mediaplayer stopped");
-    EXPECT_TRUE(form->Texts.Has(u"str_check"));
+    EXPECT_TRUE(form->Party().Texts().Has(u"str_check"));
     EXPECT_EQ(form->Text(u"str_check"), "");
 
     ASSERT_NE(form->StatusBar1, nullptr);
     const int widths[4] = {100, 200, 100, 100};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(form->StatusPanels[static_cast<size_t>(i)]->width(), widths[i]);
     EXPECT_GE(form->StatusPanels[4]->minimumWidth(), 50);
-    EXPECT_EQ(form->Player->CurIndex, 0);
-    EXPECT_EQ(form->SortColumn + form->SortLastColumn + form->SortDescending, 0);
+    EXPECT_EQ(form->Party().Player().CurIndex(), 0);
     // The other windows exist, hidden, after the main window.
     ASSERT_NE(form->Form2, nullptr);
     ASSERT_NE(form->Form3, nullptr);
@@ -214,231 +209,70 @@ TEST_F(MainWindow, FirstShowingSetsTheWebMessage) {
     EXPECT_EQ(form->StatusPanel(1), "");
     form->show();
     EXPECT_EQ(form->StatusPanel(1), "Web configuration missing");
-    EXPECT_EQ(form->LanguageCode, "eng");
-    form->SetStatusPanel(1, "other");
+    EXPECT_EQ(form->Party().LanguageCode(), "eng");
+    form->Party().ShowInPanel(1, "other");
     form->hide();
     form->show();  // only the first showing
     EXPECT_EQ(form->StatusPanel(1), "other");
 }
 
-TEST_F(MainWindow, StoppedPhaseNeedsAQueue) {
-    form->Button_Pause->setEnabled(true);
-    form->Button_Stop->setEnabled(true);
-    form->SetControlState(app::ControlPhase::Stopped);  // queue cleared during playback: nothing changes
-    EXPECT_TRUE(form->Button_Pause->isEnabled());
-    EXPECT_TRUE(form->Button_Stop->isEnabled());
-    EXPECT_FALSE(form->Button_PlayList->isEnabled());
-
-    form->ListView_soon->AppendRow(Row("/m/a.mp3"));
-    form->Button_FF->setEnabled(true);
-    form->SetControlState(app::ControlPhase::Stopped);
+// The window shows what the party offers and which options are in force, and a click on an option
+// reaches the party. Timers run as the party plans them.
+TEST_F(MainWindow, ControlsOptionsAndTimersFollowTheParty) {
+    const auto shown = [&](const std::string& when) {
+        const session::Controls& c = form->Party().ControlStates();
+        const std::pair<QWidget*, bool> pairs[] = {
+            {form->Button_PlayList, c.playList}, {form->Button_Pause, c.pause}, {form->Button_Stop, c.stop},
+            {form->Button_FF, c.forward}, {form->CheckBox_block_latest, c.block}, {form->RadioButton_finish, c.playOnce},
+            {form->RadioButton_restart, c.repeat}, {form->CheckBox_guest_use, c.guestUse},
+            {form->RadioButton_web_first, c.webFirst}, {form->RadioButton_web_mix_preselect, c.webMix},
+            {form->CheckBox_preset_use, c.presetUse}, {form->RadioButton_preset_1by1, c.inOrder},
+            {form->RadioButton_preset_random, c.atRandom}};
+        for (const auto& [w, on] : pairs) EXPECT_EQ(w->isEnabled(), on) << when << ": " << w->objectName().toStdString();
+        EXPECT_EQ(form->M70->isEnabled(), c.webOn) << when;
+        EXPECT_EQ(form->Timer2->isActive(), form->Party().Timers().requests) << when;
+        EXPECT_EQ(form->Timer3->isActive(), form->Party().Timers().presets) << when;
+    };
+    shown("at start");
+    for (TListView* list : {form->ListView_soon, form->ListView_Guest_Pool, form->ListView_preselect})
+        list->List().AppendRow(Row("/m/a.mp3"));
+    Run(&TForm1::pop0Click);  // no list under the menu: the controls follow the lists
+    shown("lists filled");
     EXPECT_TRUE(form->Button_PlayList->isEnabled());
-    EXPECT_TRUE(form->CheckBox_block_latest->isEnabled());
-    EXPECT_TRUE(form->RadioButton_finish->isEnabled());
-    EXPECT_TRUE(form->RadioButton_restart->isEnabled());
-    EXPECT_FALSE(form->Button_Pause->isEnabled());
-    EXPECT_FALSE(form->Button_Stop->isEnabled());
-    EXPECT_FALSE(form->Button_FF->isEnabled());
-    EXPECT_FALSE(form->CheckBox_guest_use->isEnabled());  // not named in this phase
-}
 
-TEST_F(MainWindow, PlayingPhaseComparesTheForwardTextAsText) {
-    QString& ff = form->SetRec.FFsecText;
-    const std::vector<std::pair<QString, bool>> cases = {
-        {"0", false}, {"10", true}, {"-5", false}, {"", false}, {"6", true}};
-    for (const auto& [text, enabled] : cases) {
-        form->Button_FF->setEnabled(false);
-        ff = text;
-        form->SetControlState(app::ControlPhase::Playing);
-        EXPECT_EQ(form->Button_FF->isEnabled(), enabled) << text.toStdString();
-        EXPECT_EQ(form->Button_FF->text(), "F&orward [" + text + "]");
-    }
-    EXPECT_FALSE(form->Button_PlayList->isEnabled());
-    EXPECT_TRUE(form->Button_Pause->isEnabled());
-    EXPECT_TRUE(form->Button_Stop->isEnabled());
-    EXPECT_FALSE(form->M70->isEnabled());  // empty guest pool
-    form->ListView_Guest_Pool->AppendRow(Row("/m/g.mp3"));
-    form->SetControlState(app::ControlPhase::Playing);
-    EXPECT_TRUE(form->M70->isEnabled());
-
-    // The caption follows the forward word of the language.
-    form->Texts.Set(u"str_forward", u"Vor");
-    ff = "8";
-    form->UpdateForwardCaption();
-    EXPECT_EQ(form->Button_FF->text(), "&Vor [8]");
-}
-
-TEST_F(MainWindow, ListsChangedPhaseFollowsEachList) {
-    form->ListView_Guest_Pool->AppendRow(Row("/m/g.mp3"));
-    form->SetControlState(app::ControlPhase::ListsChanged);
-    EXPECT_TRUE(form->M70->isEnabled());
-    EXPECT_TRUE(form->CheckBox_guest_use->isEnabled()) << "a DJ can allow requests before the first one";
-    EXPECT_FALSE(form->Button_PlayList->isEnabled());
-    EXPECT_FALSE(form->CheckBox_preset_use->isEnabled());
-
-    form->ListView_Guest->AppendRow(Row("/m/g.mp3"));
-    form->ListView_soon->AppendRow(Row("/m/q.mp3"));
-    form->ListView_preselect->AppendRow(Row("/m/p.mp3"));
-    form->SetControlState(app::ControlPhase::ListsChanged);
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             form->CheckBox_guest_use, form->Button_PlayList, form->RadioButton_finish, form->RadioButton_restart,
-             form->CheckBox_block_latest, form->CheckBox_preset_use, form->RadioButton_preset_1by1,
-             form->RadioButton_preset_random})
-        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
-
-    // The guest mode look runs last: with the box unchecked its radio buttons stay off.
-    EXPECT_FALSE(form->RadioButton_web_first->isEnabled());
-    EXPECT_FALSE(form->RadioButton_web_mix_preselect->isEnabled());
-
-    // The guest box checked and enabled with a filled pool switches the request timer on.
+    // A tick of the guest box reaches the party; a filled pool starts the request timer.
     form->CheckBox_guest_use->setChecked(true);
+    EXPECT_TRUE(form->Party().Settings().CB_Guest);
     EXPECT_TRUE(form->Timer2->isActive());
-    EXPECT_TRUE(form->RadioButton_web_mix_preselect->isEnabled());
     EXPECT_TRUE(form->CheckBox_guest_use->font().bold());
-
-    // Waiting requests keep the option when the pool is cleared, so they are not stranded.
-    form->ListView_Guest_Pool->ClearRows();
-    form->SetControlState(app::ControlPhase::ListsChanged);
-    EXPECT_TRUE(form->CheckBox_guest_use->isEnabled());
-
-    form->ListView_Guest->ClearRows();
-    form->ListView_soon->ClearRows();
-    form->ListView_preselect->ClearRows();
-    form->SetControlState(app::ControlPhase::ListsChanged);
-    EXPECT_FALSE(form->CheckBox_guest_use->isEnabled());
-    EXPECT_FALSE(form->RadioButton_web_first->isEnabled());
-    EXPECT_FALSE(form->Button_PlayList->isEnabled());
-    EXPECT_FALSE(form->CheckBox_preset_use->isEnabled());
-    EXPECT_FALSE(form->Timer2->isActive());  // a disabled box switches it off
-    EXPECT_FALSE(form->CheckBox_guest_use->font().bold());
-}
-
-TEST_F(MainWindow, GuestAndPresetOptions) {
-    form->ListView_Guest->AppendRow(Row("/m/g.mp3"));
-    form->SetControlState(app::ControlPhase::ListsChanged);
-    // Checked with nothing playing and an empty pool: the timer stays off.
-    form->CheckBox_guest_use->setChecked(true);
-    EXPECT_FALSE(form->Timer2->isActive());
-    // Checked while a deck plays: on.
-    form->CheckBox_guest_use->setChecked(false);
-    StartDeck(1);
-    form->CheckBox_guest_use->setChecked(true);
-    EXPECT_TRUE(form->Timer2->isActive());
-    form->CheckBox_guest_use->setChecked(false);
-    EXPECT_FALSE(form->Timer2->isActive());
-
-    // Switching on a running timer keeps its interval going.
-    form->Timer2->start();
+    shown("requests allowed");
+    // A timer the party keeps on keeps its interval going.
     const int before = form->Timer2->remainingTime();
-    TForm1::SetTimerEnabled(form->Timer2, true);
+    form->Party().ShowInPanel(4, "x");
     EXPECT_LE(form->Timer2->remainingTime(), before);
 
-    // Presets: checking while a deck plays starts the preset timer; unchecking leaves it.
-    form->CheckBox_preset_use->setEnabled(true);
+    // A radio button switched on switches its partner off and takes the emphasis; the user cannot
+    // switch a selected one off by clicking it again.
     form->CheckBox_preset_use->setChecked(true);
-    EXPECT_TRUE(form->Timer3->isActive());
-    EXPECT_TRUE(form->RadioButton_preset_random->isEnabled());
-    form->CheckBox_preset_use->setChecked(false);
-    EXPECT_TRUE(form->Timer3->isActive());
-    EXPECT_FALSE(form->RadioButton_preset_random->isEnabled());
-    Deck(1).Stop();
-    form->CheckBox_preset_use->setChecked(true);
-    EXPECT_FALSE(form->Timer3->isActive());
-
-    // A radio button switched on switches its partner off and takes the emphasis.
     form->RadioButton_preset_random->setChecked(true);
     EXPECT_FALSE(form->RadioButton_preset_1by1->isChecked());
+    EXPECT_TRUE(form->Party().Settings().RB_preset_random && !form->Party().Settings().RB_preset_1by1);
     EXPECT_TRUE(form->RadioButton_preset_random->font().bold());
     EXPECT_FALSE(form->RadioButton_preset_1by1->font().bold());
-    // The user cannot switch a selected one off by clicking it again.
     form->RadioButton_preset_random->click();
     EXPECT_TRUE(form->RadioButton_preset_random->isChecked());
-    // Code may leave both off (a settings file can).
-    form->RadioButton_preset_random->setChecked(false);
-    EXPECT_FALSE(form->RadioButton_preset_1by1->isChecked());
-    EXPECT_FALSE(form->RadioButton_preset_random->isChecked());
-}
+    shown("presets at random");
 
-TEST_F(MainWindow, ListOperationsThroughTheWindow) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    auto touch = [&](const QString& name) {
-        QFile f(dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        return f.fileName();
-    };
-    const QString a = touch("a.mp3"), b = touch("b.mp3"), c = touch("c.mp3");
-    form->ListView_soon->AppendRows({Row(a), Row(b), Row(a)});
-    form->ListView_Guest->AppendRow(Row(c));
-    form->ListView_Guest_Pool->AppendRows({Row(a, ""), Row(c, ""), Row(dir.filePath("gone.mp3"), "")});
-    form->ListView_preselect->AppendRows({Row(b), Row(b), Row(c)});
-
-    EXPECT_EQ(form->Player->FindQueueIndex(a), 2);
-    EXPECT_EQ(form->Player->FindQueueIndex(c), -1);
-    EXPECT_TRUE(form->ListHasValue(form->ListView_soon, tracks::siFileName, b));
-    EXPECT_FALSE(form->ListHasValue(form->ListView_soon, tracks::siFileName, b.toUpper()));
-    EXPECT_FALSE(form->ListHasValue(nullptr, tracks::siFileName, b));
-
-    form->RefreshAllListStates();
-    EXPECT_EQ(Column(form->ListView_Guest_Pool, 0), (QStringList{"blocked", "chosen", "error"}));
-    EXPECT_EQ(Column(form->ListView_soon, 0), (QStringList{"blocked", "blocked", "blocked"}));
-    EXPECT_EQ(Column(form->ListView_Guest, 0), (QStringList{"chosen"}));
-    EXPECT_EQ(Column(form->ListView_preselect, 0), (QStringList{"blocked", "blocked", "chosen"}));
-
-    // A language change: the new words are written.
-    form->Texts.Set(u"st_chosen", u"gew\u00e4hlt");
-    form->RefreshListStates(form->ListView_Guest_Pool);
-    EXPECT_EQ(form->ListView_Guest_Pool->Caption(1), "gew\u00e4hlt");
-
-    form->RemoveRowsByValue(form->ListView_preselect, tracks::siFileName, b);
-    EXPECT_EQ(Column(form->ListView_preselect, 8 - 1), (QStringList{c}));
-
-    // Clear List empties the list it was opened on and nothing else, then phase 3.
-    form->PopupList = form->ListView_soon;
-    form->Player->CurIndex = 2;
-    Run(&TForm1::pop0Click);
-    EXPECT_EQ(form->ListView_soon->Count(), 0);
-    EXPECT_EQ(form->Player->CurIndex, 2);
-    EXPECT_EQ(form->ListView_Guest_Pool->Count(), 3);
-    EXPECT_FALSE(form->Button_PlayList->isEnabled());
-    EXPECT_TRUE(form->M70->isEnabled());
-    EXPECT_TRUE(form->CheckBox_guest_use->isEnabled());
-}
-
-TEST_F(MainWindow, HeaderClicksShareOneSortState) {
-    TListView* pool = form->ListView_Guest_Pool;
-    TListView* presets = form->ListView_preselect;
-    pool->AppendRows({Row("/1", "blocked", "b"), Row("/2", "ready", "C"), Row("/3", "chosen", "a")});
-    presets->AppendRows({Row("/4", "ready", "x"), Row("/5", "ready", "y")});
-    presets->SetSubItem(0, tracks::siYear, "1990");
-    presets->SetSubItem(1, tracks::siYear, "####");
-
-    form->ListView_ColumnClick(pool, 0);  // the remembered column starts at 0: descending
-    EXPECT_EQ(Column(pool, 0), (QStringList{"ready", "chosen", "blocked"}));
-    EXPECT_EQ(form->SortDescending, 1);
-    form->ListView_ColumnClick(pool, 1);  // another column: ascending
-    EXPECT_EQ(Column(pool, 1), (QStringList{"a", "b", "C"}));
-    form->ListView_ColumnClick(pool, 1);  // again: reversed
-    EXPECT_EQ(Column(pool, 1), (QStringList{"C", "b", "a"}));
-
-    form->ListView_ColumnClick(pool, 4);      // Year in the pool, ascending
-    form->ListView_ColumnClick(presets, 4);  // Year in the presets: same column, so descending
-    EXPECT_EQ(form->SortDescending, 1);
-    EXPECT_EQ(Column(presets, 4), (QStringList{"1990", "####"}));
-    EXPECT_EQ(form->SortColumn, 4);
-    EXPECT_EQ(form->SortLastColumn, 4);
-
-    // A click on a header of the pool reaches the same handler.
-    form->SortDescending = 0;
-    form->SortLastColumn = 0;
-    emit pool->header()->sectionClicked(1);
-    EXPECT_EQ(Column(pool, 1), (QStringList{"a", "b", "C"}));
-    // The queue's header sorts nothing.
+    // The header of a pool sorts through the party; the queue's header sorts nothing.
+    form->ListView_Guest_Pool->List().AppendRow(Row("/m/b.mp3", "ready", "A title"));
+    emit form->ListView_Guest_Pool->header()->sectionClicked(1);
+    EXPECT_EQ(Column(form->ListView_Guest_Pool, 1), (QStringList{"A title", "Title /m/a.mp3"}));
+    EXPECT_EQ(form->Party().SortColumn(), 1);
     EXPECT_FALSE(form->ListView_soon->header()->sectionsClickable());
 }
 
 TEST_F(MainWindow, SelectionPreparesRemove) {
-    TListView* q = form->ListView_soon;
+    tracks::TrackList* q = &form->ListView_soon->List();
     q->AppendRows({Row("/a", "ready", "Intro"), Row("/b", "", "Silent"), Row("/c", "soon", "Rock & Roll")});
     q->SelectRow(0);
     EXPECT_TRUE(form->pop2->isEnabled());
@@ -449,12 +283,12 @@ TEST_F(MainWindow, SelectionPreparesRemove) {
     EXPECT_TRUE(form->pop2->isEnabled());
     EXPECT_EQ(form->pop2->text(), "&Remove *Rock && Roll*");  // shown as one ampersand
 
-    emit q->PointerLeft();
+    emit form->ListView_soon->PointerLeft();
     EXPECT_FALSE(form->pop2->isEnabled());
 
     TListView* pool = form->ListView_Guest_Pool;
-    pool->AppendRow(Row("/g", "ready", "Guest"));
-    pool->SelectRow(0);
+    pool->List().AppendRow(Row("/g", "ready", "Guest"));
+    pool->List().SelectRow(0);
     EXPECT_TRUE(form->pop2->isEnabled());
     emit pool->PointerEntered();
     EXPECT_FALSE(form->pop2->isEnabled());
@@ -465,11 +299,11 @@ TEST_F(MainWindow, SelectionPreparesRemove) {
     EXPECT_FALSE(form->pop2->isEnabled());
 
     // The presets and the request list have the same action.
-    form->ListView_preselect->AppendRow(Row("/p", "blocked", "Preset"));
-    form->ListView_preselect->SelectRow(0);
+    form->ListView_preselect->List().AppendRow(Row("/p", "blocked", "Preset"));
+    form->ListView_preselect->List().SelectRow(0);
     EXPECT_EQ(form->pop2->text(), "&Remove *Preset*");
-    form->ListView_Guest->AppendRow(Row("/r", "", "Request"));
-    form->ListView_Guest->SelectRow(0);
+    form->ListView_Guest->List().AppendRow(Row("/r", "", "Request"));
+    form->ListView_Guest->List().SelectRow(0);
     EXPECT_FALSE(form->pop2->isEnabled());
 }
 
@@ -511,35 +345,34 @@ TEST_F(MainWindow, ModePanelAndDetailsBoxToggle) {
 }
 
 TEST_F(MainWindow, LogAndDetails) {
-    form->AddLog("Timer 2");
-    form->AddLog("Reading title list");
+    form->Party().Notice("Timer 2");
+    form->Party().Notice("Reading title list");
     ASSERT_EQ(form->ListBox_Log->count(), 2);
     EXPECT_EQ(form->ListBox_Log->currentRow(), 1);
     EXPECT_TRUE(form->ListBox_Log->item(1)->isSelected());
-    EXPECT_FALSE(form->ListBox_Log->item(0)->isSelected());
+    EXPECT_EQ(form->StatusPanel(1), "Reading title list");
 
     form->ListBox_Log->setCurrentRow(0);
     Run(&TForm1::ListBox_LogClick);
     EXPECT_EQ(form->StatusPanel(4), "Timer 2");
 
-    form->AddDetails("Doppelt oder ung\u00fcltig: \r\nx.mp3");
-    EXPECT_EQ(form->Form3->Text(), "Doppelt oder ung\u00fcltig: \nx.mp3");
-
-    // Lines from another thread arrive on the window's thread, in order.
+    // Lines from the web server's threads arrive on the window's thread, in order.
     std::thread worker([&] {
-        form->AddLog("GET /index.html");
-        form->AddLog("served");
+        form->Party().Host().Lines({"Doppelt oder ung\u00fcltig: \r\nx.mp3"}, {"GET /index.html", "served"});
     });
     worker.join();
-    EXPECT_EQ(form->ListBox_Log->count(), 2);
-    QApplication::processEvents();
+    for (int i = 0; i < 1000 && form->ListBox_Log->count() < 4; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(1);
+    }
     ASSERT_EQ(form->ListBox_Log->count(), 4);
     EXPECT_EQ(form->ListBox_Log->item(3)->text(), "served");
+    EXPECT_EQ(form->Form3->Text(), "Doppelt oder ung\u00fcltig: \nx.mp3");
 
     // A long night: the oldest lines go, the newest stays the selected one.
-    form->LogLines = 100;
+    form->SetLogLimit(100);
     const int lines = 1000;
-    for (int i = 0; i < lines; ++i) form->AddLog(QString::number(i));
+    for (int i = 0; i < lines; ++i) form->Party().Notice(QString::number(i));
     const int kept = form->ListBox_Log->count();
     EXPECT_GE(kept, 100);
     EXPECT_LT(kept, 110);
@@ -558,7 +391,7 @@ TEST_F(MainWindow, AWorkerFloodingTheLogLeavesTheWindowOneBoundedBatch) {
     QObject::connect(log->model(), &QAbstractItemModel::rowsInserted, [&] { ++inserts; });
     constexpr int kFlood = 20000;
     std::thread worker([&] {
-        for (int i = 0; i < kFlood; ++i) form->Bridge->Lines({"GET / HTTP/1.0"}, {"index.html " + std::to_string(i)});
+        for (int i = 0; i < kFlood; ++i) form->Party().Host().Lines({"GET / HTTP/1.0"}, {"index.html " + std::to_string(i)});
     });
     worker.join();
     for (int i = 0; i < 1000 && log->count() == before; ++i) {
@@ -575,7 +408,7 @@ TEST_F(MainWindow, AWorkerFloodingTheLogLeavesTheWindowOneBoundedBatch) {
     EXPECT_LT(form->Form3->Memo1->blockCount(), 1000);
 
     bool answered = false;
-    std::thread guest([&] { form->Dispatcher->RunBlocking([&] { answered = true; }); });
+    std::thread guest([&] { form->Dispatcher().RunBlocking([&] { answered = true; }); });
     for (int i = 0; i < 1000 && !answered; ++i) {
         QCoreApplication::processEvents();
         QThread::msleep(1);
@@ -616,30 +449,6 @@ TEST_F(MainWindow, DataInLabelsAndMessagesShowsAsPlainText) {
     });
     app::QtUserInterface().ShowError(u"Cannot play " + markup.toStdU16String());
     EXPECT_EQ(inBox, 0);
-}
-
-TEST_F(MainWindow, QueueDrawingWritesCurrentAndNextWhilePlaying) {
-    TListView* q = form->ListView_soon;
-    q->AppendRows({Row("/a", "played"), Row("/b", "ready"), Row("/c", "soon")});
-    form->Player->CurIndex = 1;
-    form->Player->NextIndex = 2;
-    form->RepaintQueue();  // nothing plays: captions stay
-    EXPECT_EQ(Column(q, 0), (QStringList{"played", "ready", "soon"}));
-
-    StartDeck(2);
-    Deck(2).Pause();
-    form->RepaintQueue();
-    EXPECT_EQ(Column(q, 0), (QStringList{"played", "running", "next"}));
-
-    form->Player->NextIndex = 1;  // the same row: running wins
-    q->SetCaption(2, "soon");
-    form->RepaintQueue();
-    EXPECT_EQ(Column(q, 0), (QStringList{"played", "running", "soon"}));
-
-    form->Player->CurIndex = -1;  // indices naming no row draw nothing
-    form->Player->NextIndex = 7;
-    form->RepaintQueue();
-    EXPECT_EQ(Column(q, 0), (QStringList{"played", "running", "soon"}));
 }
 
 TEST_F(MainWindow, ExitClosesOnlyPlayingDecks) {

@@ -113,7 +113,7 @@ TEST_F(WindowsAsShown, DisabledModeControlsLookDisabledEnabledOnesEmphasised) {
     row.FileName = QStringLiteral("/m/a.mp3");
     for (tracks::TListView* list : {form->ListView_soon, form->ListView_Guest, form->ListView_preselect})
         list->AppendRow(row);
-    form->SetControlState(app::ControlPhase::ListsChanged);
+    form->pop0Click();  // no list under the menu: the controls follow the lists
     for (QAbstractButton* box : {form->CheckBox_block_latest, form->CheckBox_guest_use, form->CheckBox_preset_use})
         box->click();
     for (QAbstractButton* c : controls) {
@@ -125,7 +125,7 @@ TEST_F(WindowsAsShown, DisabledModeControlsLookDisabledEnabledOnesEmphasised) {
     // Emptied lists disable the controls again while they stay checked.
     for (tracks::TListView* list : {form->ListView_soon, form->ListView_Guest, form->ListView_preselect})
         list->ClearRows();
-    form->SetControlState(app::ControlPhase::ListsChanged);
+    form->pop0Click();  // no list under the menu: the controls follow the lists
     EXPECT_FALSE(form->RadioButton_finish->isEnabled());
     expectDisabledPlain("after the lists were emptied");
 }

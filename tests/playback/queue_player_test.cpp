@@ -121,26 +121,28 @@ TEST_F(QueuePlayerTest, NextIndexFollowsTheRowCountAndThePlayMode) {
         q.files.assign(c.rows, QStringLiteral("x"));
         q.repeat = c.repeat;
         q.once = !c.repeat;
-        player.PlayOn = !c.playOn;
         EXPECT_EQ(player.NextIndexOf(c.current), c.next) << c.rows << " rows, from " << c.current;
-        EXPECT_EQ(player.PlayOn, c.playOn) << c.rows << " rows, from " << c.current;
+        EXPECT_EQ(player.PlayOn(), c.playOn) << c.rows << " rows, from " << c.current;
     }
     // A settings file can clear both modes: the last row then points past the end.
     q.files.assign(3, QStringLiteral("x"));
     q.repeat = q.once = false;
     EXPECT_EQ(player.NextIndexOf(2), 3);
-    EXPECT_TRUE(player.PlayOn);
+    EXPECT_TRUE(player.PlayOn());
 }
 
 TEST_F(QueuePlayerTest, RowsOverlapOnAlternatingDecksThenOnceEndsAndRepeatStartsOver) {
     Fill(3);
     q.fade = 5;
+    EXPECT_EQ(player.CurrentState(), QueuePlayer::State::Stopped);
     player.PlayList();
     EXPECT_EQ(q.selected, 0);
     EXPECT_EQ(q.started, 1);
     EXPECT_EQ(q.status[0], St::Running);
+    EXPECT_EQ(player.CurrentState(), QueuePlayer::State::Playing);
     using Opens = std::vector<std::string>;
     EXPECT_EQ(PlayOn(), (Opens{"1:0", "2:1", "1:2"}));
+    EXPECT_EQ(player.CurrentState(), QueuePlayer::State::Stopped);
     EXPECT_EQ(overlaps, 8) << "two fades, each from 16 s to 19 s of 20";
     EXPECT_EQ(q.stopped, 1);
     EXPECT_EQ(q.status, (std::vector<St>{St::Played, St::Played, St::Played}))
@@ -218,7 +220,8 @@ TEST_F(QueuePlayerTest, AnUnplayableRowFailsItsHandOverOnceAndTheNextTickSkipsIt
     player.PlayList();
     clock->Advance(16000);
     EXPECT_THROW(player.HandOver(), DeckError);
-    EXPECT_EQ(player.CurIndex, 1);
+    EXPECT_EQ(player.CurIndex(), 1);
+    EXPECT_EQ(player.CurrentState(), QueuePlayer::State::Playing) << "the playing deck is still the live one";
     clock->Advance(1000);
     player.HandOver();
     EXPECT_EQ(q.status[1], St::Played);
@@ -228,9 +231,9 @@ TEST_F(QueuePlayerTest, AnUnplayableRowFailsItsHandOverOnceAndTheNextTickSkipsIt
 
 TEST_F(QueuePlayerTest, WithoutTheOptionPlayedRowsReadReadyAndStay) {
     Fill(8);
-    player.CurIndex = 5;
-    player.NextIndex = 6;
-    q.status[5] = St::Running;
+    q.selected = 5;
+    player.PlayList();
+    ASSERT_EQ(player.NextIndex(), 6);
     q.status[7] = St::Played;
     player.UpdateQueueStates();
     EXPECT_EQ(q.Count(), 8);
@@ -242,8 +245,9 @@ TEST_F(QueuePlayerTest, WithoutTheOptionPlayedRowsReadReadyAndStay) {
     q.status.clear();
     Fill(2);
     q.block = true;
-    player.CurIndex = 1;
-    player.NextIndex = 1;
+    q.selected = 1;
+    player.PlayList();
+    ASSERT_EQ(player.NextIndex(), 1);
     for (int i = 0; i < 3; ++i) player.UpdateQueueStates();
     EXPECT_EQ(q.Count(), 2);
     EXPECT_EQ(q.status[0], St::Blocked);

@@ -1,26 +1,31 @@
 #pragma once
-// What the guests' web server reaches of the main window: the document folder, select requests
-// and the log lines; and the plain snapshots of the lists that the page generator works from.
+// What the guests' web server reaches of the party: the document folder, select requests and
+// the log lines. Qt-free at its edge (web::WebHost); everything it does happens on the
+// user-interface thread through the dispatcher.
 #include <QSet>
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/dispatcher.h"
 #include "platform/line_batch.h"
-#include "ui/track_list_view.h"
 #include "web/pages.h"
 #include "web/web_host.h"
 
-namespace app {
+namespace session {
 
-class TForm1;
-
-class WebBridge : public web::WebHost {
+class WebLink : public web::WebHost {
 public:
-    // Lines from the listener's threads reach the window through `ui`, gathered.
-    WebBridge(TForm1& form, platform::IDispatcher& ui);
+    // The answer page to a select request; may throw, then the guest gets no answer.
+    using SelectFn = std::function<std::string(const QString& host, const QString& time, const QString& path)>;
+    // Lines for the details box and the log, on the user-interface thread.
+    using DeliverFn = std::function<void(const QStringList& details, const QStringList& log)>;
+
+    WebLink(platform::IDispatcher& ui, QString programFolder, SelectFn select, DeliverFn deliver);
 
     // Any thread: the folder last set by SetWebRoot (the program's folder until then).
     std::string DocumentFolder() override;
@@ -35,15 +40,14 @@ public:
 
     // User-interface thread: the web content folder now in force.
     void SetWebRoot(const QString& webRoot);
-
-    static std::vector<web::PageRow> Snapshot(const tracks::TrackList& list);
-    // Log lines go to the log; messages to a message box (later, while a select is handled).
-    web::PageSink Sink();
-
-private:
+    // A message or error box: now, or once the select at hand has been answered (one box for a
+    // fault every guest's request meets while the first box is still to come).
     void Show(const QString& text, bool error);
 
-    TForm1& form_;
+private:
+    platform::IDispatcher& ui_;
+    QString programFolder_;
+    SelectFn select_;
     std::mutex mutex_;
     std::string documentFolder_;
     bool inSelect_ = false;
@@ -51,4 +55,4 @@ private:
     platform::LineBatch lines_;
 };
 
-}  // namespace app
+}  // namespace session
