@@ -59,19 +59,13 @@ void TForm1::M38Click() { ShowLanguage(party_->SwitchLanguage(QStringLiteral("de
 void TForm1::M39Click() { ShowLanguage(party_->SwitchLanguage(QStringLiteral("eng"))); }
 void TForm1::M70Click() { party_->StartWebServer(); }
 void TForm1::M80Click() { party_->StopWebServer(); }
+// The context commands act on the list the menu was opened on; Clear List without one only
+// brings the controls in line with the lists.
 void TForm1::pop0Click() { party_->ClearList(PopupList ? std::optional(IdOf(PopupList)) : std::nullopt); }
-void TForm1::pop1Click() {
-    if (PopupList) party_->AddSoundFiles(IdOf(PopupList));
-}
-void TForm1::pop2Click() {
-    if (PopupList) party_->RemoveSelected(IdOf(PopupList));
-}
-void TForm1::pop3Click() {
-    if (PopupList) party_->LoadPlaylist(IdOf(PopupList));
-}
-void TForm1::pop4Click() {
-    if (PopupList) party_->SavePlaylist(IdOf(PopupList));
-}
+void TForm1::pop1Click() { PopupList ? party_->AddSoundFiles(IdOf(PopupList)) : void(); }
+void TForm1::pop2Click() { PopupList ? party_->RemoveSelected(IdOf(PopupList)) : void(); }
+void TForm1::pop3Click() { PopupList ? party_->LoadPlaylist(IdOf(PopupList)) : void(); }
+void TForm1::pop4Click() { PopupList ? party_->SavePlaylist(IdOf(PopupList)) : void(); }
 void TForm1::ListView_ColumnClick(ui::TListView* list, int column) { party_->SortPool(IdOf(list), column); }
 void TForm1::ListBox_LogClick() {
     if (const QListWidgetItem* item = ListBox_Log->currentItem()) party_->ShowInPanel(4, item->text());

@@ -1,14 +1,9 @@
 // The main window showing the party: controls, options, positions, status panels, banner lines,
 // timers, the log, and the captions of a language.
-#include <QCoreApplication>
-#include <QLibraryInfo>
 #include <QSignalBlocker>
-#include <QTime>
-#include <algorithm>
 
 #include "app/main_window.h"
 #include "settings/settings_file.h"
-#include "tracks/time_format.h"
 #include "ui/Dlg_Details.h"
 #include "ui/Dlg_Settings.h"
 #include "ui/info_box.h"
@@ -24,15 +19,6 @@ using playback::mpPlaying;
 using playback::mpStopped;
 
 namespace {
-
-// Red background of a paused deck's bar, or the default one.
-void SetBarPaused(QProgressBar* bar, bool paused) {
-    if (paused == bar->autoFillBackground()) return;
-    QPalette pal;
-    if (paused) pal = bar->palette(), pal.setColor(QPalette::Base, Qt::red), pal.setColor(QPalette::Window, Qt::red);
-    bar->setPalette(pal);
-    bar->setAutoFillBackground(paused);
-}
 
 void SetTimer(QTimer* timer, bool on) {
     // Switching on a timer that runs keeps its running interval.
@@ -59,7 +45,10 @@ QString TForm1::StatusPanel(int panel) const {
 void TForm1::Show(bool decks) {
     const session::Party& p = *party_;
     ShowControls();
-    if (decks) ShowDecks();
+    if (decks)
+        for (auto [deck, row] : {std::pair{MediaPlayer1, ui::DeckRow{Label_Pos1, Label_von1, Label_Length1, Label_unit1, ProgressBar1}},
+                                 std::pair{MediaPlayer2, ui::DeckRow{Label_Pos2, Label_von2, Label_Length2, Label_unit2, ProgressBar2}}})
+            row.Show(deck->Mode() == mpPlaying, deck->Mode() == mpPaused, deck->Position(), deck->Length(), Text(u"str_of"));
     for (int i = 0; i < 5; ++i) StatusPanels[static_cast<size_t>(i)]->setText(p.Panel(i));
     const QString fade = QString::number(p.Settings().FadeSec);
     Label_fadesec->setText((fade.size() < 2 ? QStringLiteral(" ") : QString()) + fade + QLatin1Char(' ') +
@@ -128,31 +117,6 @@ void TForm1::ShowControls() {
         Emphasise(rb, on, ui::kTeal);
 }
 
-void TForm1::ShowDecks() {
-    struct Row {
-        playback::AudioDeck* deck;
-        QLabel *pos, *von, *length, *unit;
-        QProgressBar* bar;
-    };
-    for (const Row& r : {Row{MediaPlayer1, Label_Pos1, Label_von1, Label_Length1, Label_unit1, ProgressBar1},
-                         Row{MediaPlayer2, Label_Pos2, Label_von2, Label_Length2, Label_unit2, ProgressBar2}}) {
-        const auto mode = r.deck->Mode();
-        const bool playing = mode == mpPlaying;
-        r.pos->setText(playing ? tracks::FormatMinSec(r.deck->Position()) : QString());
-        r.length->setText(playing ? tracks::FormatMinSec(r.deck->Length()) : QString());
-        r.von->setText(playing ? Text(u"str_of") : QString());
-        r.unit->setText(playing ? QStringLiteral("min") : QString());
-        Emphasise(r.pos, playing, ui::kRed);
-        if (mode == mpStopped) r.bar->setValue(0);
-        if (playing) {
-            // A zero range would turn the bar into a busy indicator.
-            r.bar->setRange(0, std::max(1, r.deck->Length()));
-            r.bar->setValue(std::clamp(r.deck->Position(), 0, r.bar->maximum()));
-        }
-        SetBarPaused(r.bar, mode == mpPaused);
-    }
-}
-
 void TForm1::ShowWeb() {
     const session::WebState& w = party_->Web();
     Label_IP->setText(w.label);
@@ -191,52 +155,34 @@ void TForm1::PlaybackStopped() { Form_InfoBox->close(); }
 // ---------------------------------------------------------------- language
 
 void TForm1::ApplyCaptions(const std::vector<settings::LanguageText>& texts) {
-    using Set = void (*)(TForm1&, const QString&);
-    static const std::pair<std::u16string_view, Set> targets[] = {
-        {u"MP10", [](TForm1& f, const QString& t) { f.M10->setTitle(t); }},
-        {u"MP19", [](TForm1& f, const QString& t) { f.M19->setText(t); }},
-        {u"MP21", [](TForm1& f, const QString& t) { f.M11->setText(t); }},
-        {u"MP30", [](TForm1& f, const QString& t) { f.M30->setTitle(t); }},
-        {u"MP31", [](TForm1& f, const QString& t) { f.M31->setText(t); }},
-        {u"MP60", [](TForm1& f, const QString& t) { f.M60->setTitle(t); }},
-        {u"MP61", [](TForm1& f, const QString& t) { f.M61->setText(t); }},
-        {u"MP62", [](TForm1& f, const QString& t) { f.M62->setText(t); }},
-        {u"MP69", [](TForm1& f, const QString& t) { f.M69->setText(t); }},
-        {u"MP70", [](TForm1& f, const QString& t) { f.M70->setText(t); }},
-        {u"MP80", [](TForm1& f, const QString& t) { f.M80->setText(t); }},
-        {u"MP90", [](TForm1& f, const QString& t) { f.M90->setTitle(t); }},
-        {u"pop0", [](TForm1& f, const QString& t) { f.pop0->setText(t); }},
-        {u"pop1", [](TForm1& f, const QString& t) { f.pop1->setText(t); }},
-        {u"pop2", [](TForm1& f, const QString& t) { f.pop2->setText(t); }},
-        {u"pop3", [](TForm1& f, const QString& t) { f.pop3->setText(t); }},
-        {u"pop4", [](TForm1& f, const QString& t) { f.pop4->setText(t); }},
-        {u"bu_playlist", [](TForm1& f, const QString& t) { f.Button_PlayList->setText(t); }},
-        {u"bu_pause", [](TForm1& f, const QString& t) { f.Button_Pause->setText(t); }},
-        {u"bu_stop", [](TForm1& f, const QString& t) { f.Button_Stop->setText(t); }},
-        {u"bu_ff", [](TForm1& f, const QString& t) { f.Button_FF->setText(t); }},
-        {u"bu_fade", [](TForm1& f, const QString& t) { f.Button_fadenow->setText(t); }},
-        {u"rb_finish", [](TForm1& f, const QString& t) { f.RadioButton_finish->setText(t); }},
-        {u"rb_restart", [](TForm1& f, const QString& t) { f.RadioButton_restart->setText(t); }},
-        {u"rb_web_first", [](TForm1& f, const QString& t) { f.RadioButton_web_first->setText(t); }},
-        {u"rb_web_mix", [](TForm1& f, const QString& t) { f.RadioButton_web_mix_preselect->setText(t); }},
-        {u"rb_pre_1by1", [](TForm1& f, const QString& t) { f.RadioButton_preset_1by1->setText(t); }},
-        {u"rb_pre_random", [](TForm1& f, const QString& t) { f.RadioButton_preset_random->setText(t); }},
-        {u"CB_doblock", [](TForm1& f, const QString& t) { f.CheckBox_block_latest->setText(t); }},
-        {u"CB_guest", [](TForm1& f, const QString& t) { f.CheckBox_guest_use->setText(t); }},
-        {u"CB_preset", [](TForm1& f, const QString& t) { f.CheckBox_preset_use->setText(t); }},
-        {u"RG_repeat", [](TForm1& f, const QString& t) { f.RadioGroup_Repeat->setTitle(t); }},
-        {u"GB_Guest", [](TForm1& f, const QString& t) { f.GroupBox_Guest->setTitle(t); }},
-        {u"GB_Preset", [](TForm1& f, const QString& t) { f.GroupBox_Preset->setTitle(t); }},
-        {u"str_of", [](TForm1& f, const QString& t) { f.Label_von1->setText(t), f.Label_von2->setText(t); }},
-        {u"H01", [](TForm1& f, const QString& t) { f.ListView_soon->setToolTip(t); }},
-        {u"H02", [](TForm1& f, const QString& t) { f.ListView_Guest_Pool->setToolTip(t); }},
-        {u"H03", [](TForm1& f, const QString& t) { f.ListView_Guest->setToolTip(t); }},
-        {u"H04", [](TForm1& f, const QString& t) { f.ListView_preselect->setToolTip(t); }},
+    struct Target {
+        std::u16string_view key;
+        std::initializer_list<const char*> names;
+        const char* property;
+    };
+    static const Target targets[] = {
+        {u"MP10", {"M10"}, "title"},  {u"MP19", {"M19"}, "text"},   {u"MP21", {"M11"}, "text"},
+        {u"MP30", {"M30"}, "title"},  {u"MP31", {"M31"}, "text"},   {u"MP60", {"M60"}, "title"},
+        {u"MP61", {"M61"}, "text"},   {u"MP62", {"M62"}, "text"},   {u"MP69", {"M69"}, "text"},
+        {u"MP70", {"M70"}, "text"},   {u"MP80", {"M80"}, "text"},   {u"MP90", {"M90"}, "title"},
+        {u"pop0", {"pop0"}, "text"},  {u"pop1", {"pop1"}, "text"},  {u"pop2", {"pop2"}, "text"},
+        {u"pop3", {"pop3"}, "text"},  {u"pop4", {"pop4"}, "text"},  {u"bu_playlist", {"Button_PlayList"}, "text"},
+        {u"bu_pause", {"Button_Pause"}, "text"}, {u"bu_stop", {"Button_Stop"}, "text"}, {u"bu_ff", {"Button_FF"}, "text"},
+        {u"bu_fade", {"Button_fadenow"}, "text"}, {u"rb_finish", {"RadioButton_finish"}, "text"},
+        {u"rb_restart", {"RadioButton_restart"}, "text"}, {u"rb_web_first", {"RadioButton_web_first"}, "text"},
+        {u"rb_web_mix", {"RadioButton_web_mix_preselect"}, "text"}, {u"rb_pre_1by1", {"RadioButton_preset_1by1"}, "text"},
+        {u"rb_pre_random", {"RadioButton_preset_random"}, "text"}, {u"CB_doblock", {"CheckBox_block_latest"}, "text"},
+        {u"CB_guest", {"CheckBox_guest_use"}, "text"}, {u"CB_preset", {"CheckBox_preset_use"}, "text"},
+        {u"RG_repeat", {"RadioGroup_Repeat"}, "title"}, {u"GB_Guest", {"GroupBox_Guest"}, "title"},
+        {u"GB_Preset", {"GroupBox_Preset"}, "title"}, {u"str_of", {"Label_von1", "Label_von2"}, "text"},
+        {u"H01", {"ListView_soon"}, "toolTip"}, {u"H02", {"ListView_Guest_Pool"}, "toolTip"},
+        {u"H03", {"ListView_Guest"}, "toolTip"}, {u"H04", {"ListView_preselect"}, "toolTip"},
     };
     for (const settings::LanguageText& t : texts) {
         if (t.key->use == settings::LanguageUse::DisplayText) continue;
-        for (const auto& [key, set] : targets)
-            if (key == t.key->key) set(*this, QString::fromStdU16String(t.text));
+        for (const Target& target : targets)
+            if (target.key == t.key->key)
+                ui::SetCaption(this, target.names, target.property, QString::fromStdU16String(t.text));
     }
 }
 
@@ -249,29 +195,13 @@ void TForm1::ShowLanguage(const std::optional<std::vector<settings::LanguageText
         const auto columns = settings::ReadColumnCaptions(platform::IniFile(path));
         for (ui::TListView* list : {ListView_soon, ListView_Guest, ListView_Guest_Pool, ListView_preselect})
             for (int c = 0; c < 8; ++c) list->SetColumnCaption(c, QString::fromStdU16String(columns[static_cast<size_t>(c)]));
-        InstallQtTranslation(party_->LanguageCode());
+        qtTranslation_.Install(party_->LanguageCode());
         ShowRemoveCaption();
         Form_InfoBox->SetMenuCaptions(party_->Texts());
         if (Form_QR) Form_QR->setWindowTitle(Text(u"str_join"));
         FitTexts();
     }
     Show(false);
-}
-
-void TForm1::InstallQtTranslation(const QString& code) {
-    // Qt's own dialogs and boxes ("Look in", "Cancel") speak the language too.
-    static const std::pair<const char*, const char*> locales[] = {{"deu", "de"}, {"fra", "fr"}};
-    QString locale;
-    for (const auto& [ours, qt] : locales)
-        if (code == QLatin1String(ours)) locale = QString::fromLatin1(qt);
-    if (qtTranslator_) QCoreApplication::removeTranslator(qtTranslator_.get());
-    qtTranslator_.reset();
-    if (locale.isEmpty()) return;  // English is Qt's own
-    auto translator = std::make_unique<QTranslator>();
-    if (!translator->load(QStringLiteral("qtbase_") + locale, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        return;
-    QCoreApplication::installTranslator(translator.get());
-    qtTranslator_ = std::move(translator);
 }
 
 void TForm1::FitTexts() {
@@ -282,16 +212,9 @@ void TForm1::FitTexts() {
     for (ui::TListView* list : {ListView_soon, ListView_Guest, ListView_Guest_Pool, ListView_preselect})
         ui::FitColumns(list, words);
     // The message panel takes the longest of its messages; the others keep their widths.
-    QLabel* panel = StatusPanels[1];
-    QLabel measure;  // the panel's frame and font, for the width each message needs
-    measure.setFrameStyle(panel->frameStyle());
-    measure.setFont(panel->font());
-    int width = 200;
-    for (const char16_t* key : {u"H21", u"H22", u"H23", u"H24", u"H25", u"H26"}) {
-        measure.setText(Text(key));
-        width = std::max(width, measure.sizeHint().width());
-    }
-    panel->setFixedWidth(width);
+    QStringList messages;
+    for (const char16_t* key : {u"H21", u"H22", u"H23", u"H24", u"H25", u"H26"}) messages << Text(key);
+    ui::FitPanel(StatusPanels[1], messages, 200);
 }
 
 void TForm1::ShowRemoveCaption() {

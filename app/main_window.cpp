@@ -9,8 +9,10 @@
 #include <QMenuBar>
 #include <QShortcut>
 #include <QShowEvent>
+#include <QSplitter>
 #include <QVBoxLayout>
 #include <csignal>
+#include <tuple>
 
 #include "app/handler_guard.h"
 #include "app/qt_dispatcher.h"
@@ -19,7 +21,6 @@
 #include "ui/Dlg_Settings.h"
 #include "ui/info_box.h"
 #include "ui/list_presentation.h"
-#include "ui/option_buttons.h"
 #include "ui/qr_window.h"
 #include "ui/text_emphasis.h"
 #include "web/listener.h"
@@ -33,8 +34,6 @@ const char* const kTitle = "Quorbel Media Mixer";
 const char* const kVersionSuffix = " V.8 - 26.05.26";
 
 namespace {
-
-constexpr int kMessagePanelWidth = 200;  // status panel 1, at least
 
 template <class T>
 T* Named(T* object, const char* name) {
@@ -132,13 +131,11 @@ void TForm1::BuildComponents() {
     }
     queueDelegate_ = ui::DelegateOf(ListView_soon);
 
-    Timer1 = Named(new QTimer(this), "Timer1");
-    Timer2 = Named(new QTimer(this), "Timer2");
-    Timer3 = Named(new QTimer(this), "Timer3");
-    Timer1->setInterval(1000);
-    Timer2->setInterval(5000);
-    Timer3->setInterval(10000);
-
+    for (auto [timer, name, ms] : {std::tuple{&Timer1, "Timer1", 1000}, std::tuple{&Timer2, "Timer2", 5000},
+                                   std::tuple{&Timer3, "Timer3", 10000}}) {
+        *timer = Named(new QTimer(this), name);
+        (*timer)->setInterval(ms);
+    }
     Label_IP = MakeLabel("Label_IP", this);
     ui::SetTextEmphasis(Label_IP, QColor(128, 0, 128), true);  // purple
     Label_IP->setCursor(Qt::WhatsThisCursor);  // the help cursor: the hint names the address
@@ -147,109 +144,60 @@ void TForm1::BuildComponents() {
                                 std::pair{&Button_Stop, "Button_Stop"}, std::pair{&Button_FF, "Button_FF"},
                                 std::pair{&Button_fadenow, "Button_fadenow"}})
         *button = Named(new QPushButton(this), name);
-
-    auto* panelFrame = Named(new QFrame(this), "Panel1");
-    panelFrame->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
-    Panel1 = panelFrame;
-    RadioGroup_Repeat = Named(new QGroupBox(Panel1), "RadioGroup_Repeat");
-    CheckBox_block_latest = Named<QCheckBox>(new ui::OptionBox(RadioGroup_Repeat), "CheckBox_block_latest");
-    RadioButton_finish = Named<QRadioButton>(new ui::OptionButton(RadioGroup_Repeat), "RadioButton_finish");
-    RadioButton_restart = Named<QRadioButton>(new ui::OptionButton(RadioGroup_Repeat), "RadioButton_restart");
-    TrackBar_fader = Named(new QSlider(Qt::Horizontal, Panel1), "TrackBar_fader");
-    TrackBar_fader->setRange(0, 15);
-    TrackBar_fader->setPageStep(1);
-    TrackBar_fader->setTickPosition(QSlider::TicksBelow);
-    TrackBar_fader->setTickInterval(1);
-    Label_fadesec = MakeLabel("Label_fadesec", Panel1);
-    GroupBox_Guest = Named(new QGroupBox(Panel1), "GroupBox_Guest");
-    CheckBox_guest_use = Named<QCheckBox>(new ui::OptionBox(GroupBox_Guest), "CheckBox_guest_use");
-    RadioButton_web_first = Named<QRadioButton>(new ui::OptionButton(GroupBox_Guest), "RadioButton_web_first");
-    RadioButton_web_mix_preselect =
-        Named<QRadioButton>(new ui::OptionButton(GroupBox_Guest), "RadioButton_web_mix_preselect");
-    GroupBox_Preset = Named(new QGroupBox(Panel1), "GroupBox_Preset");
-    CheckBox_preset_use = Named<QCheckBox>(new ui::OptionBox(GroupBox_Preset), "CheckBox_preset_use");
-    RadioButton_preset_1by1 = Named<QRadioButton>(new ui::OptionButton(GroupBox_Preset), "RadioButton_preset_1by1");
-    RadioButton_preset_random =
-        Named<QRadioButton>(new ui::OptionButton(GroupBox_Preset), "RadioButton_preset_random");
-    for (QRadioButton* rb : {RadioButton_finish, RadioButton_restart, RadioButton_web_first,
-                             RadioButton_web_mix_preselect, RadioButton_preset_1by1, RadioButton_preset_random})
-        rb->setAutoExclusive(false);
-    ListBox_Log = Named(new QListWidget(Panel1), "ListBox_Log");
-    // One line per item: without this every added line measures all earlier ones, and a party's
-    // worth of request lines makes each new one cost milliseconds on the user-interface thread.
-    ListBox_Log->setUniformItemSizes(true);
-
-    Label_Pos1 = MakeLabel("Label_Pos1", this);
-    Label_von1 = MakeLabel("Label_von1", this);
-    Label_Length1 = MakeLabel("Label_Length1", this);
-    Label_unit1 = MakeLabel("Label_unit1", this);
-    Label_Pos2 = MakeLabel("Label_Pos2", this);
-    Label_von2 = MakeLabel("Label_von2", this);
-    Label_Length2 = MakeLabel("Label_Length2", this);
-    Label_unit2 = MakeLabel("Label_unit2", this);
+    Panel1 = new ui::ModePanel(this);
+    RadioGroup_Repeat = Panel1->RadioGroup_Repeat;
+    CheckBox_block_latest = Panel1->CheckBox_block_latest;
+    RadioButton_finish = Panel1->RadioButton_finish;
+    RadioButton_restart = Panel1->RadioButton_restart;
+    TrackBar_fader = Panel1->TrackBar_fader;
+    Label_fadesec = Panel1->Label_fadesec;
+    GroupBox_Guest = Panel1->GroupBox_Guest;
+    CheckBox_guest_use = Panel1->CheckBox_guest_use;
+    RadioButton_web_first = Panel1->RadioButton_web_first;
+    RadioButton_web_mix_preselect = Panel1->RadioButton_web_mix_preselect;
+    GroupBox_Preset = Panel1->GroupBox_Preset;
+    CheckBox_preset_use = Panel1->CheckBox_preset_use;
+    RadioButton_preset_1by1 = Panel1->RadioButton_preset_1by1;
+    RadioButton_preset_random = Panel1->RadioButton_preset_random;
+    ListBox_Log = Panel1->ListBox_Log;
+    for (auto [label, name] : {std::pair{&Label_Pos1, "Label_Pos1"}, std::pair{&Label_von1, "Label_von1"},
+                               std::pair{&Label_Length1, "Label_Length1"}, std::pair{&Label_unit1, "Label_unit1"},
+                               std::pair{&Label_Pos2, "Label_Pos2"}, std::pair{&Label_von2, "Label_von2"},
+                               std::pair{&Label_Length2, "Label_Length2"}, std::pair{&Label_unit2, "Label_unit2"}})
+        *label = MakeLabel(name, this);
     ProgressBar1 = Named(new QProgressBar(this), "ProgressBar1");
     ProgressBar2 = Named(new QProgressBar(this), "ProgressBar2");
     for (QProgressBar* bar : {ProgressBar1, ProgressBar2}) {
         bar->setRange(0, 100);
-        bar->setValue(0);
         bar->setTextVisible(false);
     }
-
     StatusBar1 = Named(statusBar(), "StatusBar1");
-    const int widths[5] = {100, kMessagePanelWidth, 100, 100, 50};
-    for (int i = 0; i < 5; ++i) {
-        auto* panel = new QLabel(StatusBar1);
-        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panel->setTextFormat(Qt::PlainText);
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        // The last panel takes what is left, like the last panel of a status bar should.
-        if (i < 4)
-            panel->setFixedWidth(widths[i]);
-        else
-            panel->setMinimumWidth(widths[i]);
-        StatusBar1->addWidget(panel, i < 4 ? 0 : 1);
-        StatusPanels[static_cast<size_t>(i)] = panel;
-    }
+    StatusPanels = ui::MakeStatusPanels(StatusBar1);
 }
 
 void TForm1::BuildMenus() {
     QMenuBar* bar = menuBar();
-    M10 = Named(bar->addMenu(QString()), "M10");
-    M11 = MakeAction("M11", this);
-    M19 = MakeAction("M19", this);
-    M10->addAction(M11);
-    M10->addSeparator();
-    M10->addAction(M19);
-    M30 = Named(bar->addMenu(QString()), "M30");
-    M31 = MakeAction("M31", this);
-    M37 = MakeAction("M37", this, true);
-    M38 = MakeAction("M38", this, true);
-    M39 = MakeAction("M39", this, true);
-    M30->addAction(M31);
-    M30->addSeparator();
-    M30->addActions({M37, M38, M39});
-    M60 = Named(bar->addMenu(QString()), "M60");
-    M61 = MakeAction("M61", this, true);
-    M62 = MakeAction("M62", this, true);
-    M69 = MakeAction("M69", this, true);
-    M60->addActions({M61, M62, M69});
-    M70 = MakeAction("M70", this, true);
-    M80 = MakeAction("M80", this, true);
-    bar->addAction(M70);
-    bar->addAction(M80);
-    M90 = Named(bar->addMenu(QString()), "M90");
-    M99 = MakeAction("M99", this);
-    M90->addAction(M99);
-
-    PopupMenu1 = Named(new QMenu(this), "PopupMenu1");
-    pop0 = MakeAction("pop0", this);
-    pop1 = MakeAction("pop1", this);
-    pop2 = MakeAction("pop2", this);
-    pop3 = MakeAction("pop3", this);
-    pop4 = MakeAction("pop4", this);
-    PopupMenu1->addActions({pop0, pop1, pop2});
-    PopupMenu1->addSeparator();
-    PopupMenu1->addActions({pop3, pop4});
+    // A null item is a separator; the Settings language items and the Display items are checkable.
+    struct Item {
+        QAction** action;
+        const char* name;
+        bool checkable = false;
+    };
+    const auto menu = [&](QMenu*& m, const char* name, std::initializer_list<Item> items) {
+        m = Named(name[0] == 'P' ? new QMenu(this) : bar->addMenu(QString()), name);  // PopupMenu1 is no bar menu
+        for (const Item& i : items) {
+            if (!i.action) m->addSeparator();
+            else m->addAction(*i.action = MakeAction(i.name, this, i.checkable));
+        }
+    };
+    menu(M10, "M10", {{&M11, "M11"}, {nullptr, ""}, {&M19, "M19"}});
+    menu(M30, "M30", {{&M31, "M31"}, {nullptr, ""}, {&M37, "M37", true}, {&M38, "M38", true}, {&M39, "M39", true}});
+    menu(M60, "M60", {{&M61, "M61", true}, {&M62, "M62", true}, {&M69, "M69", true}});
+    bar->addAction(M70 = MakeAction("M70", this, true));
+    bar->addAction(M80 = MakeAction("M80", this, true));
+    menu(M90, "M90", {{&M99, "M99"}});
+    menu(PopupMenu1, "PopupMenu1",
+         {{&pop0, "pop0"}, {&pop1, "pop1"}, {&pop2, "pop2"}, {nullptr, ""}, {&pop3, "pop3"}, {&pop4, "pop4"}});
 }
 
 void TForm1::BuildLayout() {
@@ -300,25 +248,6 @@ void TForm1::BuildLayout() {
     mainSplitter->setStretchFactor(1, 0);
     mainSplitter->setStretchFactor(2, 0);
     mainSplitter->setSizes({300, 200, 159});
-
-    // Mode panel on the right, at least its usual width (wider when a language's captions need
-    // it); the log sits at its bottom.
-    Panel1->setMinimumWidth(213);
-    Panel1->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    auto* panelBox = new QVBoxLayout(Panel1);
-    panelBox->setContentsMargins(4, 4, 4, 4);
-    const auto group = [&](QGroupBox* box, std::initializer_list<QWidget*> members) {
-        auto* column = new QVBoxLayout(box);
-        for (QWidget* w : members) column->addWidget(w);
-        panelBox->addWidget(box);
-    };
-    group(RadioGroup_Repeat, {CheckBox_block_latest, RadioButton_finish, RadioButton_restart});
-    panelBox->addWidget(TrackBar_fader);
-    panelBox->addWidget(Label_fadesec);
-    group(GroupBox_Guest, {CheckBox_guest_use, RadioButton_web_first, RadioButton_web_mix_preselect});
-    group(GroupBox_Preset, {CheckBox_preset_use, RadioButton_preset_1by1, RadioButton_preset_random});
-    panelBox->addStretch(1);
-    panelBox->addWidget(ListBox_Log, 1);
 
     auto* central = new QWidget;
     auto* centralBox = new QHBoxLayout(central);

@@ -3,32 +3,20 @@
 // keeps the name the system knows it by and hands its work to the party; after every event the
 // window shows the party as it is.
 #include <QAction>
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QSlider>
-#include <QSplitter>
-#include <QStatusBar>
 #include <QTimer>
-#include <QTranslator>
 #include <array>
 #include <memory>
 #include <optional>
 #include <vector>
 
-#include "platform/dispatcher.h"
-#include "playback/audio_deck.h"
 #include "session/party.h"
 #include "ui/track_list_view.h"
+#include "ui/window_parts.h"
 
 namespace ui { class TForm2; class TForm_InfoBox; class TForm3; class ListDelegate; class QrWindow; }
-namespace web { class Listener; }
 
 namespace app {
 
@@ -68,7 +56,7 @@ public:
     QPushButton *Button_PlayList = nullptr, *Button_Pause = nullptr, *Button_Stop = nullptr,
                 *Button_FF = nullptr, *Button_fadenow = nullptr;
 
-    QWidget* Panel1 = nullptr;  // mode panel
+    ui::ModePanel* Panel1 = nullptr;  // mode panel
     QGroupBox* RadioGroup_Repeat = nullptr;
     QCheckBox* CheckBox_block_latest = nullptr;
     QRadioButton *RadioButton_finish = nullptr, *RadioButton_restart = nullptr;
@@ -156,11 +144,9 @@ private:
     void AddDetails(const QStringList& lines) override;
     void PlaybackStopped() override;
     void ShowControls();
-    void ShowDecks();
     void ShowWeb();
     void ShowLanguage(const std::optional<std::vector<settings::LanguageText>>& texts);
     void ApplyCaptions(const std::vector<settings::LanguageText>& texts);
-    void InstallQtTranslation(const QString& code);
     void FitTexts();
     void ShowRemoveCaption();  // "Remove *<title>*" in the language, while Remove is offered
 
@@ -174,7 +160,7 @@ private:
 
     std::unique_ptr<platform::IDispatcher> dispatcher_;  // hands work from listener threads to this one
     std::unique_ptr<session::Party> party_;
-    std::unique_ptr<QTranslator> qtTranslator_;  // Qt's own texts in the language; none for English
+    ui::QtTranslation qtTranslation_;
     QString removeTitle_;  // title of the row Remove is offered for
     QString guestShown_;   // the guest address the QR codes show
     int logLines_ = 10000;
