@@ -75,6 +75,11 @@ const std::vector<std::pair<std::u16string, std::u16string>>& DefaultTexts() {
     return texts;
 }
 
+web::PageRow PageRowOf(const tracks::TrackRow& r) {
+    return {r.Status.toStdString(), r.Title.toStdString(), r.Artist.toStdString(), r.Album.toStdString(),
+            r.FileName.toStdString()};
+}
+
 const char* const kListNames[4] = {"ListView_soon", "ListView_Guest", "ListView_Guest_Pool", "ListView_preselect"};
 
 }  // namespace
@@ -94,6 +99,14 @@ Party::Party(playback::DeckFactory decks, platform::IDispatcher& ui, PartyView& 
         QObject::connect(list, &tracks::TrackList::RowsRemoved, moved);
         QObject::connect(list, &tracks::TrackList::Reordered, moved);
     }
+    const auto poolMoved = [this] { poolPageStale_ = true; };
+    QObject::connect(&Pool(), &tracks::TrackList::RowsInserted, poolMoved);
+    QObject::connect(&Pool(), &tracks::TrackList::RowsRemoved, poolMoved);
+    QObject::connect(&Pool(), &tracks::TrackList::Reordered, poolMoved);
+    QObject::connect(&Pool(), &tracks::TrackList::RowsChanged, [this](int first, int last) {
+        if (poolPageStale_) return;
+        for (int i = first; i <= last; ++i) poolPage_[static_cast<size_t>(i)] = PageRowOf(Pool().Row(i));
+    });
     texts_.SetAll(DefaultTexts());
     deck1_ = decks();
     deck2_ = decks();
@@ -227,7 +240,7 @@ void Party::Finish() {
         ~ShowAtEnd() { p.view_.Show(p.event_->decks); }
     } show{*this};
     if (pages.index) MakeHTML();
-    if (pages.pool) MakeGuestPoolHTML();
+    if (pages.pool) MakeGuestPoolHTML(pages.trackPages);
 }
 
 void Party::RefreshStates() {

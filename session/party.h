@@ -26,6 +26,7 @@
 #include "settings/settings_record.h"
 #include "tracks/list_ops.h"
 #include "tracks/track_list.h"
+#include "web/pages.h"
 
 namespace tracks { class TrackAdder; }
 namespace web { class Listener; class WebHost; }
@@ -211,7 +212,7 @@ private:
     bool CheckWebConfig();
     void ShowWebConfig();
     void MakeHTML();
-    void MakeGuestPoolHTML();
+    void MakeGuestPoolHTML(bool trackPages);
     bool InsertPreset();
     std::optional<std::vector<settings::LanguageText>> LoadLanguage(const QString& code);
     requests::FeedModes Modes() const;
@@ -254,6 +255,10 @@ private:
     EventState* event_ = nullptr;
     bool inTick_ = false;
     bool poolStale_ = false;  // the queue or the requests changed since the pool's words
+    // The pool's rows as its page is made of them, kept from one page to the next: a select
+    // changes a few words of thousands of rows.
+    std::vector<web::PageRow> poolPage_;
+    bool poolPageStale_ = true;
 };
 
 }  // namespace session

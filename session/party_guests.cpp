@@ -183,12 +183,16 @@ void Party::MakeHTML() {
                   SiteOf(languageCode_, [this](const char16_t* k) { return Text(k); }), sink);
 }
 
-void Party::MakeGuestPoolHTML() {
+void Party::MakeGuestPoolHTML(bool trackPages) {
     const tracks::StatusWords words = StatusWords();
     web::PageSink sink{[this](const std::string& line) { Log(QString::fromStdString(line)); },
                        [this](const std::string& text) { webLink_->Show(QString::fromStdString(text), false); }};
-    web::MakeGuestPoolHTML(U(WebRoot()), Snapshot(Pool()), {U(words.blocked), U(words.chosen)},
-                           SiteOf(languageCode_, [this](const char16_t* k) { return Text(k); }), sink);
+    if (poolPageStale_) {
+        poolPage_ = Snapshot(Pool());
+        poolPageStale_ = false;
+    }
+    web::MakeGuestPoolHTML(U(WebRoot()), poolPage_, {U(words.blocked), U(words.chosen)},
+                           SiteOf(languageCode_, [this](const char16_t* k) { return Text(k); }), sink, trackPages);
 }
 
 void Party::StartWebServer() {

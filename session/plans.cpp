@@ -49,6 +49,8 @@ PageWrites PagesFor(unsigned causes, bool configured, bool listening, bool queue
         w.index = w.index || queueMoved;
         w.pool = w.pool || queueMoved || requestsMoved;
     }
+    // The track pages hold no status words: only an event of another kind brings them up to date.
+    w.trackPages = w.pool && (causes & ~kSelectAnswered) != 0;
     return w;
 }
 

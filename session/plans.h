@@ -41,12 +41,14 @@ enum PageCause : unsigned {
 
 struct PageWrites {
     bool index = false, pool = false;
+    bool trackPages = false;  // with the pool page, the page of each of its tracks
     bool operator==(const PageWrites&) const = default;
 };
 
 // `configured`: the web configuration is complete; `listening`: the web server runs. While it
 // runs, every change of the queue rewrites index.html and the pool page, every change of the
-// request list the pool page.
+// request list the pool page. A select changes the words of the pool page only: its track pages
+// are left for the next event that rewrites the pool page for another reason.
 PageWrites PagesFor(unsigned causes, bool configured, bool listening, bool queueMoved, bool requestsMoved);
 
 }  // namespace session

@@ -1,11 +1,13 @@
 // Page generation: fragments from basics/, generated pages into htdocs/.
 #include "web/pages.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <algorithm>
 #include <mutex>
 #include <optional>
 #include <unordered_map>
@@ -122,13 +124,31 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 
-std::optional<FileStamp> StampOf(const std::string& path) {
+// The stamp of `path`; with a folder's descriptor, of the name in that folder, which spares the
+// walk along the whole path for each of a pool's thousands of pages.
+std::optional<FileStamp> StampOf(const std::string& path, int folder = -1, const std::string& name = {}) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    const int got = folder >= 0 ? ::fstatat(folder, name.c_str(), &st, 0) : ::stat(path.c_str(), &st);
+    if (got != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     return FileStamp{st.st_dev, st.st_ino, st.st_size,
                      st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec,
                      st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec};
 }
+
+// An open folder for the stamps of the pages in it; none when it cannot be opened.
+class OpenFolder {
+public:
+    explicit OpenFolder(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+    ~OpenFolder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
 
 // What this process last wrote (or found already in place) at each path: the key the content
 // was made from and the file's stamp afterwards. A page whose key and stamp still match is left
@@ -136,11 +156,12 @@ std::optional<FileStamp> StampOf(const std::string& path) {
 class WrittenPages {
 public:
     // Writes the bytes from make() to path (temporary file + rename) unless the file already
-    // holds them. Returns whether it wrote.
+    // holds them. Returns whether it wrote. `folder` and `name`, when given, are where path is.
     template <class Make>
-    bool Write(const std::string& path, std::string_view key, Make&& make) {
+    bool Write(const std::string& path, std::string_view key, Make&& make, int folder = -1,
+               const std::string& name = {}) {
         std::lock_guard lock(mutex_);
-        const auto stamp = StampOf(path);
+        const auto stamp = StampOf(path, folder, name);
         const auto it = pages_.find(path);
         const bool known = it != pages_.end() && stamp && it->second.stamp == *stamp;
         if (known && it->second.key == key) return false;
@@ -210,9 +231,10 @@ WrittenPages& Written() {
 // the caller goes on: one page the disk refuses must not keep the others, or a guest's answer,
 // from being made.
 template <class Make>
-void WriteOrReport(const std::string& path, std::string_view key, Make&& make, const PageSink& sink) {
+void WriteOrReport(const std::string& path, std::string_view key, Make&& make, const PageSink& sink, int folder = -1,
+                   const std::string& name = {}) {
     try {
-        Written().Write(path, key, std::forward<Make>(make));
+        Written().Write(path, key, std::forward<Make>(make), folder, name);
         Written().Succeeded(path);
     } catch (const std::exception& e) {
         if (Written().FirstFailure(path)) Message(sink, e.what());
@@ -253,14 +275,14 @@ std::string TrackPage(const TrackFragments& f, const PageRow& row) {
     return page;
 }
 
-void MakeTrackPage(const std::string& htdocs, const TrackFragments& f, const PageRow& row,
+void MakeTrackPage(const std::string& htdocs, int folder, const TrackFragments& f, const PageRow& row,
                    const std::string& pageName, const PageSink& sink) {
     std::string key = std::to_string(f.generation);
     for (const std::string* s : {&row.title, &row.artist, &row.album, &row.path}) {
         key += '\0';
         key += *s;
     }
-    WriteOrReport(Join(htdocs, pageName), key, [&] { return TrackPage(f, row); }, sink);
+    WriteOrReport(Join(htdocs, pageName), key, [&] { return TrackPage(f, row); }, sink, folder, pageName);
 }
 
 // The longest start of `text` that fits `bytes` and ends on a whole UTF-8 character.
@@ -372,6 +394,10 @@ void MakeHTML(const std::string& webRoot, const std::vector<PageRow>& queue, int
 std::vector<std::string> TrackPageNames(const std::vector<PageRow>& pool) { return TrackPageNamer().Names(pool); }
 
 std::vector<std::string> TrackPageNamer::Names(const std::vector<PageRow>& pool) {
+    // The same tracks in the same order keep their names: nothing to work out again.
+    if (pool.size() == lastPaths_.size() &&
+        std::equal(pool.begin(), pool.end(), lastPaths_.begin(), [](const PageRow& r, const std::string& p) { return r.path == p; }))
+        return lastNames_;
     std::vector<std::string> names(pool.size());
     std::unordered_set<std::string> taken;
     taken.reserve(pool.size() * 2);
@@ -416,6 +442,10 @@ std::vector<std::string> TrackPageNamer::Names(const std::vector<PageRow>& pool)
     }
     for (size_t i = 0; i < pool.size(); ++i) kept.try_emplace(pool[i].path, names[i]);
     byPath_ = std::move(kept);
+    lastPaths_.clear();
+    lastPaths_.reserve(pool.size());
+    for (const PageRow& r : pool) lastPaths_.push_back(r.path);
+    lastNames_ = names;
     return names;
 }
 
@@ -432,7 +462,7 @@ std::vector<std::string> RememberedPageNames(const std::string& webRoot, const s
 }  // namespace
 
 void MakeGuestPoolHTML(const std::string& webRoot, const std::vector<PageRow>& pool,
-                       const StatusWords& words, const SiteTexts& site, const PageSink& sink) {
+                       const StatusWords& words, const SiteTexts& site, const PageSink& sink, bool trackPages) {
     const std::string basics = Join(webRoot, "basics"), htdocs = Join(webRoot, "htdocs");
     std::string text;
     const std::string idxHead = Fragment(basics, site, "idxhead.txt");
@@ -444,6 +474,7 @@ void MakeGuestPoolHTML(const std::string& webRoot, const std::vector<PageRow>& p
     text += " V 28.11.17<br>";
 
     const std::vector<std::string> names = RememberedPageNames(webRoot, pool);
+    const OpenFolder folder(htdocs);
     std::optional<TrackFragments> fragments;  // read at the first row, as an empty pool needs none
     for (size_t i = 0; i < pool.size(); ++i) {
         const PageRow& row = pool[i];
@@ -464,6 +495,7 @@ void MakeGuestPoolHTML(const std::string& webRoot, const std::vector<PageRow>& p
         AppendHtmlEscaped(text, row.album);
         text += ")</TD></TR>\r\n";
 
+        if (!trackPages) continue;
         if (!fragments) {
             fragments.emplace();
             fragments->head = LineByLine(ReadFragment(Fragment(basics, site, "head.txt")));
@@ -473,7 +505,7 @@ void MakeGuestPoolHTML(const std::string& webRoot, const std::vector<PageRow>& p
             fragments->generation = Written().FragmentsGeneration(fragments->head + '\0' + fragments->foot + '\0' +
                                                                   site.take + '\0' + site.medium);
         }
-        MakeTrackPage(htdocs, *fragments, row, names[i], sink);
+        MakeTrackPage(htdocs, folder.fd(), *fragments, row, names[i], sink);
     }
 
     const std::string idxFoot = Fragment(basics, site, "idxfoot.txt");

@@ -51,14 +51,15 @@ std::string WebRoot(const std::string& htmlPath, const std::string& programFolde
 void MakeHTML(const std::string& webRoot, const std::vector<PageRow>& queue, int curIndex, bool playing,
               const SiteTexts& site, const PageSink& sink);
 
-// Writes every track page and then htdocs/tool/guestpool.html. A missing idxhead.txt or
+// Writes every track page (unless `trackPages` is false) and then htdocs/tool/guestpool.html.
+// A missing idxhead.txt or
 // idxfoot.txt is a message and the page goes without it; a missing head.txt or foot.txt throws
 // platform::Error before anything is written. Pages whose bytes did not change are not
 // rewritten. A page that cannot be written is a message, once until it can be written again;
 // the other pages are written all the same. A track keeps its page name for as long as the
 // pool of this web root holds it, whatever the order of the rows.
 void MakeGuestPoolHTML(const std::string& webRoot, const std::vector<PageRow>& pool,
-                       const StatusWords& words, const SiteTexts& site, const PageSink& sink);
+                       const StatusWords& words, const SiteTexts& site, const PageSink& sink, bool trackPages = true);
 
 // The longest page name the file system takes, in bytes.
 constexpr std::size_t kMaxPageName = 255;
@@ -75,6 +76,7 @@ public:
 
 private:
     std::unordered_map<std::string, std::string> byPath_;  // the names of the last pool
+    std::vector<std::string> lastPaths_, lastNames_;        // that pool's paths in order, and their names
 };
 
 // The select answer page. headFound false: the page is "head.txt not found" (the caller then

@@ -114,15 +114,16 @@ TEST(PagePlan, PagesFollowTheEventWhileConfiguredOrServed) {
         PageWrites writes;
     };
     const Case cases[] = {
-        {"neither configured nor served", session::kPagesFollow, false, false, true, true, {false, false}},
-        {"configured", session::kPagesFollow, true, false, false, false, {true, true}},
-        {"served, configuration incomplete", session::kPagesFollow, false, true, false, false, {true, true}},
+        {"neither configured nor served", session::kPagesFollow, false, false, true, true, {false, false, false}},
+        {"configured", session::kPagesFollow, true, false, false, false, {true, true, true}},
+        {"served, configuration incomplete", session::kPagesFollow, false, true, false, false, {true, true, true}},
         {"a preset added: index.html whatever the configuration", session::kPresetAdded, false, false, false, false,
-         {true, false}},
-        {"a select: the pool page", session::kSelectAnswered, false, true, false, false, {false, true}},
-        {"served: the queue moved", 0, false, true, true, false, {true, true}},
-        {"served: a request moved", 0, false, true, false, true, {false, true}},
-        {"not served: moves alone write nothing", 0, true, false, true, true, {false, false}},
+         {true, false, false}},
+        {"a select: the pool page, not its tracks' pages", session::kSelectAnswered, false, true, false, false,
+         {false, true, false}},
+        {"a select that admits: the request moved", session::kSelectAnswered, false, true, false, true, {false, true, false}},
+        {"served: the queue moved", 0, false, true, true, false, {true, true, false}},
+        {"not served: moves alone write nothing", 0, true, false, true, true, {false, false, false}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(session::PagesFor(c.causes, c.configured, c.listening, c.queueMoved, c.requestsMoved), c.writes) << c.what;
