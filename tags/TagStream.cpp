@@ -169,6 +169,85 @@ bool TFileStream::Truncate() {
 
 // ---------------------------------------------------------------------------------------------
 
+ReadAheadStream::ReadAheadStream(const std::filesystem::path& path)
+    : ReadAheadStream(std::make_unique<TFileStream>(path, fmOpenRead)) {}
+
+namespace {
+
+FileIdentity IdentityFrom(const struct stat& st) {
+    const auto ns = [](const timespec& t) { return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; };
+    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), st.st_size, ns(st.st_mtim),
+            ns(st.st_ctim)};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return IdentityFrom(st);
+}
+
+ReadAheadStream::ReadAheadStream(std::unique_ptr<TFileStream> file) : file_(std::move(file)) {
+    struct stat st {};
+    if (::fstat(file_->Descriptor(), &st) != 0) throw EStreamError("Cannot determine the file size");
+    identity_ = IdentityFrom(st);
+}
+
+std::unique_ptr<ReadAheadStream> ReadAheadStream::Open(const std::filesystem::path& path,
+                                                       std::error_code* ec) noexcept {
+    std::unique_ptr<TFileStream> file = TFileStream::Open(path, fmOpenRead, ec);
+    if (!file) return nullptr;
+    try {
+        return std::make_unique<ReadAheadStream>(std::move(file));
+    } catch (const std::exception&) {
+        if (ec) *ec = std::make_error_code(std::errc::io_error);
+        return nullptr;
+    }
+}
+
+int64_t ReadAheadStream::ReadAt(int64_t at, uint8_t* to, int64_t count) const {
+    int64_t done = 0;
+    while (done < count) {
+        const size_t want = static_cast<size_t>(
+            std::min<int64_t>(count - done, std::numeric_limits<ssize_t>::max()));
+        const ssize_t n = ::pread(file_->Descriptor(), to + done, want, static_cast<off_t>(at + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;  // a failed read counts as a short one
+        done += n;
+    }
+    return done;
+}
+
+int64_t ReadAheadStream::Read(void* buffer, int64_t count) {
+    count = std::min(count, identity_.size - pos_);
+    if (count <= 0) return 0;
+    auto* to = static_cast<uint8_t*>(buffer);
+    int64_t got;
+    if (pos_ >= windowAt_ && pos_ + count <= windowAt_ + windowLen_) {
+        std::memcpy(to, window_.data() + (pos_ - windowAt_), static_cast<size_t>(count));
+        got = count;
+    } else if (count >= kWindow) {
+        got = ReadAt(pos_, to, count);  // as much as the window holds or more: no copy through it
+    } else {
+        windowAt_ = pos_;
+        windowLen_ = ReadAt(pos_, window_.data(), std::min(kWindow, identity_.size - pos_));
+        got = std::min(count, windowLen_);
+        std::memcpy(to, window_.data(), static_cast<size_t>(got));
+    }
+    pos_ += got;
+    return got;
+}
+
+int64_t ReadAheadStream::Seek(int64_t offset, TSeekOrigin origin) {
+    const int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? pos_ : identity_.size;
+    if (base + offset < 0) return -1;
+    pos_ = base + offset;
+    return pos_;
+}
+
+// ---------------------------------------------------------------------------------------------
+
 int64_t TMemoryStream::Read(void* buffer, int64_t count) {
     int64_t size = Size();
     if (count <= 0 || pos_ < 0 || pos_ >= size) return 0;
