@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <stdexcept>
 
+#include <sys/stat.h>
+
 #include "tests/support/qt_app.h"
 #include "tracks/track_adder.h"
 #include "tracks/track_list.h"
@@ -92,11 +94,12 @@ TEST_F(Adding, RowsTellWhatTheProbeFoundAndNothingOfAnEarlierFile) {
 
 TEST_F(Adding, ABatchLetsEventsThroughKeepsQuietObjectsQuietAndGoesOnPastAFailure) {
     const QString a = Write("a.mp3", "A", 1000), b = Write("b.mp3", "B", 1000);
-    const QString bad = dir.filePath("bad.mp3");
+    const QString bad = dir.filePath("bad.mp3"), pipe = dir.filePath("pipe.mp3");
     {
         QFile empty(bad);
         ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
     }
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     QTimer quiet;
     int quietTicks = 0;
     QObject::connect(&quiet, &QTimer::timeout, [&] { ++quietTicks; });
@@ -105,13 +108,14 @@ TEST_F(Adding, ABatchLetsEventsThroughKeepsQuietObjectsQuietAndGoesOnPastAFailur
     QTimer::singleShot(0, [&] { busyInside = adder.Busy(); });
 
     const std::vector<QString> failed =
-        adder.AddBatch(list, {a.toStdU16String(), bad.toStdU16String(), b.toStdU16String(), bad.toStdU16String()},
+        adder.AddBatch(list, {a.toStdU16String(), bad.toStdU16String(), b.toStdU16String(), pipe.toStdU16String()},
                        "File", "ok", {&quiet});
     EXPECT_TRUE(busyInside) << "events ran between the files, inside the batch";
     EXPECT_EQ(quietTicks, 0);
     EXPECT_FALSE(adder.Busy()) << "the batch releases its guard";
     EXPECT_EQ(list.Count(), 2) << "the files after the one that failed were added";
-    EXPECT_EQ(failed.size(), 2u) << "each failure is reported";
+    ASSERT_EQ(failed.size(), 2u) << "each failure is reported";
+    EXPECT_TRUE(failed[1].contains("Not a regular file")) << failed[1].toStdString();
 }
 
 }  // namespace
