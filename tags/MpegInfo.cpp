@@ -494,8 +494,9 @@ std::optional<MpegLength> MeasureMpeg(const std::filesystem::path& path) {
         const std::lock_guard hold(last.lock);
         if (last.file == file) return last.length;
     }
-    const std::unique_ptr<ReadAheadStream> stream = ReadAheadStream::Open(path);
-    return stream ? MeasureMpeg(*stream) : std::nullopt;
+    std::error_code ec;
+    ReadAheadStream stream(path, ec);
+    return ec ? std::nullopt : MeasureMpeg(stream);
 }
 
 void RememberMpegLength(ReadAheadStream& file) {

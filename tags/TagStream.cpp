@@ -46,17 +46,43 @@ namespace {
 
 std::string PathText(const std::filesystem::path& p) { return p.string(); }
 
+// The descriptor of `path` opened in `mode`, or -1 with ec telling why.
+int OpenLocked(const std::filesystem::path& path, TFileMode mode, std::error_code& ec) {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+        case fmOpenRead: flags |= O_RDONLY; break;
+        case fmOpenReadWrite: flags |= O_RDWR; break;
+        case fmCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+        case fmCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    }
+    // Only regular files: a FIFO or a device would block the open or the reads for ever.
+    const int fd = platform::OpenRegularFile(path, flags, ec);
+    if (fd < 0) return -1;
+    // Readers share the file; a writer wants it alone. Only this program's own streams honour
+    // the lock, which is what keeps a probe and a tag rewrite from overlapping.
+    int lock = (mode == fmOpenRead ? LOCK_SH : LOCK_EX) | LOCK_NB;
+    if (::flock(fd, lock) != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL) {
+        ec.assign(errno == EWOULDBLOCK ? EBUSY : errno, std::generic_category());
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::string OpenErrorText(const std::filesystem::path& path, TFileMode mode, const std::error_code& ec) {
+    const bool create = mode == fmCreate || mode == fmCreateNew;
+    return std::string(create ? "Cannot create file \"" : "Cannot open file \"") + PathText(path) + "\". " +
+           ec.message();
+}
+
 }  // namespace
 
 TFileStream::TFileStream(const std::filesystem::path& path, TFileMode mode) {
     std::error_code ec;
     OpenImpl(path, mode, ec);
     if (ec) {
-        bool create = mode == fmCreate || mode == fmCreateNew;
-        std::string msg = std::string(create ? "Cannot create file \"" : "Cannot open file \"") +
-                          PathText(path) + "\". " + ec.message();
-        if (create) throw EFCreateError(msg);
-        throw EFOpenError(msg);
+        if (mode == fmCreate || mode == fmCreateNew) throw EFCreateError(OpenErrorText(path, mode, ec));
+        throw EFOpenError(OpenErrorText(path, mode, ec));
     }
 }
 
@@ -82,25 +108,7 @@ void TFileStream::OpenImpl(const std::filesystem::path& path, TFileMode mode,
                            std::error_code& ec) {
     ec.clear();
     path_ = path;
-    int flags = O_CLOEXEC;
-    switch (mode) {
-        case fmOpenRead: flags |= O_RDONLY; break;
-        case fmOpenReadWrite: flags |= O_RDWR; break;
-        case fmCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-        case fmCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
-    }
-    // Only regular files: a FIFO or a device would block the open or the reads for ever.
-    const int fd = platform::OpenRegularFile(path, flags, ec);
-    if (fd < 0) return;
-    // Readers share the file; a writer wants it alone. Only this program's own streams honour
-    // the lock, which is what keeps a probe and a tag rewrite from overlapping.
-    int lock = (mode == fmOpenRead ? LOCK_SH : LOCK_EX) | LOCK_NB;
-    if (::flock(fd, lock) != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL) {
-        ec.assign(errno == EWOULDBLOCK ? EBUSY : errno, std::generic_category());
-        ::close(fd);
-        return;
-    }
-    fd_ = fd;
+    fd_ = OpenLocked(path, mode, ec);
 }
 
 TFileStream::~TFileStream() {
@@ -169,9 +177,6 @@ bool TFileStream::Truncate() {
 
 // ---------------------------------------------------------------------------------------------
 
-ReadAheadStream::ReadAheadStream(const std::filesystem::path& path)
-    : ReadAheadStream(std::make_unique<TFileStream>(path, fmOpenRead)) {}
-
 namespace {
 
 FileIdentity IdentityFrom(const struct stat& st) {
@@ -188,22 +193,32 @@ std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
     return IdentityFrom(st);
 }
 
-ReadAheadStream::ReadAheadStream(std::unique_ptr<TFileStream> file) : file_(std::move(file)) {
+ReadAheadStream::ReadAheadStream(const std::filesystem::path& path, std::error_code& ec) noexcept {
+    OpenFile(path, ec);
+}
+
+ReadAheadStream::ReadAheadStream(const std::filesystem::path& path) {
+    std::error_code ec;
+    OpenFile(path, ec);
+    if (ec) throw EFOpenError(OpenErrorText(path, fmOpenRead, ec));
+}
+
+void ReadAheadStream::OpenFile(const std::filesystem::path& path, std::error_code& ec) noexcept {
+    ec.clear();
+    const int fd = OpenLocked(path, fmOpenRead, ec);
+    if (fd < 0) return;
     struct stat st {};
-    if (::fstat(file_->Descriptor(), &st) != 0) throw EStreamError("Cannot determine the file size");
+    if (::fstat(fd, &st) != 0) {
+        ec.assign(errno, std::generic_category());
+        ::close(fd);
+        return;
+    }
+    fd_ = fd;
     identity_ = IdentityFrom(st);
 }
 
-std::unique_ptr<ReadAheadStream> ReadAheadStream::Open(const std::filesystem::path& path,
-                                                       std::error_code* ec) noexcept {
-    std::unique_ptr<TFileStream> file = TFileStream::Open(path, fmOpenRead, ec);
-    if (!file) return nullptr;
-    try {
-        return std::make_unique<ReadAheadStream>(std::move(file));
-    } catch (const std::exception&) {
-        if (ec) *ec = std::make_error_code(std::errc::io_error);
-        return nullptr;
-    }
+ReadAheadStream::~ReadAheadStream() {
+    if (fd_ >= 0) ::close(fd_);
 }
 
 int64_t ReadAheadStream::ReadAt(int64_t at, uint8_t* to, int64_t count) const {
@@ -211,7 +226,7 @@ int64_t ReadAheadStream::ReadAt(int64_t at, uint8_t* to, int64_t count) const {
     while (done < count) {
         const size_t want = static_cast<size_t>(
             std::min<int64_t>(count - done, std::numeric_limits<ssize_t>::max()));
-        const ssize_t n = ::pread(file_->Descriptor(), to + done, want, static_cast<off_t>(at + done));
+        const ssize_t n = ::pread(fd_, to + done, want, static_cast<off_t>(at + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;  // a failed read counts as a short one
         done += n;

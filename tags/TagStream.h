@@ -109,7 +109,6 @@ public:
     bool Truncate() override;
 
     const std::filesystem::path& FileName() const { return path_; }
-    int Descriptor() const { return fd_; }
 
 private:
     TFileStream() = default;
@@ -135,13 +134,13 @@ class ReadAheadStream : public TStream {
 public:
     static constexpr int64_t kWindow = 8192;
 
+    // Throws EFOpenError as TFileStream does when the file cannot be opened.
     explicit ReadAheadStream(const std::filesystem::path& path);
-    // Takes over an open file.
-    explicit ReadAheadStream(std::unique_ptr<TFileStream> file);
-
-    // Nothing when the file cannot be opened; ec (when given) receives the reason.
-    static std::unique_ptr<ReadAheadStream> Open(const std::filesystem::path& path,
-                                                 std::error_code* ec = nullptr) noexcept;
+    // When the file cannot be opened, ec tells why and the stream is empty.
+    ReadAheadStream(const std::filesystem::path& path, std::error_code& ec) noexcept;
+    ~ReadAheadStream() override;
+    ReadAheadStream(const ReadAheadStream&) = delete;
+    ReadAheadStream& operator=(const ReadAheadStream&) = delete;
 
     int64_t Read(void* buffer, int64_t count) override;
     int64_t Write(const void*, int64_t) override { return 0; }
@@ -151,10 +150,11 @@ public:
     const FileIdentity& Identity() const { return identity_; }
 
 private:
+    void OpenFile(const std::filesystem::path& path, std::error_code& ec) noexcept;
     // Reads up to count bytes at `at` straight from the file; fewer only at its end or on error.
     int64_t ReadAt(int64_t at, uint8_t* to, int64_t count) const;
 
-    std::unique_ptr<TFileStream> file_;
+    int fd_ = -1;
     FileIdentity identity_;
     int64_t pos_ = 0;
     int64_t windowAt_ = 0, windowLen_ = 0;

@@ -40,9 +40,10 @@ std::unique_ptr<Probe> ProbeStream(TStream& stream) {
 }
 
 std::unique_ptr<Probe> ProbeFile(const fs::path& p) {
-    auto stream = ReadAheadStream::Open(p);
-    EXPECT_NE(nullptr, stream) << p;
-    return stream ? ProbeStream(*stream) : std::make_unique<Probe>();
+    std::error_code ec;
+    ReadAheadStream stream(p, ec);
+    EXPECT_FALSE(ec) << p;
+    return ProbeStream(stream);
 }
 
 class Corpus : public ::testing::Test {

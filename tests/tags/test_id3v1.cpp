@@ -202,14 +202,17 @@ TEST(TagStreams, ReadAheadStreamReadsWhatTheFileHolds) {
     }
     EXPECT_EQ(file.Size(), size);
     EXPECT_EQ(file.Write("x", 1), 0);
+    char a0[1];
 
     // It opens as TFileStream's readers do: a writer of this program is refused while it reads,
     // a missing file or a folder does not open.
     EXPECT_EQ(TFileStream::Open(p, fmOpenReadWrite), nullptr);
     std::error_code ec;
-    EXPECT_EQ(ReadAheadStream::Open(dir.Path() / "missing", &ec), nullptr);
+    ReadAheadStream missing(dir.Path() / "missing", ec);
     EXPECT_EQ(ec, std::errc::no_such_file_or_directory);
-    EXPECT_EQ(ReadAheadStream::Open(dir.Path()), nullptr);
+    EXPECT_EQ(missing.Read(a0, 1), 0);
+    ReadAheadStream folder(dir.Path(), ec);
+    EXPECT_EQ(ec, std::errc::is_a_directory);
     EXPECT_THROW(ReadAheadStream{dir.Path() / "missing"}, EFOpenError);
 }
 
