@@ -74,7 +74,10 @@ namespace detail {
 // Buffered access to the stream for the search.
 class ScanReader {
 public:
-    ScanReader(TStream& s, int64_t end) : s_(s), end_(end) {}
+    // `chunk` is kept by the caller between searches, so that each does not allocate it anew.
+    ScanReader(TStream& s, int64_t end, std::vector<uint8_t>& chunk) : s_(s), end_(end), chunk_(chunk) {
+        chunk_.clear();
+    }
 
     int64_t End() const { return end_; }
     int64_t ChunkStart() const { return cs_; }
@@ -113,7 +116,7 @@ public:
 private:
     TStream& s_;
     int64_t end_;
-    std::vector<uint8_t> chunk_;
+    std::vector<uint8_t>& chunk_;
     int64_t cs_ = 0;
     size_t chunkSize_ = kFirstChunk;
     std::vector<uint8_t> scratch_;
@@ -223,7 +226,7 @@ TMP3Error TMpegInfo::LoadFromStream(TStream& stream) {
         const int64_t size = FFilesize;
         const int64_t start = stream.Position();
         if (start < 0) return MPEGERR_NoFrame;
-        ScanReader rd(stream, size);
+        ScanReader rd(stream, size, scanChunk_);
         int64_t p = start;
         while (p + 4 <= rd.End()) {
             if (p < rd.ChunkStart() || rd.ChunkEnd() - p < 4) {
@@ -408,13 +411,13 @@ std::optional<MpegLength> Measure(TStream& s) {
     constexpr int64_t kHead = 4096;
     std::array<uint8_t, kHead> head;
     int64_t start = 0;
-    int64_t got = ReadAt(s, 0, head.data(), kHead);
-    if (got >= 10 && std::memcmp(head.data(), "ID3", 3) == 0) {
-        const uint8_t* z = head.data() + 6;
-        if (head[3] == 0xFF || ((z[0] | z[1] | z[2] | z[3]) & 0x80)) return std::nullopt;
-        start = 10 + (int64_t{z[0]} << 21 | z[1] << 14 | z[2] << 7 | z[3]) + ((head[5] & 0x10) ? 10 : 0);
-        got = ReadAt(s, start, head.data(), kHead);
+    std::array<uint8_t, 10> id3;
+    if (ReadAt(s, 0, id3.data(), 10) == 10 && std::memcmp(id3.data(), "ID3", 3) == 0) {
+        const uint8_t* z = id3.data() + 6;
+        if (id3[3] == 0xFF || ((z[0] | z[1] | z[2] | z[3]) & 0x80)) return std::nullopt;
+        start = 10 + (int64_t{z[0]} << 21 | z[1] << 14 | z[2] << 7 | z[3]) + ((id3[5] & 0x10) ? 10 : 0);
     }
+    const int64_t got = ReadAt(s, start, head.data(), kHead);
     TMpegHeader first;
     if (got < 4 || !SizedFrame(head.data(), first)) return std::nullopt;
 

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "tags/MP3Error.h"
 #include "tags/TagStream.h"
@@ -124,6 +125,8 @@ public:
 
 private:
     bool TryAccept(detail::ScanReader& rd, int64_t start, int64_t p, const TMpegHeader& h1);
+
+    std::vector<uint8_t> scanChunk_;  // the search's buffer, kept for the next load
 
     int64_t FFilesize = 0;
     int Fversion = 0;
