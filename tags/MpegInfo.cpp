@@ -74,28 +74,24 @@ namespace detail {
 // Buffered access to the stream for the search.
 class ScanReader {
 public:
-    // `chunk` is kept by the caller between searches, so that each does not allocate it anew.
-    ScanReader(TStream& s, int64_t end, std::vector<uint8_t>& chunk) : s_(s), end_(end), chunk_(chunk) {
-        chunk_.clear();
-    }
+    // `buffer` is kept by the caller between searches, so that each does not allocate and clear
+    // it anew; it only grows.
+    ScanReader(TStream& s, int64_t end, std::vector<uint8_t>& buffer) : s_(s), end_(end), buf_(buffer) {}
 
     int64_t End() const { return end_; }
     int64_t ChunkStart() const { return cs_; }
-    int64_t ChunkEnd() const { return cs_ + static_cast<int64_t>(chunk_.size()); }
-    const uint8_t* At(int64_t pos) const { return chunk_.data() + (pos - cs_); }
+    int64_t ChunkEnd() const { return cs_ + len_; }
+    const uint8_t* At(int64_t pos) const { return buf_.data() + (pos - cs_); }
 
     // Reads the next chunk from pos on. A short read marks the end of the available data.
     void Fill(int64_t pos) {
-        size_t want = static_cast<size_t>(std::min<int64_t>(chunkSize_, end_ - pos));
-        chunk_.resize(want);
+        const int64_t want = std::clamp<int64_t>(end_ - pos, 0, static_cast<int64_t>(chunkSize_));
+        if (buf_.size() < static_cast<size_t>(want)) buf_.resize(static_cast<size_t>(want));
         cs_ = pos;
         int64_t got = 0;
-        if (want > 0 && s_.Seek(pos, soBeginning) == pos)
-            got = s_.Read(chunk_.data(), static_cast<int64_t>(want));
-        if (got < static_cast<int64_t>(want)) {
-            chunk_.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
-            end_ = cs_ + static_cast<int64_t>(chunk_.size());
-        }
+        if (want > 0 && s_.Seek(pos, soBeginning) == pos) got = s_.Read(buf_.data(), want);
+        len_ = std::max<int64_t>(got, 0);
+        if (len_ < want) end_ = cs_ + len_;
         chunkSize_ = std::min(chunkSize_ * 2, kMaxChunk);
     }
 
@@ -116,8 +112,8 @@ public:
 private:
     TStream& s_;
     int64_t end_;
-    std::vector<uint8_t>& chunk_;
-    int64_t cs_ = 0;
+    std::vector<uint8_t>& buf_;
+    int64_t cs_ = 0, len_ = 0;
     size_t chunkSize_ = kFirstChunk;
     std::vector<uint8_t> scratch_;
 };
@@ -184,7 +180,7 @@ std::optional<XingHeader> ReadXingHeader(const uint8_t* frame, int64_t available
     XingHeader x;
     x.info = !xing;
     x.offset = at;
-    x.flags = BigEndian32(p + 4);
+    const uint32_t flags = BigEndian32(p + 4);
     int64_t off = at + 8;
     const auto take = [&](std::optional<uint32_t>& field) {
         if (off + 4 > available) return false;
@@ -192,10 +188,10 @@ std::optional<XingHeader> ReadXingHeader(const uint8_t* frame, int64_t available
         off += 4;
         return true;
     };
-    if ((x.flags & 1) && !take(x.frames)) return x;
-    if ((x.flags & 2) && !take(x.bytes)) return x;
-    if (x.flags & 4) off += 100;  // table of contents
-    if (x.flags & 8) off += 4;    // quality
+    if ((flags & 1) && !take(x.frames)) return x;
+    if ((flags & 2) && !take(x.bytes)) return x;
+    if (flags & 4) off += 100;  // table of contents
+    if (flags & 8) off += 4;    // quality
     // LAME's extension: a 9-character version, then delay and padding in 12 bits each at 21..23.
     if (off + 24 <= available && std::memcmp(frame + off, "LAME", 4) == 0) {
         const uint8_t* d = frame + off + 21;
@@ -351,7 +347,6 @@ bool TMpegInfo::TryAccept(ScanReader& rd, int64_t start, int64_t p, const TMpegH
     Fframes = static_cast<int>(frames);
     return true;
 }
-
 
 // ---------------------------------------------------------------------------------------------
 // The length as the decks report it.

@@ -57,8 +57,7 @@ TMpegHeader ParseMpegHeader(const uint8_t* p);
 struct XingHeader {
     bool info = false;  // named "Info"
     int offset = 0;     // of the name, from the frame's first byte
-    uint32_t flags = 0;
-    std::optional<uint32_t> frames, bytes;
+    std::optional<uint32_t> frames, bytes;  // each when flagged
     // The encoder's delay and padding in samples, from LAME's extension when it has one.
     std::optional<int> delay, padding;
 };
