@@ -21,10 +21,11 @@ void TrackAnalyser::Add(const std::filesystem::path& path, bool first) {
     {
         std::lock_guard lock(mutex_);
         if (stop_.load()) return;
-        const auto it = std::find(waiting_.begin(), waiting_.end(), path);
-        if (it != waiting_.end()) {
+        // A set beside the queue: looking through the queue for every track of a long playlist
+        // would take time that grows with the square of its length.
+        if (!waitingSet_.insert(path.native()).second) {
             if (!first) return;
-            waiting_.erase(it);
+            waiting_.erase(std::find(waiting_.begin(), waiting_.end(), path));
         }
         if (first)
             waiting_.push_front(path);
@@ -37,6 +38,7 @@ void TrackAnalyser::Add(const std::filesystem::path& path, bool first) {
 void TrackAnalyser::Clear() {
     std::lock_guard lock(mutex_);
     waiting_.clear();
+    waitingSet_.clear();
 }
 
 void TrackAnalyser::Stop() {
@@ -44,6 +46,7 @@ void TrackAnalyser::Stop() {
         std::lock_guard lock(mutex_);
         stop_.store(true);
         waiting_.clear();
+        waitingSet_.clear();
     }
     wake_.notify_one();
     if (thread_.joinable()) thread_.join();
@@ -83,6 +86,7 @@ void TrackAnalyser::Run() {
             if (stop_.load()) break;
             path = std::move(waiting_.front());
             waiting_.pop_front();
+            waitingSet_.erase(path.native());
             busy_ = true;
         }
         std::optional<TrackAnalysis> result = cache_ ? cache_->Lookup(path) : std::nullopt;

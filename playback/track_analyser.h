@@ -18,7 +18,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <unordered_set>
 
 namespace playback {
 
@@ -58,6 +60,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<std::filesystem::path> waiting_;
+    std::unordered_set<std::string> waitingSet_;  // the same paths, to find one at once
     bool busy_ = false;
     std::atomic<bool> stop_{false};
     std::atomic<std::size_t> decoded_{0};
