@@ -26,9 +26,10 @@ struct TrackAnalysis {
 inline constexpr double kAudibleDbfs = -50;
 // The loudness ReplayGain values are relative to.
 inline constexpr double kReplayGainReferenceLufs = -18;
-// Leveling never lifts a track by more than this: a near-silent track stays quiet rather than
-// turning its noise floor into music-loud hiss.
-inline constexpr double kMaxLiftDb = 12;
+// Leveling never lifts a track by more than this: enough for the quietest masters (about -30
+// LUFS to a target of -14), while a near-silent recording stays quiet rather than turning its
+// noise floor into music-loud hiss.
+inline constexpr double kMaxLiftDb = 20;
 // The highest peak leveling may aim at, a little under full scale.
 inline constexpr double kPeakCeilingDbfs = -0.1;
 
