@@ -242,6 +242,15 @@ double LevelDb(const std::vector<std::int16_t>& pcm, size_t from, size_t frames,
     return 20 * std::log10(std::max(amplitude, 1e-12));
 }
 
+// The strongest level of `hz` in any window from `from` on: a busy machine may start a track a
+// little late in the recording.
+double PeakLevelDb(const std::vector<std::int16_t>& pcm, size_t from, size_t frames, double hz) {
+    double best = -240;
+    for (size_t at = from; at + frames <= pcm.size() / 2; at += frames / 2)
+        best = std::max(best, LevelDb(pcm, at, frames, hz));
+    return best;
+}
+
 // Two full-scale tracks overlap, both are paused and go on, one is stopped, the other ends; the
 // output written meanwhile must hold no clipped sample and no click.
 TEST_F(RealDeckTest, DiskOutputNeitherClipsNorClicks) {
@@ -322,8 +331,8 @@ TEST_F(RealDeckTest, AnIdleDeviceClosesAnIdleRecordingGoesOn) {
             const std::vector<std::int16_t> pcm = out.Samples();
             const size_t second = static_cast<size_t>(idle / 4);
             ASSERT_GT(pcm.size() / 2, second + SdlMixer::kRate / 2);
-            EXPECT_GT(LevelDb(pcm, SdlMixer::kRate / 8, 4096, 440), -20) << "the first track was lost";
-            EXPECT_GT(LevelDb(pcm, second + SdlMixer::kRate / 8, 4096, 660), -20) << "the second track is missing";
+            EXPECT_GT(PeakLevelDb(pcm, 0, 4096, 440), -20) << "the first track was lost";
+            EXPECT_GT(PeakLevelDb(pcm, second, 4096, 660), -20) << "the second track is missing";
         }
         EXPECT_FALSE(SdlMixer::Instance().IsOpen()) << driver << ": the decks are gone, the output closes";
     }
