@@ -39,7 +39,7 @@ std::vector<fs::path> Generate(const fs::path& dir) {
     fs::create_directories(dir);
     struct Named {
         const char* name;
-        bench::MusicSpec spec;
+        bench::MusicRecipe recipe;
     };
     const Named files[] = {
         {"long-loud.mp3", {.seconds = 120, .base = 220, .level = 1.8, .seed = 1}},
@@ -55,7 +55,7 @@ std::vector<fs::path> Generate(const fs::path& dir) {
     std::vector<fs::path> written;
     for (const Named& f : files) {
         const fs::path p = dir / f.name;
-        if (!fs::exists(p)) bench::WriteMusic(p, f.spec);
+        if (!fs::exists(p)) bench::WriteMusic(p, f.recipe);
         written.push_back(p);
     }
     return written;

@@ -11,7 +11,7 @@
 
 namespace bench {
 
-struct MusicSpec {
+struct MusicRecipe {
     double seconds = 60, base = 220, level = 1;  // level scales the whole signal
     int rate = 44100, channels = 2;
     int format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
@@ -21,7 +21,7 @@ struct MusicSpec {
 
 // A few drifting partials, a beat and some noise, so an encoder spends its bits as it would on a
 // real track.
-inline void WriteMusic(const std::filesystem::path& path, const MusicSpec& m) {
+inline void WriteMusic(const std::filesystem::path& path, const MusicRecipe& m) {
     SF_INFO info{};
     info.samplerate = m.rate;
     info.channels = m.channels;
