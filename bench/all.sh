@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Every benchmark in one sitting, one after another, each peer in the same run as its figure:
-# the Google Benchmark programs, then the TagLib, mpg123 and nginx comparisons. Each program's
+# the Google Benchmark programs, then the TagLib, mpg123, ffmpeg and nginx comparisons. Each program's
 # output goes to OUT/<name>.txt, with the machine and its load before and after each.
 #
 #   bench/all.sh [BUILD_DIR]     (default: build; OUT defaults to /tmp/qmm-bench-all)
@@ -31,12 +31,14 @@ run() {  # NAME COMMAND...
 }
 
 bin="$BUILD_DIR/bin"
-for b in lists playlist mpeg_search pages probe add_tracks; do
+for b in lists playlist mpeg_search pages probe add_tracks analysis; do
   run "bench_$b" "$bin/bench_$b"
 done
 run bench_select "$bin/bench_select"
 run compare_taglib "$root/bench/compare_taglib.sh" "$BUILD_DIR"
 run compare_add_taglib "$root/bench/compare_add_taglib.sh" "$BUILD_DIR"
 run decode_cpu "$root/bench/decode_cpu.sh"
+run decode_cpu_leveled env QMM_BENCH_LEVEL=1 "$root/bench/decode_cpu.sh"
+run analysis_loudness "$root/bench/analysis_loudness.sh"
 run decode_instructions "$root/bench/decode_instructions.sh"
 run web_static "$root/bench/web_static.sh" "$BUILD_DIR"

@@ -1,10 +1,12 @@
 // CPU spent while two decks play MP3 files at the same time (an overlap as long as the tracks),
 // on SDL's silent dummy driver. bench/decode_cpu.sh compares it with mpg123 decoding the same files.
 //   QMM_BENCH_SECONDS  length of the tracks and of the overlap (default 60)
+//   QMM_BENCH_LEVEL    1: the decks play at a gain and crossfade all the way
 //   QMM_BENCH_DIR      where the MP3 files are written and kept (default: a temporary folder);
 //                      files already there are used as they are
 //   bench_decks --generate DIR   only writes the two files into DIR
 #include "bench/bench_files.h"
+#include "bench/bench_sound.h"
 #include "playback/real_deck.h"
 #include "playback/sdl_mixer.h"
 
@@ -18,46 +20,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <numbers>
-#include <random>
-#include <stdexcept>
 #include <thread>
 #include <utility>
 #include <vector>
 
 namespace {
-
-// Something with the spread of music rather than a pure tone: a few drifting partials, a beat
-// and some noise, so the encoder spends its bits as it would on a real track.
-void WriteTrack(const QString& path, double seconds, double base, unsigned seed) {
-    constexpr int rate = 44100;
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = 2;
-    info.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
-    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!f) throw std::runtime_error(sf_strerror(nullptr));
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
-    std::vector<float> block(2 * 4096);
-    const auto total = static_cast<long>(seconds * rate);
-    for (long done = 0; done < total;) {
-        const long n = std::min<long>(4096, total - done);
-        for (long i = 0; i < n; ++i) {
-            const double t = static_cast<double>(done + i) / rate;
-            const double beat = std::exp(-8.0 * std::fmod(t, 0.5));
-            double s = 0;
-            for (int k = 1; k <= 5; ++k)
-                s += std::sin(2 * std::numbers::pi * base * k * (1 + 0.01 * std::sin(t * k))) / k;
-            const float v = static_cast<float>(0.15 * s * (0.5 + 0.5 * beat));
-            block[2 * i] = v + 0.05f * noise(rng);
-            block[2 * i + 1] = v + 0.05f * noise(rng);
-        }
-        sf_writef_float(f, block.data(), n);
-        done += n;
-    }
-    sf_close(f);
-}
 
 // CPU time of SDL's output thread (it calls the mixer), which exists only while decks are attached.
 double OutputThreadCpuSeconds() {
@@ -76,13 +43,20 @@ double TrackSeconds() {
     return secEnv ? std::atof(secEnv) : 60.0;
 }
 
+// QMM_BENCH_LEVEL=1: both decks at a gain, and a crossfade as long as the tracks (the deck
+// fading out and the one fading in work out their level all the time: the costliest case).
+bool Leveled() {
+    const char* level = std::getenv("QMM_BENCH_LEVEL");
+    return level && std::strcmp(level, "1") == 0;
+}
+
 // The two tracks in `dir`; files kept from an earlier run are reused (the script runs this
 // repeatedly).
 std::pair<QString, QString> Tracks(const QDir& dir) {
     const double seconds = TrackSeconds();
     const QString a = dir.filePath("deck1.mp3"), b = dir.filePath("deck2.mp3");
-    if (!QFile::exists(a)) WriteTrack(a, seconds, 220, 1);
-    if (!QFile::exists(b)) WriteTrack(b, seconds, 330, 2);
+    if (!QFile::exists(a)) bench::WriteMusic(QFile::encodeName(a).toStdString(), {.seconds = seconds, .base = 220, .seed = 1});
+    if (!QFile::exists(b)) bench::WriteMusic(QFile::encodeName(b).toStdString(), {.seconds = seconds, .base = 330, .seed = 2});
     return {a, b};
 }
 
@@ -105,8 +79,14 @@ void BM_TwoDecksOverlap(benchmark::State& state) {
         const auto wallBefore = std::chrono::steady_clock::now();
         one.Open();
         two.Open();
+        if (Leveled()) {
+            one.SetGain(-3.7);
+            two.SetGain(-5.1);
+        }
         one.Play();
+        if (Leveled()) two.FadeIn(static_cast<int>(seconds * 1000));
         two.Play();
+        if (Leveled()) one.FadeOut(static_cast<int>(seconds * 1000));
         driver = mixer.DriverName().toStdString();
         // Read the decks once a second, as the main window's tick does.
         while (one.Mode() == playback::mpPlaying || two.Mode() == playback::mpPlaying) {
@@ -127,7 +107,7 @@ void BM_TwoDecksOverlap(benchmark::State& state) {
         state.counters["cpu_percent"] = 100 * cpu / wall;
         state.counters["underruns"] = static_cast<double>(mixer.Underruns() - underrunsBefore);
     }
-    state.SetLabel(driver);
+    state.SetLabel(driver + (Leveled() ? ", gain and crossfade" : ""));
 }
 
 BENCHMARK(BM_TwoDecksOverlap)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Compares probe throughput with TagLib on the same files, in the same run: 1,000 generated MP3
 # files and the corpus. TagLib reads each file's tag and audio properties through its FileRef
-# API; this program probes each file as the track list does (ID3v2, MPEG search, ID3v1).
+# API; this program probes each file as the track list does (ID3v2, MPEG search, MPEG length,
+# ID3v1).
 #
 #   bench/compare_taglib.sh [BUILD_DIR]     (default: build; bin/bench_probe is built when missing)
 #

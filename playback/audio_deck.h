@@ -34,6 +34,23 @@ public:
     virtual void SetPosition(int ms) = 0;  // playback halts until the next Play
     virtual int Length() const = 0;
     virtual bool IsOpen() const = 0;
+
+    // Level and fades. Decks that only measure or stand in for tests may ignore them. Open resets
+    // both: a new track plays at 0 dB without a fade until told otherwise.
+    // The deck's level in dB (0: the file as it is), before or during play; a change while
+    // playing glides over a few tens of milliseconds.
+    virtual void SetGain(double dB) { (void)dB; }
+    // Not playing: the next Play rises from silence to the deck's level over `ms`. Playing: an
+    // ongoing fade-out turns back up at the same pace. 0 cancels a pending fade-in.
+    virtual void FadeIn(int ms) { (void)ms; }
+    // Playing: the sound falls to silence over `ms`, then the deck stops as Stop does (mode
+    // mpStopped, position where it fell silent). Otherwise, and with 0, it is Stop.
+    // Fades follow the equal-power law (sin in, cos out), so a fade-out and a fade-in of the
+    // same length begun together keep the sum's power steady.
+    virtual void FadeOut(int ms) {
+        (void)ms;
+        Stop();
+    }
 };
 
 using DeckFactory = std::function<std::unique_ptr<AudioDeck>()>;

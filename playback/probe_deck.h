@@ -5,10 +5,7 @@
 // Wherever the headers leave any doubt it asks libsndfile, as the real deck does, so both decks
 // report the same length and the same errors.
 #include "playback/audio_deck.h"
-
-#include <cstdint>
-#include <optional>
-#include <string>
+#include "tags/MpegInfo.h"
 
 namespace playback {
 
@@ -38,16 +35,8 @@ private:
     int length_ = 0;
 };
 
-// An MPEG audio file's length from its frame headers alone.
-struct MpegLength {
-    int ms = 0;
-    // From a Xing/Info header whose byte count reaches the end of the file: the count libsndfile
-    // uses too. Otherwise the frames were counted, and libsndfile, which estimates such a file's
-    // length from its size and stops decoding there, may give less.
-    bool fromHeader = false;
-};
-// Nothing when the file is not plainly MPEG audio from its first frame to its end (apart from an
-// ID3v2 tag before and an ID3v1 trailer after); only libsndfile can judge such a file.
-std::optional<MpegLength> MeasureMpeg(const std::string& localPath);
+// The MPEG length both decks go by, from the tag library's one frame-header parser.
+using tags::MeasureMpeg;
+using tags::MpegLength;
 
 }  // namespace playback

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 #include <optional>
 
 namespace playback {
@@ -63,9 +64,9 @@ TRealDeck::TRealDeck() : ring_(new std::int16_t[kRingFrames * SdlMixer::kChannel
 
 TRealDeck::~TRealDeck() { Release(true); }
 
-void TRealDeck::Halt() {
+void TRealDeck::Halt(bool endFade) {
     auto& mixer = SdlMixer::Instance();
-    mixer.WithCallbackHeld([this, &mixer] {
+    mixer.WithCallbackHeld([this, &mixer, endFade] {
         if (playing_.load(std::memory_order_relaxed)) {
             // What the next callback would have played goes out fading to nothing, and counts as
             // played: the position stands still from here on.
@@ -73,9 +74,10 @@ void TRealDeck::Halt() {
             const std::uint64_t r = readPos_.load(std::memory_order_relaxed);
             const std::uint64_t avail = writePos_.load(std::memory_order_acquire) - r;
             const int n = static_cast<int>(std::min<std::uint64_t>(avail, ramp));
+            const float level = LevelNow();
             for (int i = 0; i < n; ++i) {
                 const float in = rampIn_ > i ? 1.0f - static_cast<float>(rampIn_ - i) / ramp : 1.0f;
-                const float g = in * static_cast<float>(ramp - i) / ramp / 32767.0f;
+                const float g = level * in * static_cast<float>(ramp - i) / ramp / 32767.0f;
                 const std::int16_t* f = &ring_[((r + static_cast<std::uint64_t>(i)) & kRingMask) * ch];
                 mixer.AddToTail(i, f[0] * g, f[1] * g);
             }
@@ -84,6 +86,10 @@ void TRealDeck::Halt() {
             rampIn_ = 0;
         }
         playing_.store(false, std::memory_order_release);
+        if (endFade) {
+            CancelFade();
+            fadedOut_.store(false, std::memory_order_relaxed);
+        }
     });
 }
 
@@ -112,6 +118,7 @@ void TRealDeck::Open() {
     file_ = f;
     fileRate_ = info.samplerate;
     fileChannels_ = info.channels;
+    mpeg_ = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
     step_ = static_cast<double>(fileRate_) / SdlMixer::kRate;
     if (fileRate_ != SdlMixer::kRate) {
         // High quality (images and aliases below -100 dB); libsoxr's default single thread.
@@ -131,7 +138,15 @@ void TRealDeck::Open() {
     length_ = SoundFileLengthMs(info, MeasureMpeg(QFile::encodeName(fileName_).toStdString()));
     startFrame_ = 0;
     mode_ = mpStopped;
-    SdlMixer::Instance().WithCallbackHeld([this] { ResetStreamLocked(); });
+    SdlMixer::Instance().WithCallbackHeld([this] {
+        ResetStreamLocked();
+        // A new track starts at 0 dB and without a fade until told otherwise.
+        gain_ = gainTarget_ = 1.0f;
+        gainStep_ = 0.0f;
+        gainGlide_ = 0;
+        CancelFade();
+        fadedOut_.store(false, std::memory_order_relaxed);
+    });
 }
 
 void TRealDeck::ResetStreamLocked() noexcept {
@@ -165,6 +180,8 @@ void TRealDeck::Play() {
         FillLocked(kStartFrames);
     }
     mixer.WithCallbackHeld([this] {
+        // After a fade-out the track goes on at its full level.
+        if (fadedOut_.exchange(false, std::memory_order_relaxed)) CancelFade();
         // From silence the sound comes in over a few milliseconds rather than in one step.
         if (!playing_.load(std::memory_order_relaxed)) rampIn_ = SdlMixer::kRampFrames;
         playing_.store(true, std::memory_order_release);
@@ -188,7 +205,7 @@ void TRealDeck::Pause() {
 
 void TRealDeck::Stop() {
     if (!file_) return;
-    Halt();
+    Halt(true);
     mode_ = mpStopped;
 }
 
@@ -199,7 +216,9 @@ void TRealDeck::Close() {
 
 TMPModes TRealDeck::Mode() const {
     if (!file_) return mpStopped;
-    if (mode_ == mpPlaying && finished_.load(std::memory_order_acquire)) return mpStopped;
+    if (mode_ == mpPlaying &&
+        (finished_.load(std::memory_order_acquire) || fadedOut_.load(std::memory_order_acquire)))
+        return mpStopped;
     return mode_;
 }
 
@@ -214,16 +233,27 @@ int TRealDeck::Position() const {
 void TRealDeck::SetPosition(int ms) {
     if (!file_) return;
     ms = std::clamp(ms, 0, length_);
-    const std::int64_t frame = static_cast<std::int64_t>(ms) * fileRate_ / 1000;
+    // Rounded up, so that Position reads back exactly `ms` (rounded down it would read one less
+    // at 44.1 kHz for most values).
+    const std::int64_t frame = (static_cast<std::int64_t>(ms) * fileRate_ + 999) / 1000;
     Halt();
     mode_ = mpStopped;
     std::lock_guard lock(decodeMutex_);
     SdlMixer::Instance().WithCallbackHeld([this] { ResetStreamLocked(); });
-    if (sf_seek(file_, frame, SEEK_SET) < 0) {
+    // MPEG audio decoded straight after a seek is wrong for a few frames (they draw on data of
+    // frames before them, which the decoder has not seen): seek further back and decode up to it.
+    const std::int64_t from = mpeg_ ? std::max<std::int64_t>(0, frame - kSeekPrerollFrames) : frame;
+    if (sf_seek(file_, from, SEEK_SET) < 0) {
         const std::string error = sf_strerror(file_);
         sf_seek(file_, 0, SEEK_SET);
         startFrame_ = 0;
         throw DeckError(error);
+    }
+    for (std::int64_t skip = frame - from; skip > 0;) {
+        const sf_count_t got =
+            sf_readf_float(file_, decoded_.data(), static_cast<sf_count_t>(std::min<std::int64_t>(skip, kChunkFrames)));
+        if (got <= 0) break;
+        skip -= got;
     }
     startFrame_ = frame;
 }
@@ -328,20 +358,46 @@ MixerVoice::Mixed TRealDeck::MixInto(float* out, int frames) noexcept {
     const std::uint64_t n = std::min<std::uint64_t>(avail, static_cast<std::uint64_t>(frames));
     constexpr int ch = SdlMixer::kChannels;
     std::uint64_t done = 0;
+    bool silent = false;  // a fade-out reached silence
     // The fade-in after Play, frame by frame.
-    for (; done < n && rampIn_ > 0; ++done, --rampIn_) {
+    for (; done < n && rampIn_ > 0 && !silent; ++done, --rampIn_) {
         const float g = static_cast<float>(SdlMixer::kRampFrames - rampIn_ + 1) / SdlMixer::kRampFrames;
-        AddShortsToMix(out + done * ch, &ring_[((r + done) & kRingMask) * ch], ch, g);
+        AddShortsToMix(out + done * ch, &ring_[((r + done) & kRingMask) * ch], ch, g * LevelNow());
+        AdvanceLevel(1);
+        silent = fadeStep_ < 0 && fadePhase_ <= 0;
     }
-    // The rest in at most two spans: up to the ring's end, then from its start.
-    const std::uint64_t at = (r + done) & kRingMask;
-    const std::uint64_t first = std::min<std::uint64_t>(n - done, kRingFrames - at);
-    AddShortsToMix(out + done * ch, &ring_[at * ch], first * ch, 1.0f);
-    AddShortsToMix(out + (done + first) * ch, &ring_[0], (n - done - first) * ch, 1.0f);
-    readPos_.store(r + n, std::memory_order_release);
-    played_.fetch_add(n, std::memory_order_release);
+    // Then in pieces while the level moves, and in one go once it holds still.
+    while (done < n && !silent) {
+        if (LevelSteady()) {
+            AddRingFrames(out + done * ch, r + done, n - done, LevelNow(), LevelNow());
+            done = n;
+            break;
+        }
+        std::uint64_t k = std::min<std::uint64_t>(n - done, kLevelStepFrames);
+        if (fadeStep_ < 0) {
+            const auto left = static_cast<std::uint64_t>(std::max(1.0, std::ceil(fadePhase_ / -fadeStep_)));
+            if (left <= k) {
+                k = left;
+                silent = true;
+            }
+        }
+        const float g0 = LevelNow();
+        AdvanceLevel(static_cast<int>(k));
+        if (silent) fadePhase_ = 0;
+        AddRingFrames(out + done * ch, r + done, k, g0, LevelNow());
+        done += k;
+    }
+    readPos_.store(r + done, std::memory_order_release);
+    played_.fetch_add(done, std::memory_order_release);
     Mixed m;
     m.wrote = true;
+    if (silent) {
+        // Faded out: the deck halts where its sound ended, as Stop would.
+        fadeStep_ = 0;
+        fadedOut_.store(true, std::memory_order_release);
+        playing_.store(false, std::memory_order_release);
+        return m;
+    }
     if (n == static_cast<std::uint64_t>(frames)) return m;
     if (eof) {
         finished_.store(true, std::memory_order_release);
@@ -350,6 +406,103 @@ MixerVoice::Mixed TRealDeck::MixInto(float* out, int frames) noexcept {
     }
     m.underrun = true;
     return m;
+}
+
+void TRealDeck::AddRingFrames(float* out, std::uint64_t at, std::uint64_t count, float g0, float g1) noexcept {
+    constexpr int ch = SdlMixer::kChannels;
+    // At most two spans: up to the ring's end, then from its start.
+    const std::uint64_t from = at & kRingMask;
+    const std::uint64_t first = std::min<std::uint64_t>(count, kRingFrames - from);
+    if (g0 == g1) {
+        AddShortsToMix(out, &ring_[from * ch], first * ch, g0);
+        AddShortsToMix(out + first * ch, &ring_[0], (count - first) * ch, g0);
+        return;
+    }
+    const float mid = g0 + (g1 - g0) * static_cast<float>(first) / static_cast<float>(count);
+    AddShortsToMixGliding(out, &ring_[from * ch], first, g0, mid);
+    AddShortsToMixGliding(out + first * ch, &ring_[0], count - first, mid, g1);
+}
+
+float TRealDeck::LevelNow() const noexcept {
+    if (fadePhase_ >= 1.0) return gain_;
+    return gain_ * static_cast<float>(std::sin(fadePhase_ * (std::numbers::pi / 2)));
+}
+
+void TRealDeck::AdvanceLevel(int frames) noexcept {
+    if (gainGlide_ > 0) {
+        if (frames >= gainGlide_) {
+            gain_ = gainTarget_;
+            gainGlide_ = 0;
+        } else {
+            gain_ += gainStep_ * static_cast<float>(frames);
+            gainGlide_ -= frames;
+        }
+    }
+    if (fadeStep_ != 0) {
+        fadePhase_ += fadeStep_ * frames;
+        if (fadePhase_ >= 1.0) {
+            fadePhase_ = 1.0;
+            fadeStep_ = 0;
+        } else if (fadePhase_ < 0) {
+            fadePhase_ = 0;
+        }
+    }
+}
+
+void TRealDeck::CancelFade() noexcept {
+    fadePhase_ = 1.0;
+    fadeStep_ = 0;
+}
+
+void TRealDeck::SetGain(double dB) {
+    if (!std::isfinite(dB)) dB = 0;
+    dB = std::clamp(dB, kMinGainDb, kMaxGainDb);
+    const float target = dB == 0 ? 1.0f : static_cast<float>(std::pow(10.0, dB / 20));
+    SdlMixer::Instance().WithCallbackHeld([this, target] {
+        gainTarget_ = target;
+        if (!playing_.load(std::memory_order_relaxed) || target == gain_) {
+            gain_ = target;
+            gainGlide_ = 0;
+            return;
+        }
+        gainGlide_ = kGainGlideFrames;
+        gainStep_ = (target - gain_) / kGainGlideFrames;
+    });
+}
+
+namespace {
+double MixFrames(int ms) { return static_cast<double>(ms) * SdlMixer::kRate / 1000; }
+}  // namespace
+
+void TRealDeck::FadeIn(int ms) {
+    if (!file_) return;
+    const bool paused = mode_ == mpPaused;
+    SdlMixer::Instance().WithCallbackHeld([this, ms, paused] {
+        if (playing_.load(std::memory_order_relaxed)) {
+            // Already heard: only a fade under way turns up, never with a step.
+            if (fadePhase_ < 1.0) fadeStep_ = 1.0 / std::max<double>(MixFrames(ms), SdlMixer::kRampFrames);
+            return;
+        }
+        fadedOut_.store(false, std::memory_order_relaxed);
+        if (ms <= 0) {
+            CancelFade();
+            return;
+        }
+        if (!paused) fadePhase_ = 0;  // a paused fade goes on from where it was
+        fadeStep_ = 1.0 / MixFrames(ms);
+    });
+}
+
+void TRealDeck::FadeOut(int ms) {
+    if (!file_) return;
+    bool heard = false;
+    if (ms > 0 && Mode() == mpPlaying) {
+        SdlMixer::Instance().WithCallbackHeld([this, ms, &heard] {
+            heard = playing_.load(std::memory_order_relaxed);
+            if (heard) fadeStep_ = -1.0 / std::max(1.0, MixFrames(ms));
+        });
+    }
+    if (!heard) Stop();
 }
 
 std::unique_ptr<AudioDeck> MakeRealDeck() { return std::make_unique<TRealDeck>(); }

@@ -53,6 +53,16 @@ public:
     bool Wait() const { return wait_; }
     bool Notify() const { return notify_; }
 
+    void SetGain(double dB) override;
+    void FadeIn(int ms) override;
+    void FadeOut(int ms) override;
+
+    // A gain change while playing glides over this many frames (about 46 ms), so it does not click.
+    static constexpr int kGainGlideFrames = 2048;
+    // Fades and glides are worked out at the ends of pieces this long and run straight between.
+    static constexpr int kLevelStepFrames = 64;
+    static constexpr double kMinGainDb = -90, kMaxGainDb = 24;
+
 private:
     Mixed MixInto(float* out, int frames) noexcept override;
     bool WantsRefill() const noexcept override;
@@ -64,9 +74,17 @@ private:
     // `space` frames of it; returns how many (0 only at the end of the file).
     std::uint64_t ConvertChunkLocked(std::uint64_t space) noexcept;
     void ResetStreamLocked() noexcept; // needs decodeMutex_ and the callback held off
+    // Audio thread (or callback held): adds `count` ring frames from `at` to `out`, the gain
+    // going from g0 at the first frame towards g1 (reached by the frame after the last).
+    void AddRingFrames(float* out, std::uint64_t at, std::uint64_t count, float g0, float g1) noexcept;
+    // Audio thread (or callback held): the level (gain times fade) and its advance by `frames`.
+    float LevelNow() const noexcept;
+    void AdvanceLevel(int frames) noexcept;
+    bool LevelSteady() const noexcept { return gainGlide_ == 0 && fadeStep_ == 0; }
+    void CancelFade() noexcept;
     // The callback stops taking frames; a deck that was heard fades out over the next few
     // milliseconds of its sound.
-    void Halt();
+    void Halt(bool endFade = false);  // endFade: as Stop, which also ends any fade
     void Release(bool forGood = false);  // forGood: the deck itself goes
 
     // About 12 s at the mix rate, 2 MB. The decoder wakes when half of it is free and then decodes
@@ -80,6 +98,9 @@ private:
     static constexpr std::uint64_t kOutFrames = 8192;
     // What Play decodes before it returns (about 1.5 s); the decoder thread does the rest.
     static constexpr std::uint64_t kStartFrames = 1 << 16;
+    // How far before a new position an MPEG file is decoded from, so the first frames heard are
+    // right: the garbled stretch after a plain seek was seen to reach some 5,600 frames.
+    static constexpr std::int64_t kSeekPrerollFrames = 1 << 14;
 
     // UI thread only.
     QString fileName_;
@@ -92,6 +113,7 @@ private:
     std::mutex decodeMutex_;
     SNDFILE* file_ = nullptr;  // written on the UI thread under decodeMutex_
     int fileRate_ = 0, fileChannels_ = 0;
+    bool mpeg_ = false;
     double step_ = 1.0;  // file frames per output frame
     std::vector<float> decoded_, stereo_, converted_;
     soxr_t resampler_ = nullptr;  // for a file at another rate than the mix
@@ -103,6 +125,12 @@ private:
     std::atomic<std::uint64_t> readPos_{0}, writePos_{0}, played_{0};
     std::atomic<bool> playing_{false}, eof_{false}, finished_{false};
     int rampIn_ = 0;  // frames left of the fade-in after Play (audio thread, or callback held)
+    // The level, audio thread or callback held. The fade's phase runs from 0 (silent) to 1 (full);
+    // its level is sin(phase * pi/2), so a fade-out is cos of the time gone and a fade-in sin.
+    float gain_ = 1.0f, gainTarget_ = 1.0f, gainStep_ = 0.0f;
+    int gainGlide_ = 0;        // frames left of a gain change
+    double fadePhase_ = 1.0, fadeStep_ = 0.0;  // phase change per frame; below 0 a fade-out
+    std::atomic<bool> fadedOut_{false};  // a fade-out reached silence and halted the deck
 };
 
 }  // namespace playback

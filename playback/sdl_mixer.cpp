@@ -85,6 +85,17 @@ void AddShortsToMix(float* __restrict out, const std::int16_t* __restrict in, st
     for (; i < count; ++i) out[i] += static_cast<float>(in[i]) * scale;
 }
 
+void AddShortsToMixGliding(float* __restrict out, const std::int16_t* __restrict in, std::size_t frames, float g0,
+                           float g1) noexcept {
+    if (frames == 0) return;
+    const float from = g0 / kShortScale, step = (g1 - g0) / kShortScale / static_cast<float>(frames);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const float g = from + step * static_cast<float>(i);
+        out[2 * i] += static_cast<float>(in[2 * i]) * g;
+        out[2 * i + 1] += static_cast<float>(in[2 * i + 1]) * g;
+    }
+}
+
 namespace {
 
 // Largest magnitude among `count` samples.

@@ -82,6 +82,10 @@ private:
 void FloatsToShorts(std::int16_t* __restrict out, const float* __restrict in, std::size_t count) noexcept;
 // out[i] += in[i] * gain / 32767: a deck's buffered sound added to the float mix.
 void AddShortsToMix(float* __restrict out, const std::int16_t* __restrict in, std::size_t count, float gain) noexcept;
+// The same for `frames` stereo frames whose gain moves in a straight line: g0 at the first frame,
+// reaching g1 at the frame after the last (a fade or a gain change, worked out piece by piece).
+void AddShortsToMixGliding(float* __restrict out, const std::int16_t* __restrict in, std::size_t frames, float g0,
+                           float g1) noexcept;
 
 class SdlMixer {
 public:

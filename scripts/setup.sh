@@ -6,7 +6,7 @@ set -euo pipefail
 packages=("$@"
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev libgl-dev qt6-translations-l10n
-  libsndfile1-dev libsdl2-dev libsoxr-dev
+  libsndfile1-dev libsdl2-dev libsoxr-dev libebur128-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core x11-utils

@@ -145,9 +145,14 @@ std::u16string TID3v1Tag::DecodeV1Field(const String30& field) const {
                                         field.Length));
         if (!s.empty()) return TrimControl(s);
     }
-    // Bytes past the stored length are zero, so all 30 stand for the padded field.
-    return TrimControl(
-        AnsiToWide(std::string_view(reinterpret_cast<const char*>(field.Bytes.data()), 30)));
+    // Bytes past the stored length are zero, so all 30 stand for the padded field. The code page
+    // gives the bytes below 33 the characters below 33 and no other byte one of those, so the
+    // bytes are trimmed before they are converted.
+    std::string_view bytes(reinterpret_cast<const char*>(field.Bytes.data()), 30);
+    const auto control = [](char c) { return static_cast<unsigned char>(c) < 33; };
+    while (!bytes.empty() && control(bytes.front())) bytes.remove_prefix(1);
+    while (!bytes.empty() && control(bytes.back())) bytes.remove_suffix(1);
+    return AnsiToWide(bytes);
 }
 
 void TID3v1Tag::EncodeV1Field(std::u16string_view value, String30& field) const {

@@ -57,12 +57,22 @@ bool WriteBytes(TStream& s, const uint8_t* p, int64_t n) {
 
 // A version-2.4 text frame may hold several values, each ended by a zero, in UTF-16 each with a
 // byte-order mark of its own. As one display text: the values joined with " / ", without marks.
-std::u16string JoinTextValues(std::u16string_view text) {
+std::u16string JoinTextValues(std::u16string text) {
+    // Most frames hold one value without a mark: it is only trimmed, in place.
+    if (text.find_first_of(std::u16string_view(u"\0\uFEFF\uFFFE", 3)) == std::u16string::npos) {
+        size_t end = text.size();
+        while (end > 0 && text[end - 1] < 33) --end;
+        text.resize(end);
+        size_t begin = 0;
+        while (begin < end && text[begin] < 33) ++begin;
+        text.erase(0, begin);
+        return text;
+    }
     std::u16string joined;
     size_t start = 0;
     while (start <= text.size()) {
         const size_t end = std::min(text.find(u'\0', start), text.size());
-        const std::u16string_view piece = text.substr(start, end - start);
+        const std::u16string_view piece = std::u16string_view(text).substr(start, end - start);
         // The whole frame is decoded in the first value's byte order; a later value in the other
         // order starts with its mark reversed.
         const bool swapped = !piece.empty() && piece.front() == 0xFFFE;

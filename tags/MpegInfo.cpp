@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 namespace tags {
@@ -38,7 +40,9 @@ constexpr int kSamplerates[3][4] = {
 constexpr int64_t kBlock = 512;
 constexpr int64_t kBlockStep = kBlock - 4;
 
-constexpr size_t kFirstChunk = 16 * 1024;
+// Enough for a tag's end and the first frames after it; a stream without audio is read in ever
+// larger chunks.
+constexpr size_t kFirstChunk = 4 * 1024;
 constexpr size_t kMaxChunk = 1024 * 1024;
 
 uint32_t BigEndian32(const uint8_t* p) {
@@ -70,25 +74,24 @@ namespace detail {
 // Buffered access to the stream for the search.
 class ScanReader {
 public:
-    ScanReader(TStream& s, int64_t end) : s_(s), end_(end) {}
+    // `buffer` is kept by the caller between searches, so that each does not allocate and clear
+    // it anew; it only grows.
+    ScanReader(TStream& s, int64_t end, std::vector<uint8_t>& buffer) : s_(s), end_(end), buf_(buffer) {}
 
     int64_t End() const { return end_; }
     int64_t ChunkStart() const { return cs_; }
-    int64_t ChunkEnd() const { return cs_ + static_cast<int64_t>(chunk_.size()); }
-    const uint8_t* At(int64_t pos) const { return chunk_.data() + (pos - cs_); }
+    int64_t ChunkEnd() const { return cs_ + len_; }
+    const uint8_t* At(int64_t pos) const { return buf_.data() + (pos - cs_); }
 
     // Reads the next chunk from pos on. A short read marks the end of the available data.
     void Fill(int64_t pos) {
-        size_t want = static_cast<size_t>(std::min<int64_t>(chunkSize_, end_ - pos));
-        chunk_.resize(want);
+        const int64_t want = std::clamp<int64_t>(end_ - pos, 0, static_cast<int64_t>(chunkSize_));
+        if (buf_.size() < static_cast<size_t>(want)) buf_.resize(static_cast<size_t>(want));
         cs_ = pos;
         int64_t got = 0;
-        if (want > 0 && s_.Seek(pos, soBeginning) == pos)
-            got = s_.Read(chunk_.data(), static_cast<int64_t>(want));
-        if (got < static_cast<int64_t>(want)) {
-            chunk_.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
-            end_ = cs_ + static_cast<int64_t>(chunk_.size());
-        }
+        if (want > 0 && s_.Seek(pos, soBeginning) == pos) got = s_.Read(buf_.data(), want);
+        len_ = std::max<int64_t>(got, 0);
+        if (len_ < want) end_ = cs_ + len_;
         chunkSize_ = std::min(chunkSize_ * 2, kMaxChunk);
     }
 
@@ -109,8 +112,8 @@ public:
 private:
     TStream& s_;
     int64_t end_;
-    std::vector<uint8_t> chunk_;
-    int64_t cs_ = 0;
+    std::vector<uint8_t>& buf_;
+    int64_t cs_ = 0, len_ = 0;
     size_t chunkSize_ = kFirstChunk;
     std::vector<uint8_t> scratch_;
 };
@@ -167,6 +170,42 @@ TMpegHeader ParseMpegHeader(const uint8_t* p) {
     return h;
 }
 
+std::optional<XingHeader> ReadXingHeader(const uint8_t* frame, int64_t available, const TMpegHeader& h) {
+    // Right after the side information, whose size depends on the version and the channels.
+    const int at = h.version == 1 ? (h.channelmode == 3 ? 21 : 36) : (h.channelmode == 3 ? 13 : 21);
+    if (at + 8 > available) return std::nullopt;
+    const uint8_t* p = frame + at;
+    const bool xing = std::memcmp(p, "Xing", 4) == 0;
+    if (!xing && std::memcmp(p, "Info", 4) != 0) return std::nullopt;
+    XingHeader x;
+    x.info = !xing;
+    x.offset = at;
+    const uint32_t flags = BigEndian32(p + 4);
+    int64_t off = at + 8;
+    const auto take = [&](std::optional<uint32_t>& field) {
+        if (off + 4 > available) return false;
+        field = BigEndian32(frame + off);
+        off += 4;
+        return true;
+    };
+    if ((flags & 1) && !take(x.frames)) return x;
+    if ((flags & 2) && !take(x.bytes)) return x;
+    if (flags & 4) off += 100;  // table of contents
+    if (flags & 8) off += 4;    // quality
+    // LAME's extension: a 9-character version, then delay and padding in 12 bits each at 21..23.
+    if (off + 24 <= available && std::memcmp(frame + off, "LAME", 4) == 0) {
+        const uint8_t* d = frame + off + 21;
+        x.delay = d[0] << 4 | d[1] >> 4;
+        x.padding = (d[1] & 0x0F) << 8 | d[2];
+    }
+    return x;
+}
+
+std::optional<uint32_t> ReadVbriFrames(const uint8_t* frame, int64_t available) {
+    if (36 + 18 > available || std::memcmp(frame + 36, "VBRI", 4) != 0) return std::nullopt;
+    return BigEndian32(frame + 36 + 14);
+}
+
 TMP3Error TMpegInfo::LoadFromFile(const std::filesystem::path& filename) {
     std::error_code ec;
     if (!std::filesystem::exists(filename, ec)) return MP3ERR_NoFile;
@@ -183,7 +222,7 @@ TMP3Error TMpegInfo::LoadFromStream(TStream& stream) {
         const int64_t size = FFilesize;
         const int64_t start = stream.Position();
         if (start < 0) return MPEGERR_NoFrame;
-        ScanReader rd(stream, size);
+        ScanReader rd(stream, size, scanChunk_);
         int64_t p = start;
         while (p + 4 <= rd.End()) {
             if (p < rd.ChunkStart() || rd.ChunkEnd() - p < 4) {
@@ -244,19 +283,18 @@ bool TMpegInfo::TryAccept(ScanReader& rd, int64_t start, int64_t p, const TMpegH
         if (dlen < l1 + 4) return false;
     }
 
+    // Only "Xing" counts here, with its frame count's place inside the data examined whether
+    // the count is flagged or not.
     uint32_t frameCount = 0;
     bool xing = false, vbri = false;
-    int xingOffset;
-    if (h1.version == 1)
-        xingOffset = h1.channelmode == 3 ? 21 : 36;
-    else
-        xingOffset = h1.channelmode == 3 ? 13 : 21;
-    if (xingOffset + 12 <= dlen && std::memcmp(d + xingOffset, "Xing", 4) == 0) {
+    const std::optional<XingHeader> x = ReadXingHeader(d, dlen, h1);
+    std::optional<uint32_t> vbriFrames;
+    if (x && !x->info && x->offset + 12 <= dlen) {
         xing = true;
-        if (d[xingOffset + 7] & 1) frameCount = BigEndian32(d + xingOffset + 8);
-    } else if (36 + 18 <= dlen && std::memcmp(d + 36, "VBRI", 4) == 0) {
+        frameCount = x->frames.value_or(0);
+    } else if ((vbriFrames = ReadVbriFrames(d, dlen))) {
         vbri = true;
-        frameCount = BigEndian32(d + 36 + 14);
+        frameCount = *vbriFrames;
     }
 
     if (!vbri) {
@@ -308,6 +346,163 @@ bool TMpegInfo::TryAccept(ScanReader& rd, int64_t start, int64_t p, const TMpegH
     Fdauer = static_cast<int>(dauer);
     Fframes = static_cast<int>(frames);
     return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The length as the decks report it.
+
+namespace {
+
+// A frame whose size its header tells: free-format frames (bitrate 0) are left to the decoder.
+bool SizedFrame(const uint8_t* p, TMpegHeader& h) {
+    h = ParseMpegHeader(p);
+    return h.valid && h.bitrate > 0;
+}
+
+bool SameStream(const TMpegHeader& a, const TMpegHeader& b) {
+    return a.version == b.version && a.layer == b.layer && a.samplerate == b.samplerate;
+}
+
+int64_t ReadAt(TStream& s, int64_t at, uint8_t* to, int64_t n) {
+    return s.Seek(at, soBeginning) == at ? s.Read(to, n) : -1;
+}
+
+// Frames from the first one at `start` to the end; -1 when the stream does not end cleanly (junk,
+// a cut frame or a change of format), which only the decoder can judge.
+int64_t CountFrames(TStream& s, int64_t start, int64_t size, const TMpegHeader& first) {
+    const int64_t chunk = std::min<int64_t>(int64_t{1} << 18, size - start);
+    if (chunk < 4) return start == size ? 0 : -1;
+    const std::unique_ptr<uint8_t[]> buf(new uint8_t[static_cast<size_t>(chunk)]);
+    int64_t bufAt = 0, bufLen = 0, pos = start, frames = 0;
+    for (;;) {
+        if (pos == size) return frames;
+        if (pos + 4 > bufAt + bufLen) {
+            bufAt = pos;
+            bufLen = ReadAt(s, pos, buf.get(), chunk);
+            if (bufLen < 4) return -1;
+        }
+        const uint8_t* p = buf.get() + (pos - bufAt);
+        TMpegHeader h;
+        if (!SizedFrame(p, h) || !SameStream(h, first)) {
+            const bool trailer = size - pos == 128 && pos + 3 <= bufAt + bufLen && std::memcmp(p, "TAG", 3) == 0;
+            return trailer ? frames : -1;
+        }
+        if (pos + h.framelength > size) return -1;
+        pos += h.framelength;
+        ++frames;
+    }
+}
+
+int SamplesToMs(int64_t samples, int rate) {
+    const int64_t ms = samples / rate * 1000 + samples % rate * 1000 / rate;
+    return static_cast<int>(std::min<int64_t>(ms, std::numeric_limits<int32_t>::max()));
+}
+
+std::optional<MpegLength> Measure(TStream& s) {
+    const int64_t size = s.Size();
+    if (size <= 0) return std::nullopt;
+
+    // The start of the file holds an ID3v2 tag or the first frame; big enough for a Xing header.
+    constexpr int64_t kHead = 4096;
+    std::array<uint8_t, kHead> head;
+    int64_t start = 0;
+    std::array<uint8_t, 10> id3;
+    if (ReadAt(s, 0, id3.data(), 10) == 10 && std::memcmp(id3.data(), "ID3", 3) == 0) {
+        const uint8_t* z = id3.data() + 6;
+        if (id3[3] == 0xFF || ((z[0] | z[1] | z[2] | z[3]) & 0x80)) return std::nullopt;
+        start = 10 + (int64_t{z[0]} << 21 | z[1] << 14 | z[2] << 7 | z[3]) + ((id3[5] & 0x10) ? 10 : 0);
+    }
+    const int64_t got = ReadAt(s, start, head.data(), kHead);
+    TMpegHeader first;
+    if (got < 4 || !SizedFrame(head.data(), first)) return std::nullopt;
+
+    int64_t frames = -1;
+    bool fromHeader = false;
+    std::optional<XingHeader> xing;
+    if (first.layer == 3 && first.framelength <= got) xing = ReadXingHeader(head.data(), first.framelength, first);
+    if (xing) {
+        // Trusted only when its byte count reaches exactly to the end, or to an ID3v1 trailer:
+        // a cut or extended file has another length than its header claims.
+        if (xing->frames && xing->bytes) {
+            const int64_t end = start + *xing->bytes;
+            bool clean = end == size;
+            if (!clean && end + 128 == size) {
+                std::array<uint8_t, 3> tag{};
+                clean = ReadAt(s, end, tag.data(), 3) == 3 && std::memcmp(tag.data(), "TAG", 3) == 0;
+            }
+            if (clean) {
+                frames = *xing->frames;
+                fromHeader = true;
+            }
+        }
+        if (frames < 0) {
+            frames = CountFrames(s, start + first.framelength, size, first);
+            if (frames < 0) return std::nullopt;
+        }
+    } else {
+        // Without a header the first frame must be followed by a second, so that a stray sync
+        // pattern in another kind of file is not taken for MPEG audio.
+        if (first.framelength + 4 <= got) {
+            TMpegHeader second;
+            if (!SizedFrame(head.data() + first.framelength, second) || !SameStream(first, second))
+                return std::nullopt;
+        }
+        frames = CountFrames(s, start, size, first);
+        // The decoder refuses a stream of one frame.
+        if (frames < 2) return std::nullopt;
+    }
+    if (frames <= 0) return std::nullopt;
+
+    int64_t samples = frames * first.Samples();
+    if (xing && xing->delay && xing->padding) samples -= *xing->delay + *xing->padding;
+    if (samples <= 0) return std::nullopt;
+    return MpegLength{SamplesToMs(samples, first.samplerate), fromHeader};
+}
+
+}  // namespace
+
+std::optional<MpegLength> MeasureMpeg(TStream& stream) {
+    try {
+        return Measure(stream);
+    } catch (const std::exception&) {
+        return std::nullopt;  // a stream that fails is no plain MPEG audio to the decks
+    }
+}
+
+namespace {
+
+struct Remembered {
+    std::mutex lock;
+    std::optional<FileIdentity> file;
+    std::optional<MpegLength> length;
+};
+
+Remembered& LastMeasured() {
+    static Remembered last;
+    return last;
+}
+
+}  // namespace
+
+std::optional<MpegLength> MeasureMpeg(const std::filesystem::path& path) {
+    const std::optional<FileIdentity> file = IdentityOf(path);
+    if (!file) return std::nullopt;
+    {
+        Remembered& last = LastMeasured();
+        const std::lock_guard hold(last.lock);
+        if (last.file == file) return last.length;
+    }
+    std::error_code ec;
+    ReadAheadStream stream(path, ec);
+    return ec ? std::nullopt : MeasureMpeg(stream);
+}
+
+void RememberMpegLength(ReadAheadStream& file) {
+    const std::optional<MpegLength> length = MeasureMpeg(file);
+    Remembered& last = LastMeasured();
+    const std::lock_guard hold(last.lock);
+    last.file = file.Identity();
+    last.length = length;
 }
 
 }  // namespace tags

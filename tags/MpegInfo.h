@@ -11,10 +11,15 @@
 //
 //   tags::TMpegInfo info;
 //   if (info.LoadFromStream(stream) == tags::MP3ERR_None) use(info.Bitrate(), info.Duration());
+//
+// The same header parsing serves MeasureMpeg, the length of an MPEG audio file as the decks
+// report it.
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "tags/MP3Error.h"
 #include "tags/TagStream.h"
@@ -40,10 +45,46 @@ struct TMpegHeader {
     bool padding = false;
     uint16_t framelength = 0;
     bool valid = false;
+
+    // Samples per channel that the frame holds.
+    int Samples() const { return layer == 1 ? 384 : (layer == 3 && version != 1) ? 576 : 1152; }
 };
 
 // Parses the 4 header bytes at p.
 TMpegHeader ParseMpegHeader(const uint8_t* p);
+
+// A Xing header (or LAME's "Info", its name for a constant bitrate) in a stream's first frame.
+struct XingHeader {
+    bool info = false;  // named "Info"
+    int offset = 0;     // of the name, from the frame's first byte
+    std::optional<uint32_t> frames, bytes;  // each when flagged
+    // The encoder's delay and padding in samples, from LAME's extension when it has one.
+    std::optional<int> delay, padding;
+};
+// The Xing header of the frame `h` whose first `available` bytes lie at `frame`: its name and
+// flags must lie within them, and each count is there only when flagged and within them.
+std::optional<XingHeader> ReadXingHeader(const uint8_t* frame, int64_t available, const TMpegHeader& h);
+// The frame count of a VBRI header (Fraunhofer's) in the frame at `frame`, when its 18 bytes lie
+// within the `available` ones.
+std::optional<uint32_t> ReadVbriFrames(const uint8_t* frame, int64_t available);
+
+// The length of an MPEG audio file from its frame headers alone.
+struct MpegLength {
+    int ms = 0;
+    // From a Xing/Info header whose byte count reaches the end of the file: the count the decoder
+    // uses too. Otherwise the frames were counted, and the decoder, which estimates such a file's
+    // length from its size and stops decoding there, may give less.
+    bool fromHeader = false;
+};
+// Nothing when the file is not plainly MPEG audio from its first frame to its end (apart from an
+// ID3v2 tag before and an ID3v1 trailer after); only a decoder can judge such a file.
+std::optional<MpegLength> MeasureMpeg(TStream& stream);
+// The same for a file, which it opens. The file measured last by RememberMpegLength is not read
+// again while it is unchanged.
+std::optional<MpegLength> MeasureMpeg(const std::filesystem::path& path);
+// Measures an open file and keeps the result for MeasureMpeg(path): a probe that has the file open
+// anyway measures it in passing, and the deck that measures it next costs one stat.
+void RememberMpegLength(ReadAheadStream& file);
 
 inline constexpr std::array<std::string_view, 4> ChannelModeNames{
     "Stereo", "Joint stereo", "Dual channel (Stereo)", "Single channel (Mono)"};
@@ -83,6 +124,8 @@ public:
 
 private:
     bool TryAccept(detail::ScanReader& rd, int64_t start, int64_t p, const TMpegHeader& h1);
+
+    std::vector<uint8_t> scanChunk_;  // the search's buffer, kept for the next load
 
     int64_t FFilesize = 0;
     int Fversion = 0;

@@ -46,17 +46,43 @@ namespace {
 
 std::string PathText(const std::filesystem::path& p) { return p.string(); }
 
+// The descriptor of `path` opened in `mode`, or -1 with ec telling why.
+int OpenLocked(const std::filesystem::path& path, TFileMode mode, std::error_code& ec) {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+        case fmOpenRead: flags |= O_RDONLY; break;
+        case fmOpenReadWrite: flags |= O_RDWR; break;
+        case fmCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+        case fmCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    }
+    // Only regular files: a FIFO or a device would block the open or the reads for ever.
+    const int fd = platform::OpenRegularFile(path, flags, ec);
+    if (fd < 0) return -1;
+    // Readers share the file; a writer wants it alone. Only this program's own streams honour
+    // the lock, which is what keeps a probe and a tag rewrite from overlapping.
+    int lock = (mode == fmOpenRead ? LOCK_SH : LOCK_EX) | LOCK_NB;
+    if (::flock(fd, lock) != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL) {
+        ec.assign(errno == EWOULDBLOCK ? EBUSY : errno, std::generic_category());
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::string OpenErrorText(const std::filesystem::path& path, TFileMode mode, const std::error_code& ec) {
+    const bool create = mode == fmCreate || mode == fmCreateNew;
+    return std::string(create ? "Cannot create file \"" : "Cannot open file \"") + PathText(path) + "\". " +
+           ec.message();
+}
+
 }  // namespace
 
 TFileStream::TFileStream(const std::filesystem::path& path, TFileMode mode) {
     std::error_code ec;
     OpenImpl(path, mode, ec);
     if (ec) {
-        bool create = mode == fmCreate || mode == fmCreateNew;
-        std::string msg = std::string(create ? "Cannot create file \"" : "Cannot open file \"") +
-                          PathText(path) + "\". " + ec.message();
-        if (create) throw EFCreateError(msg);
-        throw EFOpenError(msg);
+        if (mode == fmCreate || mode == fmCreateNew) throw EFCreateError(OpenErrorText(path, mode, ec));
+        throw EFOpenError(OpenErrorText(path, mode, ec));
     }
 }
 
@@ -82,25 +108,7 @@ void TFileStream::OpenImpl(const std::filesystem::path& path, TFileMode mode,
                            std::error_code& ec) {
     ec.clear();
     path_ = path;
-    int flags = O_CLOEXEC;
-    switch (mode) {
-        case fmOpenRead: flags |= O_RDONLY; break;
-        case fmOpenReadWrite: flags |= O_RDWR; break;
-        case fmCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-        case fmCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
-    }
-    // Only regular files: a FIFO or a device would block the open or the reads for ever.
-    const int fd = platform::OpenRegularFile(path, flags, ec);
-    if (fd < 0) return;
-    // Readers share the file; a writer wants it alone. Only this program's own streams honour
-    // the lock, which is what keeps a probe and a tag rewrite from overlapping.
-    int lock = (mode == fmOpenRead ? LOCK_SH : LOCK_EX) | LOCK_NB;
-    if (::flock(fd, lock) != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL) {
-        ec.assign(errno == EWOULDBLOCK ? EBUSY : errno, std::generic_category());
-        ::close(fd);
-        return;
-    }
-    fd_ = fd;
+    fd_ = OpenLocked(path, mode, ec);
 }
 
 TFileStream::~TFileStream() {
@@ -165,6 +173,92 @@ bool TFileStream::Truncate() {
     if (pos < 0 || ::ftruncate(fd_, static_cast<off_t>(pos)) != 0)
         throw EWriteError(std::string("Cannot truncate file: ") + std::strerror(errno));
     return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+FileIdentity IdentityFrom(const struct stat& st) {
+    const auto ns = [](const timespec& t) { return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; };
+    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), st.st_size, ns(st.st_mtim),
+            ns(st.st_ctim)};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return IdentityFrom(st);
+}
+
+ReadAheadStream::ReadAheadStream(const std::filesystem::path& path, std::error_code& ec) noexcept {
+    OpenFile(path, ec);
+}
+
+ReadAheadStream::ReadAheadStream(const std::filesystem::path& path) {
+    std::error_code ec;
+    OpenFile(path, ec);
+    if (ec) throw EFOpenError(OpenErrorText(path, fmOpenRead, ec));
+}
+
+void ReadAheadStream::OpenFile(const std::filesystem::path& path, std::error_code& ec) noexcept {
+    ec.clear();
+    const int fd = OpenLocked(path, fmOpenRead, ec);
+    if (fd < 0) return;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ec.assign(errno, std::generic_category());
+        ::close(fd);
+        return;
+    }
+    fd_ = fd;
+    identity_ = IdentityFrom(st);
+}
+
+ReadAheadStream::~ReadAheadStream() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+int64_t ReadAheadStream::ReadAt(int64_t at, uint8_t* to, int64_t count) const {
+    int64_t done = 0;
+    while (done < count) {
+        const size_t want = static_cast<size_t>(
+            std::min<int64_t>(count - done, std::numeric_limits<ssize_t>::max()));
+        const ssize_t n = ::pread(fd_, to + done, want, static_cast<off_t>(at + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;  // a failed read counts as a short one
+        done += n;
+    }
+    return done;
+}
+
+int64_t ReadAheadStream::Read(void* buffer, int64_t count) {
+    count = std::min(count, identity_.size - pos_);
+    if (count <= 0) return 0;
+    auto* to = static_cast<uint8_t*>(buffer);
+    int64_t got;
+    if (pos_ >= windowAt_ && pos_ + count <= windowAt_ + windowLen_) {
+        std::memcpy(to, window_.data() + (pos_ - windowAt_), static_cast<size_t>(count));
+        got = count;
+    } else if (count >= kWindow) {
+        got = ReadAt(pos_, to, count);  // as much as the window holds or more: no copy through it
+    } else {
+        windowAt_ = pos_;
+        windowLen_ = ReadAt(pos_, window_.data(), std::min(kWindow, identity_.size - pos_));
+        got = std::min(count, windowLen_);
+        std::memcpy(to, window_.data(), static_cast<size_t>(got));
+    }
+    pos_ += got;
+    return got;
+}
+
+int64_t ReadAheadStream::Seek(int64_t offset, TSeekOrigin origin) {
+    const int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? pos_ : identity_.size;
+    if (base + offset < 0) return -1;
+    pos_ = base + offset;
+    return pos_;
 }
 
 // ---------------------------------------------------------------------------------------------

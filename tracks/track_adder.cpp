@@ -51,16 +51,22 @@ TrackAdder::TrackAdder(Measure measure, ShowProbing showProbing)
 TrackAdder::~TrackAdder() = default;
 
 void TrackAdder::Probe(const QString& path) {
-    if (!FileExists(path)) return;
-    const bool paint = !sincePaint_.isValid() || sincePaint_.elapsed() >= kRefreshMs;
-    if (paint) sincePaint_.start();
-    showProbing_(path, paint);
-
+    // One open and one window of the file's bytes serve the readers' seeks and reads. Whether
+    // the file is there is asked only when it does not open.
     {
-        tags::TFileStream stream(PathOf(path), tags::fmOpenRead);  // throws when it cannot be opened
+        std::error_code failed;
+        tags::ReadAheadStream stream(PathOf(path), failed);
+        if (failed && !FileExists(path)) return;
+        const bool paint = !sincePaint_.isValid() || sincePaint_.elapsed() >= kRefreshMs;
+        if (paint) sincePaint_.start();
+        showProbing_(path, paint);
+        if (failed) tags::ReadAheadStream{PathOf(path)};  // throws why it cannot be opened
+
         id3v2_->ReadFromStream(stream);
         stream.SetPosition(id3v2_->Exists() ? static_cast<int64_t>(id3v2_->Size()) : 0);
         mpeg_->LoadFromStream(stream);
+        // The length the deck measures next, taken while the window still holds the file's start.
+        tags::RememberMpegLength(stream);
         id3v1_->ReadFromStream(stream);
     }
     length_ = measure_(path);

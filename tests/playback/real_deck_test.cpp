@@ -1,10 +1,13 @@
 #include "playback/real_deck.h"
 #include "playback/sdl_mixer.h"
+#include "playback/track_analysis.h"
+#include "tests/support/sound_files.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <ebur128.h>
 #include <sndfile.h>
 
 #include <chrono>
@@ -13,41 +16,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <numbers>
+#include <optional>
 #include <thread>
 #include <vector>
 
 using namespace playback;
+using namespace test_support;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Writes a sine tone with libsndfile; returns the number of frames written.
-sf_count_t WriteTone(const QString& path, int format, int rate, int channels, double hz, double seconds,
-                     double amplitude = 0.4) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
-    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!f) {
-        ADD_FAILURE() << "cannot write " << path.toStdString() << ": " << sf_strerror(nullptr);
-        return 0;
-    }
-    const auto frames = static_cast<sf_count_t>(rate * seconds);
-    std::vector<float> data(static_cast<size_t>(frames * channels));
-    for (sf_count_t i = 0; i < frames; ++i)
-        for (int c = 0; c < channels; ++c)
-            data[static_cast<size_t>(i * channels + c)] =
-                static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate));
-    EXPECT_EQ(sf_writef_float(f, data.data(), frames), frames);
-    sf_close(f);
-    return frames;
-}
-
-constexpr int kWav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-constexpr int kMp3 = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
-constexpr int kWavFloat = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
 
 // Waits (bounded) until the deck has stopped by itself.
 bool WaitStopped(const AudioDeck& deck, std::chrono::milliseconds limit) {
@@ -248,33 +227,6 @@ TEST_F(RealDeckTest, OverlappingDecksAreMixed) {
     EXPECT_NEAR(highWindows * windowMs, 1200, 3 * windowMs);
 }
 
-// SDL's disk driver for the life of the object; Samples reads what it wrote (16-bit stereo).
-struct DiskOutput {
-    explicit DiskOutput(const QString& path) : file(QFile::encodeName(path)) {
-        const char* old = std::getenv("SDL_AUDIODRIVER");
-        restore = old ? old : "";
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", file.constData(), 1);
-    }
-    ~DiskOutput() {
-        if (restore.empty())
-            unsetenv("SDL_AUDIODRIVER");
-        else
-            setenv("SDL_AUDIODRIVER", restore.c_str(), 1);
-    }
-    std::int64_t Size() const { return QFileInfo(QString::fromLocal8Bit(file)).size(); }
-    std::vector<std::int16_t> Samples() const {
-        QFile f(QString::fromLocal8Bit(file));
-        if (!f.open(QIODevice::ReadOnly)) return {};
-        const QByteArray bytes = f.readAll();
-        std::vector<std::int16_t> v(static_cast<size_t>(bytes.size()) / sizeof(std::int16_t));
-        std::memcpy(v.data(), bytes.constData(), v.size() * sizeof(std::int16_t));
-        return v;
-    }
-    QByteArray file;
-    std::string restore;
-};
-
 // Level of `hz` in the left channel of `frames` stereo samples from `from`, Hann-windowed so that a
 // strong tone elsewhere does not leak into it; in dB below full scale.
 double LevelDb(const std::vector<std::int16_t>& pcm, size_t from, size_t frames, double hz) {
@@ -288,6 +240,15 @@ double LevelDb(const std::vector<std::int16_t>& pcm, size_t from, size_t frames,
     }
     const double amplitude = 4 * std::sqrt(std::max(s1 * s1 + s2 * s2 - k * s1 * s2, 0.0)) / static_cast<double>(frames);
     return 20 * std::log10(std::max(amplitude, 1e-12));
+}
+
+// The strongest level of `hz` in any window from `from` on: a busy machine may start a track a
+// little late in the recording.
+double PeakLevelDb(const std::vector<std::int16_t>& pcm, size_t from, size_t frames, double hz) {
+    double best = -240;
+    for (size_t at = from; at + frames <= pcm.size() / 2; at += frames / 2)
+        best = std::max(best, LevelDb(pcm, at, frames, hz));
+    return best;
 }
 
 // Two full-scale tracks overlap, both are paused and go on, one is stopped, the other ends; the
@@ -370,8 +331,8 @@ TEST_F(RealDeckTest, AnIdleDeviceClosesAnIdleRecordingGoesOn) {
             const std::vector<std::int16_t> pcm = out.Samples();
             const size_t second = static_cast<size_t>(idle / 4);
             ASSERT_GT(pcm.size() / 2, second + SdlMixer::kRate / 2);
-            EXPECT_GT(LevelDb(pcm, SdlMixer::kRate / 8, 4096, 440), -20) << "the first track was lost";
-            EXPECT_GT(LevelDb(pcm, second + SdlMixer::kRate / 8, 4096, 660), -20) << "the second track is missing";
+            EXPECT_GT(PeakLevelDb(pcm, 0, 4096, 440), -20) << "the first track was lost";
+            EXPECT_GT(PeakLevelDb(pcm, second, 4096, 660), -20) << "the second track is missing";
         }
         EXPECT_FALSE(SdlMixer::Instance().IsOpen()) << driver << ": the decks are gone, the output closes";
     }
@@ -406,6 +367,282 @@ TEST_F(RealDeckTest, ResamplingLeavesNoImages) {
         const double tone = LevelDb(pcm, from, frames, 3000);
         EXPECT_NEAR(tone, -6, 1) << c.rate;
         for (double hz : c.images) EXPECT_LT(LevelDb(pcm, from, frames, hz) - tone, -90) << c.rate << " Hz file, " << hz << " Hz";
+    }
+}
+
+// What a deck plays of a file, as 16-bit stereo: libsndfile's decoding, mono on both sides.
+std::vector<std::int16_t> Decoded(const QString& path) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!f) return {};
+    std::vector<float> in(static_cast<size_t>(info.frames + 1) * info.channels), stereo;
+    const sf_count_t got = sf_readf_float(f, in.data(), info.frames + 1);
+    sf_close(f);
+    for (sf_count_t i = 0; i < got; ++i)
+        for (int c = 0; c < 2; ++c) stereo.push_back(in[static_cast<size_t>(i * info.channels + std::min(c, info.channels - 1))]);
+    std::vector<std::int16_t> out(stereo.size());
+    FloatsToShorts(out.data(), stereo.data(), stereo.size());
+    return out;
+}
+
+// After `lead` seconds of faint noise (-60 dBFS, below audible) a rising tone, so output and file
+// line up in one way only. (A pure tone is what MPEG decoding after a plain seek garbles most.)
+void WriteMarked(const QString& path, int format, int channels, double lead, double seconds) {
+    unsigned noise = 7;
+    WriteSound(path, format, 44100, channels, lead + seconds, [&](sf_count_t i, int) {
+        const double t = static_cast<double>(i) / 44100 - lead;
+        noise = noise * 1103515245u + 12345u;
+        const double n = (noise >> 16) / 32768.0 - 1;
+        return t < 0 ? 0.001 * (n < 0 ? n - 0.3 : n + 0.3)
+                     : 0.3 * std::sin(2 * std::numbers::pi * (300 + 900 * t) * t);
+    });
+}
+
+// Loudness of stereo 16-bit frames [from, from + count), as a meter hears them.
+double HeardLufs(const std::vector<std::int16_t>& pcm, size_t from, size_t count) {
+    ebur128_state* meter = ebur128_init(2, SdlMixer::kRate, EBUR128_MODE_I);
+    std::vector<float> frames(2 * count);
+    for (size_t i = 0; i < 2 * count; ++i) frames[i] = pcm[2 * from + i] / 32767.0f;
+    ebur128_add_frames_float(meter, frames.data(), count);
+    double lufs = -HUGE_VAL;
+    ebur128_loudness_global(meter, &lufs);
+    ebur128_destroy(&meter);
+    return lufs;
+}
+
+// First and last stereo frame above `level` (full scale 1); -1 when there is none.
+std::pair<std::ptrdiff_t, std::ptrdiff_t> AudibleFrames(const std::vector<std::int16_t>& pcm, double level) {
+    std::ptrdiff_t first = -1, last = -1;
+    for (size_t i = 0; i < pcm.size(); ++i) {
+        if (std::abs(pcm[i]) <= level * 32767) continue;
+        if (first < 0) first = static_cast<std::ptrdiff_t>(i / 2);
+        last = static_cast<std::ptrdiff_t>(i / 2);
+    }
+    return {first, last};
+}
+
+// Without gain and fades a deck is heard exactly as the file decodes: after the start's few
+// milliseconds of ramp, every sample bit for bit. Started at its first audible moment, it starts
+// there: nothing before it is heard and nothing of it is lost. Started in the middle (as Forward
+// does), the first sound heard is already the file's.
+TEST_F(RealDeckTest, WithoutGainOrFadeTheFileIsHeardBitForBit) {
+    ASSERT_TRUE(dir.isValid());
+    using Step = std::function<void(AudioDeck&)>;
+    struct Case {
+        const char* name;
+        int format, channels;
+        Step before, during;
+        int startAt;    // kFileStart, kAudibleStart, or ms into the sound
+        int tolerance;  // in 16-bit steps
+    };
+    constexpr int kFileStart = -2, kAudibleStart = -1;
+    const Case cases[] = {
+        {"nothing set", kWav16, 2, {}, {}, kFileStart, 0},
+        {"0 dB before and while playing", kWav16, 2, [](AudioDeck& d) { d.SetGain(0); }, [](AudioDeck& d) { d.SetGain(0); }, kFileStart, 0},
+        {"-6 dB taken back before Play", kWav16, 2, [](AudioDeck& d) { d.SetGain(-6); d.SetGain(0); }, {}, kFileStart, 0},
+        {"a fade-in called off", kWavFloat, 1, [](AudioDeck& d) { d.FadeIn(800); d.FadeIn(0); }, {}, kFileStart, 0},
+        {"started at its first audible moment", kWavFloat, 1, {}, {}, kAudibleStart, 0},
+        // After a seek the decoder may round a float the other way.
+        {"an MP3 started at its first audible moment", kMp3, 2, {}, {}, kAudibleStart, 1},
+        {"an MP3 started in the middle of its sound", kMp3, 2, {}, {}, 250, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(SdlMixer::Instance().IsOpen()) << "a deck of another test is still attached";
+        const QString path = Path(c.format == kMp3 ? "marked.mp3" : "marked.wav");
+        // Started later on, past where libsndfile still decodes an MPEG file from its beginning
+        // to seek (about a second), or from its start with a short lead.
+        const double lead = c.startAt == kFileStart ? 0.3 : 1.5;
+        WriteMarked(path, c.format, c.channels, lead, 0.6);
+        const std::vector<std::int16_t> file = Decoded(path);
+        const auto [firstAudible, lastAudible] = AudibleFrames(file, 0.00316);  // -50 dBFS
+        ASSERT_GT(firstAudible, 0);
+        std::vector<std::int16_t> pcm;
+        {
+            DiskOutput out(Path("identity.raw"));
+            TRealDeck deck;
+            deck.SetFileName(path);
+            deck.Open();
+            if (c.before) c.before(deck);
+            if (c.startAt != kFileStart) {
+                const TrackAnalysis a = AnalyseTrack(QFile::encodeName(path).toStdString());
+                ASSERT_TRUE(a.ok) << a.error;
+                const int ms = c.startAt == kAudibleStart ? AudibleStartMs(a) : static_cast<int>(lead * 1000) + c.startAt;
+                deck.SetPosition(ms);
+                EXPECT_EQ(deck.Position(), ms) << "the position reads back exactly";
+            }
+            deck.Play();
+            if (c.during) c.during(deck);
+            EXPECT_TRUE(WaitStopped(deck, 3000ms));
+            deck.Close();
+            pcm = out.Samples();
+        }
+        // Line the output up with the file by a stretch well inside the sound; the deck's first
+        // frame is the output's first that is not zero (the lead's faint noise), give or take the
+        // few frames its short ramp rounds to nothing.
+        const auto [heardFrom, heardTo] = AudibleFrames(pcm, 0.00316);
+        ASSERT_GT(heardFrom, 0);
+        const std::ptrdiff_t probe = heardFrom + 1000, frames = static_cast<std::ptrdiff_t>(file.size() / 2);
+        auto differ = [&](std::ptrdiff_t outAt, std::ptrdiff_t fileAt, std::ptrdiff_t count) {
+            size_t bad = 0;
+            for (std::ptrdiff_t k = 0; k < 2 * count; ++k) bad += std::abs(pcm[2 * outAt + k] - file[2 * fileAt + k]) > c.tolerance;
+            return bad;
+        };
+        std::optional<std::ptrdiff_t> found;  // file frame minus output frame
+        for (std::ptrdiff_t f = firstAudible; f < frames - 2000 && !found; ++f)
+            if (differ(probe, f, 2000) == 0) found = f - probe;
+        ASSERT_TRUE(found) << "the sound heard is not the file's";
+        const std::ptrdiff_t shift = *found;
+        std::ptrdiff_t deckFrom = 0;
+        while (pcm[2 * deckFrom] == 0 && pcm[2 * deckFrom + 1] == 0) ++deckFrom;
+        const std::ptrdiff_t start = deckFrom + shift, ramp = SdlMixer::kRampFrames;
+        if (c.startAt == kAudibleStart) {
+            EXPECT_LE(start, firstAudible) << "the start of the sound is cut";
+            EXPECT_GE(start + SdlMixer::kRate / 1000 + 8, firstAudible) << "inaudible lead played first";
+        } else {
+            const double at = c.startAt == kFileStart ? 0 : (lead * 1000 + c.startAt) * SdlMixer::kRate / 1000;
+            EXPECT_NEAR(start, at, 8) << "not started where asked";
+        }
+        ASSERT_GE(static_cast<std::ptrdiff_t>(pcm.size() / 2) + shift, frames) << "the end is missing";
+        EXPECT_EQ(differ(start + ramp - shift, start + ramp, frames - start - ramp), 0u) << "samples differ from the file";
+    }
+}
+
+// Two tracks of very different levels, each leveled to the target by its measured loudness, are
+// heard equally loud (measured on the output as a loudness meter measures).
+TEST_F(RealDeckTest, LeveledDecksAreHeardEquallyLoud) {
+    ASSERT_TRUE(dir.isValid());
+    struct Track {
+        int format, rate, channels;
+        double hz, dbfs;
+    };
+    struct Case {
+        const char* name;
+        Track one, two;
+        double target;
+    };
+    const Case cases[] = {
+        {"a loud WAV, then a quiet MP3", {kWav16, 44100, 2, 1000, -6}, {kMp3, 44100, 2, 300, -28}, -18},
+        {"a mono file at 48 kHz, then a stereo one", {kWavFloat, 48000, 1, 2500, -20}, {kWav16, 44100, 2, 500, -10}, -16},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(SdlMixer::Instance().IsOpen()) << "a deck of another test is still attached";
+        std::vector<std::int16_t> pcm;
+        {
+            DiskOutput out(Path("level.raw"));
+            TRealDeck decks[2];
+            int n = 0;
+            for (const Track& t : {c.one, c.two}) {
+                const QString path = Path(t.format == kMp3 ? "level.mp3" : n ? "level2.wav" : "level1.wav");
+                WriteTone(path, t.format, t.rate, t.channels, t.hz, 1.3, std::pow(10.0, t.dbfs / 20));
+                const TrackAnalysis a = AnalyseTrack(QFile::encodeName(path).toStdString());
+                ASSERT_TRUE(a.ok) << a.error;
+                TRealDeck& deck = decks[n++];
+                deck.SetFileName(path);
+                deck.Open();
+                deck.SetGain(LevelingGainDb(a, c.target));
+                deck.Play();
+                EXPECT_TRUE(WaitStopped(deck, 3000ms));
+            }
+            for (TRealDeck& d : decks) d.Close();
+            pcm = out.Samples();
+        }
+        const auto [first, last] = AudibleFrames(pcm, 0.01);
+        ASSERT_GT(last - first, SdlMixer::kRate * 2);
+        const size_t tenth = SdlMixer::kRate / 10, second = SdlMixer::kRate;
+        const double one = HeardLufs(pcm, static_cast<size_t>(first) + tenth, second);
+        const double two = HeardLufs(pcm, static_cast<size_t>(last) - tenth - second, second);
+        EXPECT_NEAR(one, c.target, 1);
+        EXPECT_NEAR(two, c.target, 1);
+        EXPECT_NEAR(one, two, 1);
+    }
+}
+
+// One track fades out while the next fades in, both over 1.5 s: on the equal-power curve the
+// power of the sum stays where it was (a straight-line crossfade dips 3 dB halfway), and where
+// the two cross each is 3 dB down. Pausing on the way and going on keeps both; nothing clicks.
+TEST_F(RealDeckTest, EqualPowerCrossfadeKeepsTheSumSteady) {
+    ASSERT_TRUE(dir.isValid());
+    WriteTone(Path("out.wav"), kWav16, 44100, 2, 500, 4, 0.35);
+    WriteTone(Path("in.wav"), kWav16, 44100, 2, 1300, 4, 0.35);
+    struct Case {
+        const char* name;
+        double gainDb;
+        bool pauseMidway;
+    };
+    const Case cases[] = {{"fades begun together", 0, false}, {"at -8 dB, paused on the way and going on", -8, true}};
+    constexpr int kFadeMs = 1500;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(SdlMixer::Instance().IsOpen()) << "a deck of another test is still attached";
+        std::vector<std::int16_t> pcm;
+        {
+            DiskOutput out(Path("fade.raw"));
+            TRealDeck one, two;
+            one.SetFileName(Path("out.wav"));
+            one.Open();
+            two.SetFileName(Path("in.wav"));
+            two.Open();
+            one.SetGain(c.gainDb);
+            two.SetGain(c.gainDb);
+            one.Play();
+            std::this_thread::sleep_for(700ms);
+            const int fadeFrom = one.Position();
+            two.FadeIn(kFadeMs);
+            two.Play();
+            one.FadeOut(kFadeMs);
+            if (c.pauseMidway) {
+                std::this_thread::sleep_for(400ms);
+                one.Pause();
+                two.Pause();
+                std::this_thread::sleep_for(300ms);
+                one.Play();
+                two.Play();
+            }
+            EXPECT_TRUE(WaitStopped(one, 3000ms)) << "the faded deck stops by itself";
+            EXPECT_NEAR(one.Position(), fadeFrom + kFadeMs, 300) << "it stands where it fell silent";
+            EXPECT_EQ(two.Mode(), mpPlaying);
+            std::this_thread::sleep_for(500ms);
+            two.Stop();
+            one.Close();
+            two.Close();
+            pcm = out.Samples();
+        }
+        constexpr size_t kWindow = 1024;
+        auto powerDb = [&](size_t frame) {
+            double sum = 0;
+            for (size_t i = 0; i < kWindow; ++i) sum += std::pow(pcm[2 * (frame + i)] / 32767.0, 2);
+            return 10 * std::log10(sum / kWindow + 1e-20);
+        };
+        const auto [first, last] = AudibleFrames(pcm, 0.01);
+        ASSERT_GT(last - first, SdlMixer::kRate * 2);
+        const size_t begin = static_cast<size_t>(first) + SdlMixer::kRate / 5, end = static_cast<size_t>(last) - SdlMixer::kRate / 5;
+        const double reference = powerDb(begin);
+        // Through the whole crossfade; a paused stretch and the windows beside it (its ramps) aside.
+        size_t checked = 0;
+        std::vector<double> power;
+        for (size_t at = begin; at + kWindow < end; at += kWindow) power.push_back(powerDb(at));
+        for (size_t i = 1; i + 1 < power.size(); ++i) {
+            if (power[i - 1] < reference - 6 || power[i] < reference - 6 || power[i + 1] < reference - 6) continue;
+            EXPECT_NEAR(power[i], reference, 1) << "window " << i;
+            ++checked;
+        }
+        EXPECT_GT(checked * kWindow, size_t(SdlMixer::kRate) * 2);
+        // Where the two tones are equally strong, each is 3 dB below its full level.
+        const double fullOut = LevelDb(pcm, begin, 4096, 500), fullIn = LevelDb(pcm, end - 4096, 4096, 1300);
+        bool crossed = false;
+        for (size_t at = begin; at + 4096 < end && !crossed; at += 512) {
+            const double o = LevelDb(pcm, at, 4096, 500), i = LevelDb(pcm, at, 4096, 1300);
+            if (i < o || o < fullOut - 6) continue;  // not yet, or (partly) paused
+            crossed = true;
+            EXPECT_NEAR(o - fullOut, -3, 0.6);
+            EXPECT_NEAR(i - fullIn, -3, 0.6);
+        }
+        EXPECT_TRUE(crossed);
+        size_t clicks = 0;
+        for (size_t i = 4; i < pcm.size(); ++i) clicks += std::abs(pcm[i] - 2 * pcm[i - 2] + pcm[i - 4]) > 3000;
+        EXPECT_EQ(clicks, 0u);
     }
 }
 

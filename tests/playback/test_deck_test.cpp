@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <tuple>
+
 using namespace playback;
 
 namespace {
@@ -128,6 +131,34 @@ TEST_F(TestDeckFixture, FailedOpenLeavesTheDeckClosed) {
     OpenFile("/music/b.mp3", 8000);
     EXPECT_EQ(deck->Position(), 0);
     EXPECT_EQ(deck->Length(), 8000);
+}
+
+// Fades run on the clock as on a real deck: a fade-out stops the deck where it falls silent,
+// Pause holds it, a fade-in turns it back, Play after it goes on; Open forgets gain and fades.
+TEST_F(TestDeckFixture, FadesRunOnTheClock) {
+    using D = AudioDeck&;
+    using C = TTestClock&;
+    const std::tuple<const char*, std::function<void(D, C)>, TMPModes, int> cases[] = {
+        {"a fade-out ends the play", [](D d, C c) { d.Play(); c.Advance(1000); d.FadeOut(3000); c.Advance(5000); }, mpStopped, 4000},
+        {"paused in a fade-out, it fades on after Go On",
+         [](D d, C c) { d.Play(); d.FadeOut(2000); c.Advance(500); d.Pause(); c.Advance(5000); d.Play(); c.Advance(1000); }, mpPlaying, 1500},
+        {"a fade-in turns it back", [](D d, C c) { d.Play(); d.FadeOut(2000); c.Advance(1000); d.FadeIn(2000); c.Advance(5000); }, mpPlaying, 6000},
+        {"Play after the fade-out goes on", [](D d, C c) { d.Play(); d.FadeOut(1000); c.Advance(2000); d.Play(); c.Advance(500); }, mpPlaying, 1500},
+        {"the file's end comes first", [](D d, C c) { d.Play(); c.Advance(9000); d.FadeOut(3000); c.Advance(2000); }, mpStopped, 10000},
+    };
+    for (const auto& [name, steps, mode, position] : cases) {
+        OpenFile("/music/a.mp3", 10000);
+        steps(*deck, *clock);
+        EXPECT_EQ(deck->Mode(), mode) << name;
+        EXPECT_EQ(deck->Position(), position) << name;
+    }
+    auto& test = static_cast<TTestDeck&>(*deck);
+    deck->SetGain(-4.5);
+    deck->FadeIn(3000);
+    EXPECT_EQ(std::tuple(test.GainDb(), test.FadeInMs()), std::tuple(-4.5, 3000));
+    EXPECT_EQ(clock->Commands().mid(clock->Commands().size() - 2), QStringList({"1:SetGain", "1:FadeIn"}));
+    OpenFile("/music/b.mp3", 10000);
+    EXPECT_EQ(std::tuple(test.GainDb(), test.FadeInMs()), std::tuple(0.0, 0));
 }
 
 TEST(TestDeck, DecksShareTheClockAndLogCommands) {

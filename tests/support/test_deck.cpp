@@ -43,8 +43,10 @@ void TTestDeck::Record(const char* command) {
     clock_->commands_.append(QStringLiteral("%1:%2").arg(id_).arg(QLatin1String(command)));
 }
 
+int TTestDeck::End() const { return silentAt_ ? std::min(*silentAt_, audible_) : audible_; }
+
 bool TTestDeck::Running() const {
-    return open_ && mode_ == mpPlaying && base_ + (clock_->Now() - startedAt_) < audible_;
+    return open_ && mode_ == mpPlaying && base_ + (clock_->Now() - startedAt_) < End();
 }
 
 void TTestDeck::Open() {
@@ -63,6 +65,10 @@ void TTestDeck::Play() {
     Record("Play");
     if (!open_) return;
     base_ = Position();
+    if (silentAt_ && base_ >= *silentAt_) {  // faded out: goes on from there at full level
+        silentAt_.reset();
+        fadeOutMs_ = 0;
+    }
     startedAt_ = clock_->Now();
     mode_ = mpPlaying;
 }
@@ -79,6 +85,37 @@ void TTestDeck::Stop() {
     if (!open_) return;
     base_ = Position();
     mode_ = mpStopped;
+    silentAt_.reset();
+    fadeInMs_ = fadeOutMs_ = 0;
+}
+
+void TTestDeck::SetGain(double dB) {
+    Record("SetGain");
+    gainDb_ = dB;
+}
+
+void TTestDeck::FadeIn(int ms) {
+    Record("FadeIn");
+    if (!open_) return;
+    fadeInMs_ = std::max(ms, 0);
+    if (Running() && silentAt_) {  // a fade-out under way turns back up
+        silentAt_.reset();
+        fadeOutMs_ = 0;
+    }
+}
+
+void TTestDeck::FadeOut(int ms) {
+    Record("FadeOut");
+    if (!open_) return;
+    if (ms <= 0 || !Running()) {
+        base_ = Position();
+        mode_ = mpStopped;
+        silentAt_.reset();
+        fadeInMs_ = fadeOutMs_ = 0;
+        return;
+    }
+    fadeOutMs_ = ms;
+    silentAt_ = Position() + ms;
 }
 
 void TTestDeck::Close() {
@@ -87,6 +124,9 @@ void TTestDeck::Close() {
 }
 
 void TTestDeck::Release() {
+    gainDb_ = 0;
+    fadeInMs_ = fadeOutMs_ = 0;
+    silentAt_.reset();
     open_ = false;
     mode_ = mpStopped;
     length_ = 0;
@@ -104,13 +144,15 @@ int TTestDeck::Position() const {
     if (!open_) return 0;
     if (mode_ != mpPlaying) return base_;
     const std::int64_t pos = base_ + (clock_->Now() - startedAt_);
-    return static_cast<int>(std::min<std::int64_t>(pos, audible_));
+    return static_cast<int>(std::min<std::int64_t>(pos, End()));
 }
 
 void TTestDeck::SetPosition(int ms) {
     Record("SetPosition");
     if (!open_) return;
+    const int fadeLeft = silentAt_ ? *silentAt_ - Position() : 0;
     base_ = std::clamp(ms, 0, length_);
+    if (silentAt_) silentAt_ = base_ + fadeLeft;  // a fade under way goes on from the new place
     mode_ = mpStopped;
 }
 

@@ -65,6 +65,15 @@ public:
     int Length() const override { return open_ ? length_ : 0; }
     bool IsOpen() const override { return open_; }
 
+    // Level and fades are recorded ("1:SetGain", "1:FadeIn", "1:FadeOut") and kept; a fade-out
+    // stops the deck when its time has run on the clock, as the real deck stops when it is silent.
+    void SetGain(double dB) override;
+    void FadeIn(int ms) override;
+    void FadeOut(int ms) override;
+    double GainDb() const { return gainDb_; }
+    int FadeInMs() const { return fadeInMs_; }    // of the last FadeIn since Open (0: none)
+    int FadeOutMs() const { return fadeOutMs_; }  // of the fade-out under way or done (0: none)
+
     bool Wait() const { return wait_; }
     bool Notify() const { return notify_; }
     int Id() const { return id_; }  // 1 for the first deck made on a clock, 2 for the next...
@@ -75,6 +84,7 @@ private:
     void Record(const char* command);
     void Release();
     bool Running() const;  // playing and not yet at the end
+    int End() const;       // where playing stops: the audible end, or the end of a fade-out
 
     std::shared_ptr<TTestClock> clock_;
     int id_ = 0;
@@ -85,6 +95,9 @@ private:
     int audible_ = 0;             // where the sound ends: the length, or less for a cut file
     int base_ = 0;                // position when the deck last started or halted
     std::int64_t startedAt_ = 0;  // clock time of the last Play
+    double gainDb_ = 0;
+    int fadeInMs_ = 0, fadeOutMs_ = 0;
+    std::optional<int> silentAt_;  // position where a fade-out falls silent
 };
 
 // Makes test decks that share the clock.

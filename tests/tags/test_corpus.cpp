@@ -8,6 +8,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <tuple>
 
 #include "tags/ID3v2Frames.h"
 #include "tags/Tagwright.h"
@@ -28,17 +29,21 @@ struct Probe {
     int64_t fileSize = 0;
 };
 
-std::unique_ptr<Probe> ProbeFile(const fs::path& p) {
+std::unique_ptr<Probe> ProbeStream(TStream& stream) {
     auto probe = std::make_unique<Probe>();
-    auto stream = TFileStream::Open(p, fmOpenRead);
-    EXPECT_NE(nullptr, stream) << p;
-    if (!stream) return probe;
-    probe->fileSize = stream->Size();
-    probe->v2Result = probe->v2.ReadFromStream(*stream);
-    stream->SetPosition(probe->v2.Exists() ? int64_t(probe->v2.Size()) : 0);
-    probe->mpegResult = probe->mpeg.LoadFromStream(*stream);
-    probe->v1Result = probe->v1.ReadFromStream(*stream);
+    probe->fileSize = stream.Size();
+    probe->v2Result = probe->v2.ReadFromStream(stream);
+    stream.SetPosition(probe->v2.Exists() ? int64_t(probe->v2.Size()) : 0);
+    probe->mpegResult = probe->mpeg.LoadFromStream(stream);
+    probe->v1Result = probe->v1.ReadFromStream(stream);
     return probe;
+}
+
+std::unique_ptr<Probe> ProbeFile(const fs::path& p) {
+    std::error_code ec;
+    ReadAheadStream stream(p, ec);
+    EXPECT_FALSE(ec) << p;
+    return ProbeStream(stream);
 }
 
 class Corpus : public ::testing::Test {
@@ -70,6 +75,15 @@ TEST_F(Corpus, EveryFileReadsWithoutCrashAndRoundTripsThroughMemory) {
         SCOPED_TRACE(e.path().string());
         auto probe = ProbeFile(e.path());
         EXPECT_NE(ID3ERR_Unclassified, probe->v2Result);
+        // Read through the file's window, the readers find what they find in the plain bytes.
+        TMemoryStream bytes(Bytes(e.path()));
+        const auto plain = ProbeStream(bytes);
+        EXPECT_EQ(std::tuple(probe->v2Result, probe->v2.Size(), probe->v2.Frames.size(), probe->mpegResult,
+                             probe->mpeg.FirstHeaderPosition(), probe->mpeg.Frames(), probe->mpeg.Bitrate(),
+                             probe->v1Result, probe->v1.Title()),
+                  std::tuple(plain->v2Result, plain->v2.Size(), plain->v2.Frames.size(), plain->mpegResult,
+                             plain->mpeg.FirstHeaderPosition(), plain->mpeg.Frames(), plain->mpeg.Bitrate(),
+                             plain->v1Result, plain->v1.Title()));
         // A tag that was read whole writes back (into memory) and reads back the same frames.
         if (probe->v2Result == MP3ERR_None && probe->v2.Exists()) {
             const size_t oldSize = probe->v2.Size();

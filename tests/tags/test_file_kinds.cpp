@@ -23,15 +23,18 @@ TEST(FileKinds, FifoAndDeviceAreRefusedWithoutBlocking) {
         TMpegInfo mpeg;
         std::error_code ec;
         TFileStream::Open(fifo, fmOpenRead, &ec);
+        std::error_code readAhead;
+        ReadAheadStream{fifo, readAhead};
         return std::vector<int>{v1.ReadFromFile(fifo), v2.ReadFromFile(fifo), v2.WriteToFile(fifo),
-                                mpeg.LoadFromFile(fifo), ec.message() == "Not a regular file"};
+                                mpeg.LoadFromFile(fifo), ec.message() == "Not a regular file",
+                                readAhead.message() == "Not a regular file", !MeasureMpeg(fifo)};
     };
     // A hang guard, not a timing check; on a failure the thread is left behind so the test ends.
     auto promise = std::make_shared<std::promise<std::vector<int>>>();
     auto pending = promise->get_future();
     std::thread([promise, probe] { promise->set_value(probe()); }).detach();
     ASSERT_EQ(std::future_status::ready, pending.wait_for(std::chrono::seconds(20))) << "a FIFO blocked";
-    EXPECT_EQ((std::vector<int>{MP3ERR_FOpenR, MP3ERR_FOpenR, MP3ERR_FOpenRW, MP3ERR_FOpenR, true}),
+    EXPECT_EQ((std::vector<int>{MP3ERR_FOpenR, MP3ERR_FOpenR, MP3ERR_FOpenRW, MP3ERR_FOpenR, true, true, true}),
               pending.get());
 
     TID3v2Tag device;

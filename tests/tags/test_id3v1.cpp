@@ -170,6 +170,52 @@ TEST(TagStreams, FileStreamModesLocksAndTruncation) {
     EXPECT_EQ(ReadAll(dir.Path() / "copy.bin"), "01234");
 }
 
+TEST(TagStreams, ReadAheadStreamReadsWhatTheFileHolds) {
+    TempDir dir;
+    std::string bytes(3 * ReadAheadStream::kWindow + 100, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
+    const fs::path p = dir.File("a.bin", bytes);
+    ReadAheadStream file(p);
+    TMemoryStream memory(bytes);
+    const int64_t w = ReadAheadStream::kWindow, size = static_cast<int64_t>(bytes.size());
+    // Seeks and reads as the tag readers make them: inside the window, across its end, larger
+    // than it, at and past the end of the file, before its start.
+    struct Step {
+        int64_t offset;
+        TSeekOrigin origin;
+        int64_t count;
+    } const steps[] = {
+        {0, soBeginning, 10}, {0, soCurrent, 899}, {w - 5, soBeginning, 10}, {-20, soCurrent, 40},
+        {w / 2, soBeginning, 2 * w}, {0, soCurrent, 3}, {-128, soEnd, 128}, {-3, soEnd, 10},
+        {0, soEnd, 1}, {5, soEnd, 1}, {-1, soBeginning, 1}, {100, soBeginning, w}, {0, soCurrent, w - 1},
+        {-(size + 1), soEnd, 4}, {size - w - 1, soBeginning, w + 1},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(std::to_string(step.offset) + " from " + std::to_string(step.origin) + ", " +
+                     std::to_string(step.count) + " bytes");
+        EXPECT_EQ(file.Seek(step.offset, step.origin), memory.Seek(step.offset, step.origin));
+        std::string a(static_cast<size_t>(step.count), 'a'), b(static_cast<size_t>(step.count), 'b');
+        const int64_t got = file.Read(a.data(), step.count);
+        ASSERT_EQ(got, memory.Read(b.data(), step.count));
+        EXPECT_EQ(a.substr(0, static_cast<size_t>(got)), b.substr(0, static_cast<size_t>(got)));
+        EXPECT_EQ(file.Position(), memory.Position());
+    }
+    EXPECT_EQ(file.Size(), size);
+    EXPECT_EQ(file.Write("x", 1), 0);
+    char a0[1];
+
+    // It opens as TFileStream's readers do: a writer of this program is refused while it reads,
+    // a missing file or a folder does not open.
+    EXPECT_EQ(TFileStream::Open(p, fmOpenReadWrite), nullptr);
+    std::error_code ec;
+    ReadAheadStream missing(dir.Path() / "missing", ec);
+    EXPECT_EQ(ec, std::errc::no_such_file_or_directory);
+    EXPECT_EQ(missing.Read(a0, 1), 0);
+    ReadAheadStream folder(dir.Path(), ec);
+    EXPECT_EQ(ec, std::errc::is_a_directory);
+    EXPECT_THROW(ReadAheadStream{dir.Path() / "missing"}, EFOpenError);
+}
+
 TEST(ID3v1, NoTrailerAndTooShortStreams) {
     TID3v1Tag t;
     TMemoryStream noTag(std::string(300, 'x'));

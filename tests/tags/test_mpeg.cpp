@@ -4,10 +4,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 
 #include "tags/MpegInfo.h"
+#include "tests/support/temp_dir.h"
 
 using namespace tags;
 namespace fs = std::filesystem;
@@ -509,4 +511,46 @@ TEST(MpegSearch, FilesAndTheCorpus) {
         EXPECT_FALSE(m.Valid()) << name;
         EXPECT_EQ(m.FirstHeaderPosition(), -1) << name;
     }
+}
+
+TEST(MpegLength, WhatTheDecksTakeFromTheHeadersAndWhatTheyLeaveToTheDecoder) {
+    testutil::TempDir dir;
+    const auto write = [&dir](const std::string& name, const std::string& bytes) {
+        std::ofstream(dir / name, std::ios::binary | std::ios::trunc) << bytes;
+        return dir / name;
+    };
+    const std::string l2Stereo32k = Bytes({0xFF, 0xFD, 0x10, 0x04}), l2Mono32k = Bytes({0xFF, 0xFD, 0x10, 0xC4});
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::optional<int> ms;
+    } const cases[] = {
+        {"ten Layer III frames", Chain(kL3, 417, 10), 10 * 1152 * 1000 / 44100},
+        // The frame parser the frame search uses refuses these bitrates in stereo, so the
+        // decks leave such a stream to the decoder; in mono they are sound.
+        {"Layer II at 32 kbit/s in stereo", Chain(l2Stereo32k, 104, 10), std::nullopt},
+        {"Layer II at 32 kbit/s in mono", Chain(l2Mono32k, 104, 10), 10 * 1152 * 1000 / 44100},
+    };
+    for (const Case& c : cases) {
+        const std::optional<MpegLength> got = MeasureMpeg(write("case.mp3", c.bytes));
+        EXPECT_EQ(got ? got->ms : -1, c.ms.value_or(-1)) << c.name;
+    }
+
+    // A length kept for a file holds only while the file is unchanged.
+    const fs::path song = write("song.mp3", Chain(kL3, 417, 10));
+    {
+        ReadAheadStream file(song);
+        RememberMpegLength(file);
+    }
+    ASSERT_TRUE(MeasureMpeg(song));
+    EXPECT_EQ(MeasureMpeg(song)->ms, 261);
+    write("song.mp3", Chain(kL3, 417, 20));
+    ASSERT_TRUE(MeasureMpeg(song)) << "rewritten longer";
+    EXPECT_EQ(MeasureMpeg(song)->ms, 522);
+    {
+        ReadAheadStream file(song);
+        RememberMpegLength(file);
+    }
+    fs::remove(song);
+    EXPECT_FALSE(MeasureMpeg(song)) << "removed";
 }

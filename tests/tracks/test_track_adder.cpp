@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <stdexcept>
 
+#include <sys/stat.h>
+
 #include "tracks/track_adder.h"
 #include "tracks/track_list.h"
 
@@ -91,11 +93,12 @@ TEST_F(Adding, RowsTellWhatTheProbeFoundAndNothingOfAnEarlierFile) {
 
 TEST_F(Adding, ABatchLetsEventsThroughAndGoesOnPastAFailure) {
     const QString a = Write("a.mp3", "A", 1000), b = Write("b.mp3", "B", 1000);
-    const QString bad = dir.filePath("bad.mp3");
+    const QString bad = dir.filePath("bad.mp3"), pipe = dir.filePath("pipe.mp3");
     {
         QFile empty(bad);
         ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
     }
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     static int argc = 1;  // events between files: the batch runs a core application's loop
     static char name[] = "test_tracks";
     static char* argv[] = {name, nullptr};
@@ -104,12 +107,13 @@ TEST_F(Adding, ABatchLetsEventsThroughAndGoesOnPastAFailure) {
     QTimer::singleShot(0, [&] { busyInside = adder.Busy(); });
 
     const std::vector<QString> failed =
-        adder.AddBatch(list, {a.toStdU16String(), bad.toStdU16String(), b.toStdU16String(), bad.toStdU16String()},
+        adder.AddBatch(list, {a.toStdU16String(), bad.toStdU16String(), b.toStdU16String(), pipe.toStdU16String()},
                        "File", "ok");
     EXPECT_TRUE(busyInside) << "events ran between the files, inside the batch";
     EXPECT_FALSE(adder.Busy()) << "the batch releases its guard";
     EXPECT_EQ(list.Count(), 2) << "the files after the one that failed were added";
-    EXPECT_EQ(failed.size(), 2u) << "each failure is reported";
+    ASSERT_EQ(failed.size(), 2u) << "each failure is reported";
+    EXPECT_TRUE(failed[1].contains("Not a regular file")) << failed[1].toStdString();
 }
 
 }  // namespace
