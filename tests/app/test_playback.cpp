@@ -152,6 +152,8 @@ TEST_F(Playback, TheModePanelEmphasisesWhatIsChosen) {
     form->pop0Click();  // the lists changed: the options are offered
     form->RadioButton_restart->setChecked(true);
     form->CheckBox_block_latest->setChecked(true);
+    form->TrackBar_fader->setValue(5);
+    EXPECT_EQ(form->Label_fadesec->text(), " 5 sec fadeover");
     EXPECT_TRUE(form->RadioButton_restart->font().bold());
     EXPECT_EQ(form->RadioButton_restart->palette().color(QPalette::WindowText), QColor(0, 128, 128));
     EXPECT_FALSE(form->RadioButton_finish->font().bold());

@@ -175,6 +175,7 @@ TEST_F(Playback, PauseDuringAnOverlapHoldsBothDecksUntilGoOn) {
     EXPECT_EQ(Deck(2).Position(), pos2);
     EXPECT_TRUE(party.Timers().tick);
     EXPECT_EQ(party.Player().CurIndex(), 1);
+    EXPECT_EQ(Words(ListId::Queue), (QStringList{"played", "running", "next"})) << "a paused deck keeps its marks";
     Run([&] { party.Pause(); });
     EXPECT_EQ(Deck(1).Mode(), mpPlaying);
     EXPECT_EQ(Deck(2).Mode(), mpPlaying);

@@ -53,6 +53,8 @@ TEST(ControlSteps, EachStepSetsWhatItNamesAndLeavesTheRest) {
          with(All(false), {&C::playOnce, &C::repeat, &C::block}, {})},
         {"waiting requests keep the guest option and its modes", ControlStep::ListsChanged, All(false), guests,
          with(All(false), {&C::guestUse, &C::webFirst, &C::webMix}, {})},
+        {"playing: Webserver On with a pool", ControlStep::Playing, All(false), lists,
+         with(All(false), {&C::pause, &C::stop, &C::webOn}, {})},
         {"guest modes only while the option is ticked and offered", ControlStep::GuestMode, All(true), none,
          with(All(true), {}, {&C::webFirst, &C::webMix})},
         {"web check: start while stopped", ControlStep::WebCheck, All(false), none, with(All(false), {&C::webOn}, {})},
@@ -83,7 +85,9 @@ TEST(TimerPlan, EachCauseSwitchesItsTimers) {
     facts.pool = facts.requests = facts.presets = 1;
     session::TimerFacts guests = facts;
     guests.guestUse = guests.guestOffered = true;
-    session::TimerFacts emptied;
+    session::TimerFacts emptied, withdrawn = guests, presetsPlaying = facts;
+    withdrawn.guestOffered = false;
+    presetsPlaying.presetUse = presetsPlaying.playing = true;
     struct Case {
         const char* what;
         TimerCause cause;
@@ -95,6 +99,9 @@ TEST(TimerPlan, EachCauseSwitchesItsTimers) {
         {"Play List starts the tick and the presets", TimerCause::PlayList, off, facts, ticking},
         {"the guest option off stops the requests", TimerCause::GuestMode, on, facts, ticking},
         {"ticked and offered with a pool: requests run", TimerCause::GuestMode, off, guests, TimerPlan{false, true, false}},
+        {"ticked but no longer offered: requests stop", TimerCause::GuestMode, on, withdrawn, ticking},
+        {"presets ticked while a deck plays", TimerCause::PresetUse, off, presetsPlaying, TimerPlan{false, false, true}},
+        {"presets unticked: their timer goes on", TimerCause::PresetUse, on, facts, on},
         {"ticked while nothing plays: requests wait", TimerCause::GuestUse, on, guests, ticking},
         {"a request with the option ticked", TimerCause::RequestAdded, off, guests, TimerPlan{false, true, false}},
         {"a request with the option off", TimerCause::RequestAdded, off, facts, off},
