@@ -30,6 +30,7 @@ std::vector<QString> PoolStates(const tracks::TrackList& pool, const tracks::Tra
     for (const tracks::TrackRow& r : requests.Rows()) requested.insert(r.FileName);
     std::vector<QString> states;
     states.reserve(static_cast<size_t>(pool.Count()));
+    if (files) files->Expect(pool.Count());
     for (const tracks::TrackRow& r : pool.Rows()) {
         const QString& f = r.FileName;
         if (files && !files->Exists(f))

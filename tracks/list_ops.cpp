@@ -45,10 +45,9 @@ void RemoveRowsByValue(TrackList& list, int sub, const QString& value) {
 }
 
 bool FileChecks::Exists(const QString& path) {
-    const auto it = known_.constFind(path);
-    if (it != known_.constEnd()) return *it;
-    const bool exists = FileExists(path);
-    known_.insert(path, exists);
+    const qsizetype before = known_.size();
+    bool& exists = known_[path];  // one lookup: found, or made for the answer
+    if (known_.size() != before) exists = FileExists(path);
     return exists;
 }
 
@@ -58,6 +57,7 @@ std::vector<QString> ListStates(const TrackList& list, const TrackList& queue, c
     const QSet<QString> requested = FilesOf(requests);
     std::vector<QString> states;
     states.reserve(static_cast<size_t>(list.Count()));
+    files.Expect(list.Count());
     for (const TrackRow& r : list.Rows()) {
         const QString& file = r.FileName;
         if (!files.Exists(file))

@@ -28,6 +28,7 @@ struct StatusWords {
 class FileChecks {
 public:
     bool Exists(const QString& path);
+    void Expect(qsizetype files) { known_.reserve(known_.size() + files); }  // room for that many more
 
 private:
     QHash<QString, bool> known_;
