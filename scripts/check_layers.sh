@@ -13,7 +13,9 @@ declare -A allowed=(
   [settings]="platform"
   [ui]="platform tracks"
   [requests]="platform tracks"
-  [app]="platform tags tracks playback settings ui requests web"
+  [session]="platform tracks settings"
+  [desktop]="platform"
+  [app]="platform tags tracks playback settings ui requests web session desktop"
   [tools]="platform tags web"
 )
 # These know nothing of Qt.
