@@ -172,7 +172,7 @@ std::string PartyBytes(const PartySnapshot& party) {
         }
         root.insert(Key(kListNames[l]), rows);
     }
-    return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
+    return QJsonDocument(root).toJson(QJsonDocument::Compact).toStdString();
 }
 
 PartyLoad ParseParty(std::string_view bytes, const PartyTexts& texts) {

@@ -103,11 +103,11 @@ TEST(PartyFile, AFileThatCannotBeReadIsKeptBesideAndExplained) {
         {"not text at all", std::string("\x00\xff\xfe garbage", 11), texts.damaged},
         {"a JSON list", "[1, 2]", texts.damaged},
         {"another program's JSON", replace("quorbel-media-mixer party", "something else"), texts.damaged},
-        {"an older version", replace("\"version\": 1", "\"version\": 0"), texts.older},
-        {"a newer version", replace("\"version\": 1", "\"version\": 2"), texts.newer},
-        {"a fade beyond the slider", replace("\"FadeSec\": 15", "\"FadeSec\": 20"), texts.damaged},
-        {"a row that is no row", replace("\"presets\": [", "\"presets\": [ 7,"), texts.damaged},
-        {"a number as text", replace("\"current\": 1", "\"current\": \"1\""), texts.damaged},
+        {"an older version", replace("\"version\":1", "\"version\":0"), texts.older},
+        {"a newer version", replace("\"version\":1", "\"version\":2"), texts.newer},
+        {"a fade beyond the slider", replace("\"FadeSec\":15", "\"FadeSec\":20"), texts.damaged},
+        {"a row that is no row", replace("\"presets\":[", "\"presets\":[7,"), texts.damaged},
+        {"a number as text", replace("\"current\":1", "\"current\":\"1\""), texts.damaged},
     };
     testutil::TempDir dir;
     const session::PartyFile file(dir.path());
