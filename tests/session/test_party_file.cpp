@@ -4,7 +4,6 @@
 
 #include <fstream>
 #include <set>
-#include <sstream>
 
 #include "platform/text_codec.h"
 #include "session/party_file.h"
@@ -15,42 +14,34 @@ namespace {
 namespace fs = std::filesystem;
 using session::PartyState;
 
-auto Fields(const settings::TSetRec& r) {
-    return std::tie(r.FadeSec, r.FFsec, r.StdPlayList, r.StdWebList, r.StdPresetList, r.number_block, r.RB_finish,
-                    r.RB_restart, r.CB_block, r.CB_Guest, r.RB_web_first, r.RB_web_mix_preselect, r.CB_preset,
-                    r.RB_preset_1by1, r.RB_preset_random, r.HTMLpath, r.RequestsPerGuest, r.CB_artist_apart);
+// Everything a snapshot holds but the time of its saving.
+auto Fields(const session::PartySnapshot& p) {
+    const settings::TSetRec& r = p.settings;
+    return std::tie(p.queue, p.requests, p.guestPool, p.presets, p.current, p.language, p.webServerOn, r.FadeSec,
+                    r.FFsec, r.StdPlayList, r.StdWebList, r.StdPresetList, r.number_block, r.RB_finish, r.RB_restart,
+                    r.CB_block, r.CB_Guest, r.RB_web_first, r.RB_web_mix_preselect, r.CB_preset, r.RB_preset_1by1,
+                    r.RB_preset_random, r.HTMLpath, r.RequestsPerGuest, r.CB_artist_apart);
 }
 
 tracks::TrackRow Row(const QString& title, const QString& file) {
-    return {QStringLiteral("ready"), title, QStringLiteral("Artist"), QStringLiteral("Album"), QStringLiteral("1999"),
-            QStringLiteral("03:05"), QStringLiteral("192.168.1.20"), file};
+    return {"ready", title, "Artist", "Album", "1999", "03:05", "192.168.1.20", file};
 }
 
 session::PartySnapshot Night() {
     session::PartySnapshot p;
-    p.queue = {Row(QStringLiteral("Caf\u00e9 \"Noir\" = 1\nline two"), QStringLiteral("/music/a b/caf\u00e9.mp3")),
-               Row(QStringLiteral("\u65e5\u672c\u8a9e [x] ; y"), QStringLiteral("/music/\u65e5.mp3"))};
-    p.queue[0].Status = QStringLiteral("gespielt");
-    p.requests = {Row(QStringLiteral("Wish"), QStringLiteral("/music/w.mp3"))};
-    p.guestPool = {Row(QString(QChar(0xe9)).repeated(3000), QStringLiteral("/music/long.mp3")), p.requests[0]};
-    p.presets = {Row(QString(), QStringLiteral("C:\\old\\windows.mp3"))};
-    p.current = 1;
-    p.language = QStringLiteral("deu");
-    p.webServerOn = true;
+    p.queue = {Row("Caf\u00e9 \"Noir\" = 1\nline two", "/music/a b/caf\u00e9.mp3"),
+               Row("\u65e5\u672c\u8a9e [x] ; y", "/music/\u65e5.mp3")};
+    p.queue[0].Status = "gespielt";
+    p.requests = {Row("Wish", "/music/w.mp3")};
+    p.guestPool = {Row(QString(QChar(0xe9)).repeated(3000), "/music/long.mp3"), p.requests[0]};
+    p.presets = {Row(QString(), "C:\\old\\windows.mp3")};
+    p.current = 1, p.language = "deu", p.webServerOn = true;
     settings::TSetRec& s = p.settings;  // every field away from its start value
     s.FadeSec = 15, s.FFsec = 200, s.number_block = 100, s.RequestsPerGuest = 3;
-    s.StdPlayList = QStringLiteral("/p/q.lst"), s.StdWebList = QStringLiteral("/p/g.lst");
-    s.StdPresetList = QStringLiteral("/p/\u00e9.lst"), s.HTMLpath = QStringLiteral("/p/web");
+    s.StdPlayList = "/p/q.lst", s.StdWebList = "/p/g.lst", s.StdPresetList = "/p/\u00e9.lst", s.HTMLpath = "/p/web";
     s.RB_finish = s.RB_restart = s.CB_block = s.CB_Guest = s.RB_web_first = s.RB_web_mix_preselect = s.CB_preset =
         s.RB_preset_1by1 = s.RB_preset_random = s.CB_artist_apart = true;
     return p;
-}
-
-std::string Bytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
 }
 
 TEST(PartyFile, ANightComesBackWhole) {
@@ -62,17 +53,9 @@ TEST(PartyFile, ANightComesBackWhole) {
     file.Save(night);
     const session::PartyLoad load = file.Load();
     ASSERT_EQ(load.state, PartyState::Readable) << load.message.toStdString();
-    const session::PartySnapshot& back = load.party;
-    EXPECT_EQ(back.queue, night.queue);
-    EXPECT_EQ(back.requests, night.requests);
-    EXPECT_EQ(back.guestPool, night.guestPool);
-    EXPECT_EQ(back.presets, night.presets);
-    EXPECT_EQ(back.current, 1);
-    EXPECT_EQ(back.language, night.language);
-    EXPECT_TRUE(back.webServerOn);
-    EXPECT_TRUE(Fields(back.settings) == Fields(night.settings));
-    EXPECT_LE(back.savedAt.secsTo(QDateTime::currentDateTime()), 60);
-    EXPECT_FALSE(back.EndedWithEmptyQueue());
+    EXPECT_TRUE(Fields(load.party) == Fields(night));
+    EXPECT_LE(load.party.savedAt.secsTo(QDateTime::currentDateTime()), 60);
+    EXPECT_FALSE(load.party.EndedWithEmptyQueue());
 
     // A current row that names no row (the queue was cleared while a deck played) means none.
     session::PartySnapshot cleared = night;
@@ -83,8 +66,7 @@ TEST(PartyFile, ANightComesBackWhole) {
 }
 
 TEST(PartyFile, AFileThatCannotBeReadIsKeptBesideAndExplained) {
-    const session::PartyTexts texts{QStringLiteral("BROKEN"), QStringLiteral("OLD"), QStringLiteral("NEW"),
-                                    QStringLiteral("kept: %1 as %2"), QStringLiteral("stays: %1 as %2")};
+    const session::PartyTexts texts{"BROKEN", "OLD", "NEW", "kept: %1 as %2", "stays: %1 as %2"};
     const std::string good = session::PartyBytes(Night());
     const auto replace = [&](const std::string& from, const std::string& to) {
         std::string s = good;
@@ -99,8 +81,6 @@ TEST(PartyFile, AFileThatCannotBeReadIsKeptBesideAndExplained) {
     };
     const Case cases[] = {
         {"cut off by a full disk", good.substr(0, good.size() / 2), texts.damaged},
-        {"empty", "", texts.damaged},
-        {"not text at all", std::string("\x00\xff\xfe garbage", 11), texts.damaged},
         {"a JSON list", "[1, 2]", texts.damaged},
         {"another program's JSON", replace("quorbel-media-mixer party", "something else"), texts.damaged},
         {"an older version", replace("\"version\":1", "\"version\":0"), texts.older},
@@ -117,11 +97,10 @@ TEST(PartyFile, AFileThatCannotBeReadIsKeptBesideAndExplained) {
         platform::WriteFileAtomic(file.FilePath(), c.bytes);
         const session::PartyLoad load = file.Load(texts);
         EXPECT_EQ(load.state, PartyState::Unreadable);
-        EXPECT_EQ(load.message.toStdString(),
-                  QStringLiteral("kept: %1 as %2").arg(c.reason, QString::fromStdString(load.keptAs.string())).toStdString());
+        EXPECT_EQ(load.message, QString("kept: %1 as %2").arg(c.reason, QString::fromStdString(load.keptAs.string())));
         // Set aside, never deleted, never over an earlier one; the next start finds nothing.
         EXPECT_FALSE(fs::exists(file.FilePath()));
-        EXPECT_EQ(Bytes(load.keptAs), c.bytes);
+        EXPECT_EQ(platform::ReadBinaryFile(load.keptAs), c.bytes);
         EXPECT_TRUE(kept.insert(load.keptAs).second) << load.keptAs;
         EXPECT_EQ(file.Load().state, PartyState::None);
     }
@@ -173,7 +152,6 @@ TEST(SaveDebouncer, SavesAtMostOnceASecondAndNothingWaitsForever) {
          {{0, Change}, {0, Fire}, {1000, Fire}}, {0}, {0, 1000}, {0, 1000}},
         {"closing saves at once what waits, and only that",
          {{0, Change}, {0, Fire}, {300, Change}, {300, Flush}, {1000, Fire}, {1200, Flush}}, {}, {0, 300}, {0, 700}},
-        {"a fire with nothing waiting saves nothing", {{0, Fire}, {0, Flush}}, {}, {}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
