@@ -17,7 +17,8 @@ declare -A allowed=(
   [requests]="platform tracks"
   [session]="platform tags tracks playback settings requests web"
   [ui]="platform tracks settings"
-  [app]="platform tags tracks playback settings requests web session ui"
+  [desktop]="platform"
+  [app]="platform tags tracks playback settings requests web session ui desktop"
   [tools]="platform tags web tracks"
 )
 # These know nothing of Qt.

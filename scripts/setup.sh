@@ -14,6 +14,7 @@ packages=("$@"
   dpkg-dev
   chromium
   libqrencode-dev zbar-tools
+  dbus playerctl
 )
 missing=()
 for p in "${packages[@]}"; do

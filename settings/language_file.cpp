@@ -127,6 +127,26 @@ const std::vector<LanguageKey> kKeys = {
     {u"WEB", u"web_why_error", u"This track cannot be requested.", U::DisplayText},
     {u"WEB", u"web_why_limit", u"You have as many requests waiting as a guest may; ask again once one has played.",
      U::DisplayText},
+
+    // The room display and the saved party.
+    {u"ROOM", u"room_open", u"&Room Display", U::DisplayText},
+    {u"ROOM", u"room_title", u"Room Display", U::DisplayText},
+    {u"ROOM", u"room_now", u"Now playing", U::DisplayText},
+    {u"ROOM", u"room_later", u"After that", U::DisplayText},
+    {u"ROOM", u"room_request", u"Request", U::DisplayText},
+    {u"ROOM", u"room_nothing", u"Nothing is playing", U::DisplayText},
+    {u"PARTY", u"party_resume_title", u"Resume the party?", U::DisplayText},
+    {u"PARTY", u"party_resume_text",
+     u"A party was saved (%1): %2 tracks in the queue, %3 requests waiting. Resume it? Playback and the web "
+     u"server start when you start them.",
+     U::DisplayText},
+    {u"PARTY", u"party_resume", u"&Resume", U::DisplayText},
+    {u"PARTY", u"party_new", u"&New Party", U::DisplayText},
+    {u"PARTY", u"party_damaged", u"it is damaged", U::DisplayText},
+    {u"PARTY", u"party_older", u"it was saved by an older version of the program", U::DisplayText},
+    {u"PARTY", u"party_newer", u"it was saved by a newer version of the program", U::DisplayText},
+    {u"PARTY", u"party_set_aside", u"The saved party could not be read: %1. It was kept as %2.", U::DisplayText},
+    {u"PARTY", u"party_not_set_aside", u"The saved party could not be read: %1. It stays as %2.", U::DisplayText},
 };
 
 constexpr std::u16string_view kColumnDefaults[8] = {u"Status", u"Title", u"Artist", u"Album",
@@ -150,6 +170,12 @@ std::vector<std::filesystem::path> SearchFolders() {
 }  // namespace
 
 const std::vector<LanguageKey>& LanguageKeys() { return kKeys; }
+
+std::u16string_view LanguageDefault(std::u16string_view key) {
+    for (const LanguageKey& k : kKeys)
+        if (k.key == key) return k.def;
+    return {};
+}
 
 std::vector<LanguageText> ReadLanguage(const platform::IniFile& file, const platform::DisplayTexts& current) {
     std::vector<LanguageText> texts;

@@ -30,6 +30,8 @@ struct LanguageText {
 // The keys in reading order; "LB_fadeunit" comes twice, first for the dialog (default "seconds"),
 // then as the display text (default "sec"). Column captions are not among them.
 const std::vector<LanguageKey>& LanguageKeys();
+// The English default of `key`; empty for a key not in the table (and for the status words).
+std::u16string_view LanguageDefault(std::u16string_view key);
 
 // Every key of LanguageKeys() read from `file`; a missing key gives its default, a missing status
 // word the one in `current`.

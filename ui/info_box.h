@@ -30,6 +30,7 @@ public:
     // What the line draws now, in its present width.
     Shown Fitted() const;
     int MinimumPixels() const { return minimumPixels_; }
+    void SetMinimumPixels(int pixels) { minimumPixels_ = pixels; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

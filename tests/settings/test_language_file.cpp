@@ -37,10 +37,11 @@ TEST(LanguageFiles, EveryShippedFileHoldsEveryKeyAndNoMenuSharesAnAccessKey) {
         {u"MP10", u"MP30", u"MP60", u"MP70", u"MP80", u"MP90"},  // menu bar
         {u"MP21", u"MP19"},                                       // File
         {u"MP31", u"&Fran\u00e7ais", u"&Deutsch", u"&English"},   // Settings
-        {u"MP61", u"MP62", u"MP69"},                              // Display
+        {u"MP61", u"MP62", u"MP69", u"room_open"},                // Display
         {u"pop0", u"pop1", u"pop2", u"pop3", u"pop4"},            // list context menu
         {u"bu_load", u"bu_save", u"bu_ok", u"bu_cancel"},         // settings dialog
         {u"bu_playlist", u"bu_pause", u"bu_stop", u"bu_fade"},    // transport buttons
+        {u"party_resume", u"party_new"},                          // the question at start
     };
     for (const char* code : {"eng", "deu", "fra"}) {
         SCOPED_TRACE(code);
