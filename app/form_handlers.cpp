@@ -2,11 +2,14 @@
 // the outcome; only what belongs to the windows themselves is done here.
 #include <QApplication>
 
+#include "app/desktop_link.h"
 #include "app/main_window.h"
+#include "app/now_playing.h"
 #include "ui/Dlg_Details.h"
 #include "ui/Dlg_Settings.h"
 #include "ui/info_box.h"
 #include "ui/qr_window.h"
+#include "ui/room_display.h"
 
 namespace app {
 
@@ -105,5 +108,20 @@ void TForm1::Label_IPClick() {
     Form_QR->raise();
     Form_QR->activateWindow();
 }
+
+void TForm1::M63Click() {
+    if (!Form_Room) {
+        Form_Room = new ui::RoomDisplay(this);
+        Form_Room->setWindowTitle(QString::fromUtf8(kTitle));
+    } else if (Form_Room->isVisible()) {
+        roomScreen_ = Form_Room->screen()->name();
+    }
+    Form_Room->OpenOn(ui::RoomScreen(roomScreen_));
+    Form_Room->Show(RoomViewOf(*party_));
+}
+
+void TForm1::ResumeParty(const session::PartySnapshot& saved) { ShowLanguage(party_->Resume(saved)); }
+
+void TForm1::ConnectDesktop(const QDBusConnection& bus) { desktop_ = std::make_unique<DesktopLink>(*this, bus); }
 
 }  // namespace app

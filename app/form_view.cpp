@@ -3,6 +3,8 @@
 #include <QSignalBlocker>
 
 #include "app/main_window.h"
+#include "app/desktop_link.h"
+#include "app/now_playing.h"
 #include "settings/settings_file.h"
 #include "ui/Dlg_Details.h"
 #include "ui/Dlg_Settings.h"
@@ -76,6 +78,9 @@ void TForm1::Show(bool decks) {
     SetTimer(Timer1, p.Timers().tick);
     SetTimer(Timer2, p.Timers().requests);
     SetTimer(Timer3, p.Timers().presets);
+    // The room display and the desktop follow every event; an unchanged view costs nothing.
+    if (Form_Room && Form_Room->isVisible()) Form_Room->Show(RoomViewOf(*party_));
+    if (desktop_) desktop_->Update();
 }
 
 void TForm1::ShowControls() {
@@ -198,6 +203,7 @@ void TForm1::ShowLanguage(const std::optional<std::vector<settings::LanguageText
         qtTranslation_.Install(party_->LanguageCode());
         ShowRemoveCaption();
         Form_InfoBox->SetMenuCaptions(party_->Texts());
+        M63->setText(RoomMenuCaption(party_->Texts()));
         if (Form_QR) Form_QR->setWindowTitle(Text(u"str_join"));
         FitTexts();
     }

@@ -1,5 +1,6 @@
 // Program entry: the toolkit, the four windows, the event loop.
 #include <QApplication>
+#include <QDBusConnection>
 #include <QSocketNotifier>
 
 #include <fcntl.h>
@@ -10,7 +11,9 @@
 #include <cstring>
 
 #include "app/main_window.h"
+#include "app/party_keeper.h"
 #include "app/qt_user_interface.h"
+#include "platform/user_folders.h"
 #include "platform/user_interface.h"
 #include "playback/audio_deck.h"
 #include "tags/MP3Error.h"
@@ -48,12 +51,13 @@ constexpr char kUsage[] =
     "The language files (lang/) and the default web content (basics/, htdocs/) are looked up\n"
     "beside the program, then in ../share/quorbel-media-mixer/ from its folder. When that folder\n"
     "cannot be written, pages are generated into a per-user copy in\n"
-    "$XDG_DATA_HOME/quorbel-media-mixer/ (default ~/.local/share/quorbel-media-mixer/).\n"
+    "$XDG_DATA_HOME/quorbel-media-mixer/ (default ~/.local/share/quorbel-media-mixer/). The party\n"
+    "(lists, settings, language) is saved there at every change and offered at the next start.\n"
     "\n"
     "Environment:\n"
     "  SDL_AUDIODRIVER    sound output: pulseaudio, pipewire, alsa, ...; dummy plays silently;\n"
     "                     disk writes the mix to SDL_DISKAUDIOFILE (16-bit stereo 44.1 kHz)\n"
-    "  XDG_DATA_HOME      where the per-user web content goes\n"
+    "  XDG_DATA_HOME      where the per-user web content and the saved party go\n"
     "  QT_QPA_PLATFORM    the window system (xcb, wayland, offscreen)\n"
     "  QMM_WEB_PORT       the guests' server port instead of 7777\n";
 
@@ -112,7 +116,12 @@ int main(int argc, char* argv[]) {
             });
         }
         form1->show();
+        // The night is kept in the user's data folder; a night the last run left is offered.
+        app::PartyKeeper keeper(*f, platform::UserDataFolder());
+        keeper.Start();
+        f->ConnectDesktop(QDBusConnection::sessionBus());
         result = QApplication::exec();
+        keeper.Flush();
         playback::SetAudioNoticeHandler(nullptr);
     }
     tags::SetErrorHandler(nullptr);

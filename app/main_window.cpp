@@ -14,7 +14,9 @@
 #include <csignal>
 #include <tuple>
 
+#include "app/desktop_link.h"
 #include "app/handler_guard.h"
+#include "app/now_playing.h"
 #include "app/qt_dispatcher.h"
 #include "platform/guard.h"
 #include "ui/Dlg_Details.h"
@@ -90,6 +92,8 @@ TForm1::TForm1(playback::DeckFactory decks, QWidget* parent) : QMainWindow(paren
     Form_InfoBox = new ui::TForm_InfoBox(this);
     Form3 = new ui::TForm3(this);
     connect(Form_InfoBox, &ui::TForm_InfoBox::Closed, this, [this] { M61->setChecked(false); });
+    connect(Form_InfoBox->PopBoxRoom, &QAction::triggered, this, [this] { platform::Guarded([this] { M63Click(); }); });
+    M63->setText(RoomMenuCaption(party_->Texts()));
     std::vector<settings::LanguageText> defaults;
     for (const settings::LanguageKey& key : settings::LanguageKeys())
         if (key.use != settings::LanguageUse::DisplayText && key.section != u"HINT")
@@ -105,6 +109,7 @@ TForm1::TForm1(playback::DeckFactory decks, QWidget* parent) : QMainWindow(paren
 }
 
 TForm1::~TForm1() {
+    desktop_.reset();
     for (QTimer* t : {Timer1, Timer2, Timer3}) t->stop();
     DropTimerBoxes();
     // Workers waiting for this thread are released; the rest finish before the party goes.
@@ -192,7 +197,7 @@ void TForm1::BuildMenus() {
     };
     menu(M10, "M10", {{&M11, "M11"}, {nullptr, ""}, {&M19, "M19"}});
     menu(M30, "M30", {{&M31, "M31"}, {nullptr, ""}, {&M37, "M37", true}, {&M38, "M38", true}, {&M39, "M39", true}});
-    menu(M60, "M60", {{&M61, "M61", true}, {&M62, "M62", true}, {&M69, "M69", true}});
+    menu(M60, "M60", {{&M61, "M61", true}, {&M62, "M62", true}, {&M69, "M69", true}, {nullptr, ""}, {&M63, "M63"}});
     bar->addAction(M70 = MakeAction("M70", this, true));
     bar->addAction(M80 = MakeAction("M80", this, true));
     menu(M90, "M90", {{&M99, "M99"}});
@@ -289,7 +294,8 @@ void TForm1::ConnectHandlers() {
                         std::pair{M31, &TForm1::M31Click}, std::pair{M37, &TForm1::M37Click},
                         std::pair{M38, &TForm1::M38Click}, std::pair{M39, &TForm1::M39Click},
                         std::pair{M61, &TForm1::M61Click}, std::pair{M62, &TForm1::M62Click},
-                        std::pair{M69, &TForm1::M69Click}, std::pair{M70, &TForm1::M70Click},
+                        std::pair{M69, &TForm1::M69Click}, std::pair{M63, &TForm1::M63Click},
+                        std::pair{M70, &TForm1::M70Click},
                         std::pair{M80, &TForm1::M80Click}, std::pair{pop0, &TForm1::pop0Click},
                         std::pair{pop1, &TForm1::pop1Click}, std::pair{pop2, &TForm1::pop2Click},
                         std::pair{pop3, &TForm1::pop3Click}, std::pair{pop4, &TForm1::pop4Click}})

@@ -16,9 +16,12 @@
 #include "ui/track_list_view.h"
 #include "ui/window_parts.h"
 
-namespace ui { class TForm2; class TForm_InfoBox; class TForm3; class ListDelegate; class QrWindow; }
+class QDBusConnection;
+namespace ui { class TForm2; class TForm_InfoBox; class TForm3; class ListDelegate; class QrWindow; class RoomDisplay; }
 
 namespace app {
+
+class DesktopLink;
 
 extern const char* const kTitle;          // "Quorbel Media Mixer"
 extern const char* const kVersionSuffix;  // version V.8 and date 26.05.26
@@ -39,6 +42,7 @@ public:
     ui::TForm_InfoBox* Form_InfoBox = nullptr;
     ui::TForm3* Form3 = nullptr;
     ui::QrWindow* Form_QR = nullptr;  // the guest address to scan; made at the first click on Label_IP
+    ui::RoomDisplay* Form_Room = nullptr;  // full screen for the room; made when first opened
 
     ui::TListView* ListView_soon = nullptr;        // play queue
     ui::TListView* ListView_Guest = nullptr;       // guest requests
@@ -81,6 +85,7 @@ public:
     QAction *M11 = nullptr, *M19 = nullptr, *M31 = nullptr, *M37 = nullptr, *M38 = nullptr,
             *M39 = nullptr, *M61 = nullptr, *M62 = nullptr, *M69 = nullptr, *M70 = nullptr,
             *M80 = nullptr, *M99 = nullptr;
+    QAction* M63 = nullptr;  // Display: the room display, behind a separator
     QMenu* PopupMenu1 = nullptr;
     QAction *pop0 = nullptr, *pop1 = nullptr, *pop2 = nullptr, *pop3 = nullptr, *pop4 = nullptr;
 
@@ -132,6 +137,12 @@ public:
     void ListView_SelectItem(ui::TListView* list, int row);
     void ListBox_LogClick();
     void Label_IPClick();  // opens the QR code window while the listener runs
+    void M63Click();       // the room display, full screen; also from the banner's menu
+
+    // A saved night taken up again (the question at start).
+    void ResumeParty(const session::PartySnapshot& saved);
+    // The desktop's media keys and player widgets drive the transport from now on.
+    void ConnectDesktop(const QDBusConnection& bus);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -167,6 +178,8 @@ private:
     bool shownOnce_ = false;
     bool forwardCaption_ = false;  // Forward shows its jump length
     ui::ListDelegate* queueDelegate_ = nullptr;
+    std::unique_ptr<DesktopLink> desktop_;
+    QString roomScreen_;  // the screen the DJ last had the room display on
 };
 
 // Program entry's settings of the toolkit application and the process, made before any window.

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -151,6 +152,19 @@ std::optional<std::u16string> QtUserInterface::ChooseFolder(const std::u16string
     const QString folder = QFileDialog::getExistingDirectory(DialogParent(), Q(title), Q(start));
     if (folder.isEmpty()) return std::nullopt;
     return folder.toStdU16String();
+}
+
+int QtUserInterface::Choose(const std::u16string& title, const std::u16string& text,
+                            const std::vector<std::u16string>& buttons) {
+    QMessageBox box(QMessageBox::Question, Q(title), Q(text), QMessageBox::NoButton, DialogParent());
+    box.setTextFormat(Qt::PlainText);
+    std::vector<QAbstractButton*> made;
+    for (const std::u16string& caption : buttons) made.push_back(box.addButton(Q(caption), QMessageBox::AcceptRole));
+    if (!made.empty()) box.setDefaultButton(static_cast<QPushButton*>(made.front()));
+    box.exec();
+    for (size_t i = 0; i < made.size(); ++i)
+        if (box.clickedButton() == made[i]) return static_cast<int>(i);
+    return -1;
 }
 
 }  // namespace app

@@ -27,6 +27,8 @@ public:
     std::optional<std::u16string> SaveFile(const platform::FileDialogOptions& options) override;
     std::optional<std::u16string> ChooseFolder(const std::u16string& title,
                                                const std::u16string& start) override;
+    int Choose(const std::u16string& title, const std::u16string& text,
+               const std::vector<std::u16string>& buttons) override;
 };
 
 }  // namespace app

@@ -51,6 +51,10 @@ public:
     std::optional<std::u16string> ChooseFolder(const std::u16string& title, const std::u16string& start) override {
         return InForce().ChooseFolder(title, start);
     }
+    int Choose(const std::u16string& title, const std::u16string& text,
+               const std::vector<std::u16string>& buttons) override {
+        return InForce().Choose(title, text, buttons);
+    }
 };
 
 DeferredMessages::DeferredMessages() : front_(std::make_unique<Front>()), outer_(deferring) {

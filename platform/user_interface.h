@@ -26,6 +26,13 @@ public:
     virtual std::optional<std::u16string> SaveFile(const FileDialogOptions& options) = 0;
     virtual std::optional<std::u16string> ChooseFolder(const std::u16string& title,
                                                        const std::u16string& start) = 0;
+    // A question answered with one of `buttons` (the first is the default); the index chosen,
+    // -1 when it was closed without an answer or nobody can be asked.
+    virtual int Choose(const std::u16string& title, const std::u16string& text,
+                       const std::vector<std::u16string>& buttons) {
+        (void)title, (void)text, (void)buttons;
+        return -1;
+    }
 };
 
 // The one in force; until the application installs its own, a silent one that shows nothing

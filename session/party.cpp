@@ -99,6 +99,7 @@ Party::Party(playback::DeckFactory decks, platform::IDispatcher& ui, PartyView& 
         QObject::connect(list, &tracks::TrackList::RowsRemoved, moved);
         QObject::connect(list, &tracks::TrackList::Reordered, moved);
     }
+    for (auto& list : lists_) QObject::connect(list.get(), &tracks::TrackList::Changed, [this] { listsChanged_ = true; });
     const auto poolMoved = [this] { poolPageStale_ = true; };
     QObject::connect(&Pool(), &tracks::TrackList::RowsInserted, poolMoved);
     QObject::connect(&Pool(), &tracks::TrackList::RowsRemoved, poolMoved);
@@ -140,6 +141,7 @@ Party::Party(playback::DeckFactory decks, platform::IDispatcher& ui, PartyView& 
     ShowPresetMode();
     SwitchTimers(TimerCause::Created);
     rng_.seed(static_cast<std::mt19937::result_type>(std::chrono::system_clock::now().time_since_epoch().count()));
+    saved_ = SavedNow();
 }
 
 Party::~Party() {
@@ -237,7 +239,10 @@ void Party::Finish() {
     // The window shows the party even when a page cannot be made; the error is told after.
     struct ShowAtEnd {
         Party& p;
-        ~ShowAtEnd() { p.view_.Show(p.event_->decks); }
+        ~ShowAtEnd() {
+            p.NoteChanges();
+            p.view_.Show(p.event_->decks);
+        }
     } show{*this};
     if (pages.index) MakeHTML();
     if (pages.pool) MakeGuestPoolHTML(pages.trackPages);

@@ -21,6 +21,7 @@
 #include "playback/queue_player.h"
 #include "requests/feeding.h"
 #include "session/controls.h"
+#include "session/party_file.h"
 #include "session/plans.h"
 #include "settings/language_file.h"
 #include "settings/settings_record.h"
@@ -172,6 +173,15 @@ public:
     bool WebConfigComplete() const;
     QString WebRoot();  // also what the listener serves from, until the next call
 
+    // ---- the saved party ----
+    PartySnapshot SavedParty() const;
+    // Takes a saved night up again: its language, settings, lists with their words and current
+    // row. Nothing starts playing and the web server stays off until the DJ starts them; the
+    // texts read, for the window's captions (none when the language stays).
+    std::optional<std::vector<settings::LanguageText>> Resume(const PartySnapshot& saved);
+    // Called at the end of each event that changed what a snapshot holds.
+    void SetChangeHandler(std::function<void()> changed) { changed_ = std::move(changed); }
+
 private:
     class QueueLink;
     class Event;
@@ -189,6 +199,7 @@ private:
 
     // ---- the end of each event: the one refresh, the one page rewrite, the window ----
     void Finish();
+    void NoteChanges();
     void RefreshStates();
     void MarkRow(tracks::TrackList& list, int row, const char16_t* key);  // a queue mark
     void Step(ControlStep step);
@@ -259,6 +270,17 @@ private:
     // changes a few words of thousands of rows.
     std::vector<web::PageRow> poolPage_;
     bool poolPageStale_ = true;
+    // What a snapshot holds besides the lists, as the last event left it.
+    std::function<void()> changed_;
+    bool listsChanged_ = false;
+    struct Saved {
+        int current = -1;
+        settings::TSetRec settings;
+        QString language;
+        bool web = false;
+        bool operator==(const Saved&) const = default;
+    } saved_;
+    Saved SavedNow() const;
 };
 
 }  // namespace session

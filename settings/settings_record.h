@@ -28,6 +28,7 @@ struct TSetRec {
     QString HTMLpath;
     int32_t RequestsPerGuest = 0;  // requests one guest may have waiting; 0: no limit
     bool CB_artist_apart = false;  // no preset by the artist of the queue's last row
+    bool operator==(const TSetRec&) const = default;
 };
 
 }  // namespace settings

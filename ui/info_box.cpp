@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "settings/language_file.h"
 #include "ui/list_presentation.h"
 #include "ui/qr_code.h"
 
@@ -140,6 +141,9 @@ TForm_InfoBox::TForm_InfoBox(QWidget* parent) : QWidget(parent, Qt::Window) {
     PopBoxQR = command("PopBoxQR", &TForm_InfoBox::PopBoxQRClick);
     PopBoxQR->setCheckable(true);
     PopBoxQR->setEnabled(false);
+    PopBoxRoom = new QAction(PopupMenu1);
+    PopBoxRoom->setObjectName(QStringLiteral("PopBoxRoom"));
+    PopupMenu1->insertAction(PopBoxQR, PopBoxRoom);
 
     // In front of both lines.
     Image_QR = new QLabel(this);
@@ -159,6 +163,8 @@ void TForm_InfoBox::SetMenuCaptions(const platform::DisplayTexts& texts) {
     popBox8->setText(colour + Word(texts, u"str_blue"));
     PopBox9->setText(colour + Word(texts, u"str_black"));
     PopBoxQR->setText(Word(texts, u"str_qr_code"));
+    const QString room = Word(texts, u"room_open");
+    PopBoxRoom->setText(room.isEmpty() ? QString::fromStdU16String(std::u16string(settings::LanguageDefault(u"room_open"))) : room);
 }
 
 void TForm_InfoBox::PopBox1Click() { SetNowPointSize(35); }

@@ -53,6 +53,7 @@ public:
     // After the seven, behind a separator: the guest address as a QR code at the right side,
     // for the room to scan. Checkable; usable while there is an address.
     QAction* PopBoxQR = nullptr;
+    QAction* PopBoxRoom = nullptr;  // before it: the room display (the main window opens it)
     QLabel* Image_QR = nullptr;
 
     // The seven commands read "<font word>: <size word>" and "<colour word>: <colour word>".

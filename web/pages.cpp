@@ -16,6 +16,7 @@
 #include "platform/errors.h"
 #include "platform/regular_file.h"
 #include "platform/text_codec.h"
+#include "platform/user_folders.h"
 #include "platform/user_interface.h"
 #include "web/html_text.h"
 
@@ -328,14 +329,6 @@ bool CanWritePages(const std::string& root) {
            ::access(Join(htdocs, "tool").c_str(), W_OK) == 0;
 }
 
-std::string UserDataFolder() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg && *xdg == '/') return Join(xdg, "quorbel-media-mixer");
-    const char* home = std::getenv("HOME");
-    if (home && *home) return Join(Join(home, ".local/share"), "quorbel-media-mixer");
-    return {};
-}
-
 std::string WithoutTrailingSlash(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
@@ -348,7 +341,7 @@ std::string WebRoot(const std::string& htmlPath, const std::string& programFolde
     const std::string shipped = WithoutTrailingSlash(ShippedContent(programFolder));
     if (CanWritePages(shipped)) return shipped;
     // An installed program cannot write beside itself: the user gets a copy to generate into.
-    const std::string user = UserDataFolder();
+    const std::string user = platform::UserDataFolder().string();
     if (user.empty()) return shipped;
     std::error_code ec;
     for (const char* part : {"basics", "htdocs"}) {

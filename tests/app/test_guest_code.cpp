@@ -16,6 +16,7 @@
 #include "tests/support/qt_app.h"
 #include "ui/info_box.h"
 #include "ui/qr_window.h"
+#include "ui/room_display.h"
 #include "web/listener.h"
 
 namespace {
@@ -65,11 +66,16 @@ TEST(GuestCode, TheCodeOfTheRunningListenerLeadsToThePoolPage) {
     banner->PopBoxQR->trigger();
     EXPECT_EQ(test_support::DecodeQr(banner->grab().toImage()), scanned);
     EXPECT_LE(banner->Label_Now->geometry().right(), banner->Image_QR->geometry().left());
+    // The room display, from beside it, shows the same code; it goes with the listener too.
+    banner->PopBoxRoom->trigger();
+    ASSERT_TRUE(form->Form_Room && form->Form_Room->isVisible());
+    EXPECT_EQ(test_support::DecodeQr(form->Form_Room->grab().toImage()), scanned);
 
     run(&app::TForm1::M80Click);
     EXPECT_FALSE(form->Form_QR->isVisible());
     EXPECT_EQ(test_support::DecodeQr(banner->grab().toImage()), QString());
     EXPECT_EQ(banner->Label_Now->geometry(), banner->rect());
+    EXPECT_EQ(test_support::DecodeQr(form->Form_Room->grab().toImage()), QString());
     Click(form->Label_IP);
     EXPECT_FALSE(form->Form_QR->isVisible());
     EXPECT_TRUE(recorder->errors.empty());

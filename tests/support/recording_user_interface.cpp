@@ -44,6 +44,15 @@ std::optional<std::u16string> RecordingUserInterface::ChooseFolder(const std::u1
     return answer;
 }
 
+int RecordingUserInterface::Choose(const std::u16string& /*title*/, const std::u16string& text,
+                                   const std::vector<std::u16string>& /*buttons*/) {
+    questions.push_back(text);
+    if (chooseAnswers.empty()) return -1;
+    const int answer = chooseAnswers.front();
+    chooseAnswers.pop_front();
+    return answer;
+}
+
 ScopedRecorder::ScopedRecorder() : previous_(SetUserInterface(&rec_)) {}
 
 ScopedRecorder::~ScopedRecorder() {

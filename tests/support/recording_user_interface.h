@@ -16,6 +16,8 @@ public:
     std::deque<std::vector<std::u16string>> openAnswers;
     std::deque<std::optional<std::u16string>> saveAnswers;
     std::deque<std::optional<std::u16string>> folderAnswers;
+    std::vector<std::u16string> questions;  // the text of every question asked
+    std::deque<int> chooseAnswers;          // -1 when none is queued
     // Runs while a message box "is open" (inside ShowError and ShowMessage, after recording), to
     // act out what happens meanwhile, such as timer ticks while the user has not yet answered.
     std::function<void(const std::u16string&)> whileOpen;
@@ -26,6 +28,8 @@ public:
     std::optional<std::u16string> SaveFile(const FileDialogOptions& options) override;
     std::optional<std::u16string> ChooseFolder(const std::u16string& title,
                                                const std::u16string& start) override;
+    int Choose(const std::u16string& title, const std::u16string& text,
+               const std::vector<std::u16string>& buttons) override;
 };
 
 // Installs a fresh recorder for the lifetime of the object (tests).
