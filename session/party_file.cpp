@@ -77,6 +77,7 @@ const TextField kTextFields[] = {
     {"StdWebList", &Rec::StdWebList},
     {"StdPresetList", &Rec::StdPresetList},
     {"HTMLpath", &Rec::HTMLpath},
+    {"FFsecText", &Rec::FFsecText},
 };
 
 QString Key(const char* key) { return QString::fromLatin1(key); }

@@ -14,6 +14,8 @@
 #include "tests/support/test_deck.h"
 #include "ui/info_box.h"
 #include "ui/list_presentation.h"
+#include "ui/room_display.h"
+#include "app/now_playing.h"
 
 namespace {
 
@@ -163,6 +165,56 @@ TEST_F(Playback, TheModePanelEmphasisesWhatIsChosen) {
     form->pop0Click();
     EXPECT_FALSE(form->CheckBox_block_latest->isEnabled());
     EXPECT_FALSE(form->CheckBox_block_latest->font().bold()) << "a disabled option is not emphasised";
+}
+
+// The room display from the Display menu, behind a separator after the described items: what
+// plays, what comes next with a guest's request marked, following each hand-over and the language.
+TEST_F(Playback, TheRoomDisplayFollowsTheQueueFromTheDisplayMenu) {
+    AddRow("a.mp3", 30000);
+    AddRow("b.mp3", 180000);
+    AddRow("c.mp3", 180000);
+    form->ListView_soon->List().SetSubItem(2, tracks::siSrc, "192.168.1.20");
+    const QList<QAction*> items = form->M60->actions();
+    ASSERT_GE(items.size(), 2);
+    EXPECT_EQ(items.back(), form->M63);
+    EXPECT_TRUE(items[items.size() - 2]->isSeparator());
+
+    Run(&app::TForm1::M63Click);
+    ui::RoomDisplay* room = form->Form_Room;
+    ASSERT_TRUE(room && room->isVisible());
+    EXPECT_TRUE(room->Label_Next->text().contains("Title a.mp3")) << "what Play List starts";
+    EXPECT_FALSE(room->Label_Title->isVisible() && room->Label_Title->text().contains("Title"));
+
+    Run(&app::TForm1::Button_PlayListClick);
+    EXPECT_TRUE(room->Label_Title->text().contains("Title a.mp3"));
+    EXPECT_TRUE(room->Label_Next->text().contains("Title b.mp3"));
+    EXPECT_FALSE(room->Mark_Next->isVisible());
+    for (int s = 0; s < 30 && !room->Label_Title->text().contains("Title b.mp3"); ++s) Tick();
+    EXPECT_TRUE(room->Label_Title->text().contains("Title b.mp3")) << "the hand-over";
+    EXPECT_TRUE(room->Label_Next->text().contains("Title c.mp3"));
+    EXPECT_TRUE(room->Mark_Next->isVisible()) << "a guest's request";
+
+    const QString heading = room->Label_NowHeading->text();
+    Run(&app::TForm1::M38Click);
+    EXPECT_NE(room->Label_NowHeading->text(), heading) << "the room speaks the new language";
+    EXPECT_NE(form->Form_InfoBox->PopBoxRoom->text(), "");
+    EXPECT_EQ(form->M63->text(), form->Form_InfoBox->PopBoxRoom->text());
+}
+
+TEST(NowPlaying, AGuestsRequestIsTheRowWhoseSourceIsAnAddress) {
+    const struct {
+        const char* src;
+        bool request;
+    } cases[] = {
+        {"192.168.1.20", true}, {"10.0.0.7", true},  {"::1", true},       {"fe80::1c:2b", true},
+        {"::ffff:10.0.0.7", true}, {"File", false},   {"Datei", false},    {"Fichier", false},
+        {"DJ +", false},          {"", false},       {"1999", false},     {"presets.lst", false},
+    };
+    for (const auto& c : cases) {
+        tracks::TrackRow row;
+        row.Src = c.src;
+        EXPECT_EQ(app::IsGuestRequest(row), c.request) << c.src;
+    }
 }
 
 }  // namespace

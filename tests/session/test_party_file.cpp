@@ -16,11 +16,7 @@ using session::PartyState;
 
 // Everything a snapshot holds but the time of its saving.
 auto Fields(const session::PartySnapshot& p) {
-    const settings::TSetRec& r = p.settings;
-    return std::tie(p.queue, p.requests, p.guestPool, p.presets, p.current, p.language, p.webServerOn, r.FadeSec,
-                    r.FFsec, r.StdPlayList, r.StdWebList, r.StdPresetList, r.number_block, r.RB_finish, r.RB_restart,
-                    r.CB_block, r.CB_Guest, r.RB_web_first, r.RB_web_mix_preselect, r.CB_preset, r.RB_preset_1by1,
-                    r.RB_preset_random, r.HTMLpath, r.RequestsPerGuest, r.CB_artist_apart);
+    return std::tie(p.queue, p.requests, p.guestPool, p.presets, p.current, p.language, p.webServerOn, p.settings);
 }
 
 tracks::TrackRow Row(const QString& title, const QString& file) {
@@ -37,7 +33,7 @@ session::PartySnapshot Night() {
     p.presets = {Row(QString(), "C:\\old\\windows.mp3")};
     p.current = 1, p.language = "deu", p.webServerOn = true;
     settings::TSetRec& s = p.settings;  // every field away from its start value
-    s.FadeSec = 15, s.FFsec = 200, s.number_block = 100, s.RequestsPerGuest = 3;
+    s.FadeSec = 15, s.FFsec = 200, s.FFsecText = "0200", s.number_block = 100, s.RequestsPerGuest = 3;
     s.StdPlayList = "/p/q.lst", s.StdWebList = "/p/g.lst", s.StdPresetList = "/p/\u00e9.lst", s.HTMLpath = "/p/web";
     s.RB_finish = s.RB_restart = s.CB_block = s.CB_Guest = s.RB_web_first = s.RB_web_mix_preselect = s.CB_preset =
         s.RB_preset_1by1 = s.RB_preset_random = s.CB_artist_apart = true;
