@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <sndfile.h>
 #include <sys/socket.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -253,6 +254,10 @@ protected:
             program.waitForFinished(5000);
         }
         application.reset();
+        if (bus.state() != QProcess::NotRunning) {
+            bus.kill();
+            bus.waitForFinished(5000);
+        }
         if (xvfb.state() != QProcess::NotRunning) {
             xvfb.terminate();
             xvfb.waitForFinished(5000);
@@ -290,6 +295,7 @@ protected:
         env.insert("XDG_CONFIG_HOME", root + "/config");
         env.insert("XDG_DATA_HOME", root + "/data");
         env.insert("LSAN_OPTIONS", env.value("LSAN_OPTIONS") + ":suppressions=" + root + "/leaks.supp");
+        if (!busAddress.isEmpty()) env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
         program.setProcessEnvironment(env);
         program.setWorkingDirectory(root);
         program.setProcessChannelMode(QProcess::MergedChannels);
@@ -335,6 +341,8 @@ protected:
     std::unique_ptr<QApplication> application;  // gone before its X server
     QProcess program;
     QString mainWindow, logFile;
+    QProcess bus;        // a session bus of the test's own, when one is started
+    QString busAddress;  // the program and playerctl reach it here
 };
 
 // What the written mix holds: which tone sounds in each 50 ms window.
@@ -624,6 +632,140 @@ TEST_F(Party, MixWebWithoutAnHtmlFolderPlaysEveryRequest) {
     EXPECT_EQ(nowSeen.join(", ").toStdString(), heardOrder.join(", ").toStdString())
         << "the now-playing page did not follow the music";
     EXPECT_FALSE(RowsOf(lastIndex).join(",").contains("/now")) << lastIndex;
+}
+
+// The titles of a page's links in order, and those marked as waiting requests.
+QStringList LinkTitles(const std::string& page, const QString& before = QString()) {
+    QStringList out;
+    QRegularExpressionMatchIterator it =
+        QRegularExpression(QRegularExpression::escape(before) + "<a [^>]*>([^<]+)</a>").globalMatch(QString::fromStdString(page));
+    while (it.hasNext()) out << it.next().captured(1);
+    return out;
+}
+
+// A night killed mid-party comes back. After a hand-over and two guests' requests the program is
+// killed with SIGKILL; started again it asks, and after Resume the queue, the waiting requests and
+// the pools are as they were, while nothing plays and the server stays off until the DJ starts
+// them. Before the kill, the desktop's player sees the hand-over and presses Pause, Go On and
+// Forward over a session bus of the test's own.
+TEST_F(Party, AKilledNightComesBackOnResumeAndTheDesktopDrivesTheTransport) {
+    const bool desktop = !QStandardPaths::findExecutable("dbus-daemon").isEmpty() &&
+                         !QStandardPaths::findExecutable("playerctl").isEmpty();
+    if (desktop) {
+        bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        WaitFor(10000, [&] { return bus.waitForReadyRead(100) || bus.canReadLine(); }, 0);
+        busAddress = QString::fromUtf8(bus.readLine()).trimmed();
+        ASSERT_FALSE(busAddress.isEmpty()) << "no session bus";
+        qputenv("DBUS_SESSION_BUS_ADDRESS", busAddress.toUtf8());  // for playerctl
+    }
+    const auto player = [](const QStringList& args) {
+        return ::Run("playerctl", QStringList{"--player=quorbel_media_mixer"} + args, 15000);
+    };
+    QTemporaryDir dir(QDir::tempPath() + "/qmm-resume-XXXXXX");
+    ASSERT_TRUE(dir.isValid());
+    const QString root = dir.path();
+    ASSERT_TRUE(QDir(root).mkpath("web/htdocs/tool") && QDir(root).mkpath("web/basics") && QDir(root).mkpath("music"));
+    for (const QString& fragment : QDir(QMM_SOURCE_DIR "/resources/basics").entryList(QDir::Files))
+        ASSERT_TRUE(QFile::copy(QMM_SOURCE_DIR "/resources/basics/" + fragment, root + "/web/basics/" + fragment));
+    std::vector<Track> tracks = {
+        {"q1", "Queue One", 330, 6, {}},   {"q2", "Queue Two", 470, 40, {}}, {"q3", "Queue Three", 620, 6, {}},
+        {"q4", "Queue Four", 700, 6, {}},  {"g1", "Guest One", 780, 6, {}},  {"g2", "Guest Two", 1140, 6, {}},
+        {"g3", "Guest Three", 900, 6, {}}, {"p1", "Preset One", 950, 6, {}},
+    };
+    for (Track& t : tracks) {
+        t.path = root + "/music/" + t.name + ".mp3";
+        ASSERT_TRUE(WriteTrack(t)) << t.name.toStdString();
+    }
+    ASSERT_TRUE(WriteText(root + "/queue.lst", PlaylistOf({&tracks[0], &tracks[1], &tracks[2], &tracks[3]})));
+    ASSERT_TRUE(WriteText(root + "/pool.lst", PlaylistOf({&tracks[4], &tracks[5], &tracks[6]})));
+    ASSERT_TRUE(WriteText(root + "/presets.lst", PlaylistOf({&tracks[7]})));
+    const QString settings = root + "/night.stg";
+    ASSERT_TRUE(WriteText(settings, QString("[standard]\nfade=%1\nffsec=6\nplayfile=%2/queue.lst\n"
+                                            "webfile=%2/pool.lst\npreselectfile=%2/presets.lst\nhtmlpath=%2/web\n"
+                                            "doBlock=0\nblocknumber=10\nrb_finish=1\nrb_repeat=0\nwebselect=1\n"
+                                            "rb_web_first=1\nrb_web_mix_preselect=0\npreselect=1\n"
+                                            "rb_preset_1by1=1\nrb_preset_random=0\n")
+                                        .arg(kFade)
+                                        .arg(root)));
+    const uint16_t port = FreePort();
+    StartProgram(QMM_PROGRAM, root, root + "/mix.raw", port);
+    if (HasFatalFailure()) return;
+    LoadSettings(settings);
+    if (HasFatalFailure()) return;
+    Keys(mainWindow, {"alt+w"});
+    std::string pool;
+    ASSERT_TRUE(WaitFor(15000, [&] { return !(pool = HttpGet(port, "/tool/guestpool.html")).empty(); })) << ProgramLog();
+
+    // Play List; two guests ask for a track each while the first one plays.
+    Keys(mainWindow, {"alt+l"});
+    for (const char* title : {"Guest One", "Guest Three"}) {
+        const QString page = Link(QString::fromStdString(pool), QString("<a href=\"([^\"]+)\"[^>]*>%1</a>").arg(title));
+        const QString select =
+            Link(QString::fromStdString(HttpGet(port, page.toStdString())), "href=\"(/tool/select\\.htm[^\"]*)\"");
+        EXPECT_NE(HttpGet(port, select.toStdString()).find(">ready<"), std::string::npos) << title;
+    }
+    if (desktop) {
+        // The desktop sees the hand-over, and its commands press the buttons.
+        EXPECT_TRUE(WaitFor(20000, [&] { return player({"metadata", "title"}) == "Queue Two"; }))
+            << player({"metadata"}).toStdString();
+        const QString line = player({"metadata", "--format", "{{title}} | {{artist}} | {{mpris:length}}"});
+        std::cout << "playerctl metadata after the hand-over: " << line.toStdString() << "\n";
+        EXPECT_EQ(line, "Queue Two | Party | 40000000");
+        player({"pause"});
+        EXPECT_TRUE(WaitFor(5000, [&] { return player({"status"}) == "Paused"; }));
+        player({"play-pause"});
+        EXPECT_TRUE(WaitFor(5000, [&] { return player({"status"}) == "Playing"; }));
+        const double before = player({"position"}).toDouble();
+        player({"next"});
+        double after = 0;
+        EXPECT_TRUE(WaitFor(5000, [&] { return (after = player({"position"}).toDouble()) >= before + 5; }))
+            << before << " -> " << after << ": Next is Forward, 6 s on";
+    } else {
+        QThread::msleep(8000);  // past the hand-over
+    }
+    const std::string index = HttpGet(port, "/index.html");
+    pool = HttpGet(port, "/tool/guestpool.html");
+    ASSERT_TRUE(RowsOf(index).size() == 4 && RowsOf(index)[1] == "Queue Two/now") << index;
+    ASSERT_EQ(LinkTitles(pool, "already chosen</span>"), QStringList({"Guest One", "Guest Three"})) << pool;
+
+    // Killed mid-party, a second after the last change was saved.
+    QThread::msleep(2000);
+    ::kill(pid_t(program.processId()), SIGKILL);
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::CrashExit);
+
+    StartProgram(QMM_PROGRAM, root, root + "/mix2.raw", port);
+    if (HasFatalFailure()) return;
+    const QString question = WaitShown("Resume the party?");
+    ASSERT_FALSE(question.isEmpty()) << "no question at start\n" << ProgramLog();
+    Keys(question, {"alt+r"});
+    ASSERT_TRUE(WaitGone("Resume the party?"));
+    // Nothing plays and the server is off until the DJ starts them.
+    QThread::msleep(1000);
+    EXPECT_EQ(HttpGet(port, "/index.html"), "");
+    if (desktop) {
+        EXPECT_EQ(player({"status"}), "Stopped");
+    }
+    Keys(mainWindow, {"alt+w"});
+    std::string resumedIndex;
+    ASSERT_TRUE(WaitFor(15000, [&] { return !(resumedIndex = HttpGet(port, "/index.html")).empty(); })) << ProgramLog();
+    QStringList titles, resumedTitles;
+    for (const QString& row : RowsOf(index)) titles << row.section('/', 0, 0);
+    for (const QString& row : RowsOf(resumedIndex)) resumedTitles << row.section('/', 0, 0);
+    EXPECT_EQ(resumedTitles, titles) << "the queue";
+    std::cout << "queue before the kill: " << RowsOf(index).join(", ").toStdString()
+              << "\nqueue after Resume: " << RowsOf(resumedIndex).join(", ").toStdString() << "\n";
+    const std::string resumedPool = HttpGet(port, "/tool/guestpool.html");
+    EXPECT_EQ(LinkTitles(resumedPool, "already chosen</span>"), LinkTitles(pool, "already chosen</span>"))
+        << "the waiting requests";
+    EXPECT_EQ(LinkTitles(resumedPool), LinkTitles(pool)) << "the guest pool";
+    // The night goes on at the track that was playing.
+    Keys(mainWindow, {"alt+l"});
+    if (desktop) {
+        EXPECT_TRUE(WaitFor(10000, [&] { return player({"metadata", "title"}) == "Queue Two"; }));
+    }
+    Exit();
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 }  // namespace
