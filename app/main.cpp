@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -117,8 +118,9 @@ int main(int argc, char* argv[]) {
         }
         form1->show();
         // The night is kept in the user's data folder; a night the last run left is offered.
+        // The question waits inside the event loop, so that SIGTERM ends the program there too.
         app::PartyKeeper keeper(*f, platform::UserDataFolder());
-        keeper.Start();
+        QTimer::singleShot(0, f, [&keeper] { keeper.Start(); });
         f->ConnectDesktop(QDBusConnection::sessionBus());
         result = QApplication::exec();
         keeper.Flush();

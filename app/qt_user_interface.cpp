@@ -6,6 +6,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -106,6 +108,20 @@ void ShowBox(QMessageBox::Icon icon, const QString& caption, const QString& text
     box.exec();
 }
 
+// A question closed by Esc, its close button or the program's end stays unanswered; a plain
+// message box without an escape button would refuse to close, and with it the program's quit.
+class QuestionBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void closeEvent(QCloseEvent* event) override { QDialog::closeEvent(event); }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Escape) reject();
+        else QMessageBox::keyPressEvent(event);
+    }
+};
+
 }  // namespace
 
 void QtUserInterface::ShowError(const std::u16string& text) {
@@ -156,7 +172,7 @@ std::optional<std::u16string> QtUserInterface::ChooseFolder(const std::u16string
 
 int QtUserInterface::Choose(const std::u16string& title, const std::u16string& text,
                             const std::vector<std::u16string>& buttons) {
-    QMessageBox box(QMessageBox::Question, Q(title), Q(text), QMessageBox::NoButton, DialogParent());
+    QuestionBox box(QMessageBox::Question, Q(title), Q(text), QMessageBox::NoButton, DialogParent());
     box.setTextFormat(Qt::PlainText);
     std::vector<QAbstractButton*> made;
     for (const std::u16string& caption : buttons) made.push_back(box.addButton(Q(caption), QMessageBox::AcceptRole));

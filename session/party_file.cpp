@@ -77,7 +77,6 @@ const TextField kTextFields[] = {
     {"StdWebList", &Rec::StdWebList},
     {"StdPresetList", &Rec::StdPresetList},
     {"HTMLpath", &Rec::HTMLpath},
-    {"FFsecText", &Rec::FFsecText},
 };
 
 QString Key(const char* key) { return QString::fromLatin1(key); }
@@ -162,6 +161,7 @@ std::string PartyBytes(const PartySnapshot& party) {
     for (const IntField& f : kIntFields) s.insert(Key(f.key), f.get(party.settings));
     for (const BoolField& f : kBoolFields) s.insert(Key(f.key), party.settings.*f.field);
     for (const TextField& f : kTextFields) s.insert(Key(f.key), party.settings.*f.field);
+    s.insert(Key("FFsecText"), party.settings.FFsecText);
     root.insert(Key("settings"), s);
 
     for (size_t l = 0; l < std::size(kListNames); ++l) {
@@ -201,6 +201,9 @@ PartyLoad ParseParty(std::string_view bytes, const PartyTexts& texts) {
     for (const IntField& f : kIntFields) f.set(p.settings, in.Int(s.value(Key(f.key)), f.min, f.max));
     for (const BoolField& f : kBoolFields) p.settings.*f.field = in.Bool(s.value(Key(f.key)));
     for (const TextField& f : kTextFields) p.settings.*f.field = in.Text(s.value(Key(f.key)));
+    // The jump length as typed came later; a file without it has the number only.
+    const QJsonValue jump = s.value(Key("FFsecText"));
+    p.settings.FFsecText = jump.isUndefined() ? QString::number(p.settings.FFsec) : in.Text(jump);
 
     for (size_t l = 0; l < std::size(kListNames); ++l) {
         const QJsonArray rows = in.Array(root.value(Key(kListNames[l])));

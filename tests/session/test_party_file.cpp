@@ -59,6 +59,14 @@ TEST(PartyFile, ANightComesBackWhole) {
     file.Save(cleared);
     EXPECT_EQ(file.Load().party.current, -1);
     EXPECT_TRUE(file.Load().party.EndedWithEmptyQueue());
+
+    // A file from before the jump length kept its text as typed.
+    std::string bytes = session::PartyBytes(night);
+    const size_t at = bytes.find(",\"FFsecText\":\"0200\"");
+    ASSERT_NE(at, std::string::npos);
+    const session::PartyLoad older = session::ParseParty(bytes.erase(at, 19));
+    ASSERT_EQ(older.state, PartyState::Readable);
+    EXPECT_EQ(older.party.settings.FFsecText, "200");
 }
 
 TEST(PartyFile, AFileThatCannotBeReadIsKeptBesideAndExplained) {
