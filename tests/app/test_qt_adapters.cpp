@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QtTest/QTest>
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -116,6 +117,32 @@ TEST(QtUserInterface, AudioDialogHandsBackTypedNamesAsTyped) {
         f->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
     });
     EXPECT_TRUE(picked == "a.mp3 | c.mp3" || picked == "c.mp3 | a.mp3") << picked;
+}
+
+// A question answers with the button pressed; closed any other way it stays unanswered (so it
+// never holds up the program's quit, which closes every window first).
+TEST(QtUserInterface, AQuestionAnswersWithItsButtonOrNotAtAll) {
+    EnsureApplication();
+    const struct {
+        const char* how;
+        std::function<void(QWidget*)> act;
+        int answer;
+    } cases[] = {
+        {"the second button", [](QWidget* box) { box->findChildren<QPushButton*>()[1]->click(); }, 1},
+        {"Enter: the first", [](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); }, 0},
+        {"Esc", [](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); }, -1},
+        {"the close box", [](QWidget* box) { box->close(); }, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            ASSERT_TRUE(box);
+            c.act(box);
+        });
+        app::QtUserInterface ui;
+        EXPECT_EQ(ui.Choose(u"Resume?", u"A party was saved.", {u"&Resume", u"&New Party"}), c.answer);
+    }
 }
 
 TEST(QtDispatcher, RunsWorkOnTheWindowThreadAndReturnsItsOutcome) {
