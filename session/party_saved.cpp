@@ -52,10 +52,12 @@ std::optional<std::vector<settings::LanguageText>> Party::Resume(const PartySnap
         Queue().SelectRow(saved.current);  // Play List takes the night up at this row
         queueStartedOnce_ = true;
     }
-    Step(ControlStep::Forward);
-    ShowGuestMode();
-    ShowPresetMode();
+    // The controls the lists allow, then the options as their clicks would set them, with the
+    // timers they start.
     Step(ControlStep::ListsChanged);
+    Step(ControlStep::Forward);
+    GuestUseChanged();
+    PresetUseChanged();
     event_->refresh |= kPoolWords;
     ShowWebConfig();
     e.Finish();

@@ -49,10 +49,20 @@ TEST_F(Saved, ANightTakenUpAgainHoldsItsListsWordsSettingsAndCurrentRowAndPlaysN
     EXPECT_TRUE(later.ControlStates().guestUse && later.ControlStates().presetUse);
     EXPECT_EQ(later.SavedParty().current, 1) << "kept as it came until the next Play List";
 
-    // Play List takes the night up at the row that was playing.
+    // Play List takes the night up at the row that was playing; the waiting request and a preset
+    // join the queue as it runs short.
     Run([&] { later.PlayList(); });
     EXPECT_EQ(later.Deck(1).FileName(), b);
     EXPECT_EQ(later.Player().CurIndex(), 1);
+    for (int s = 0; s < 400 && later.Requests().Count() + later.Presets().Count() > 0; ++s) {
+        clock->Advance(1000);
+        Run([&] { later.Tick(); });
+        if (later.Timers().requests && s % 5 == 0) Run([&] { later.RequestStep(); });
+        if (later.Timers().presets && s % 10 == 0) Run([&] { later.PresetStep(); });
+    }
+    QStringList joined;
+    for (const TrackRow& r : later.Queue().Rows()) joined << QFileInfo(r.FileName).fileName();
+    EXPECT_EQ(joined.mid(joined.size() - 2), QStringList({"wish.mp3", "preset.mp3"})) << "the request and a preset joined";
 }
 
 TEST_F(Saved, TheEventsThatChangeWhatIsKeptAndNoOthersAskForASave) {
