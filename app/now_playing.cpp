@@ -49,10 +49,10 @@ ui::RoomView RoomViewOf(session::Party& party) {
             v.lengthMs = now.deck->Length();
         }
         if (party.Player().PlayOn()) next = party.Player().NextIndex();
-    } else if (!party.AnyDeckBusy()) {
-        // Between tracks: what Play List would start, the selected row or, before the night
-        // started, the first one.
-        next = queue.ValidIndex(queue.SelectedIndex()) ? queue.SelectedIndex() : party.QueueStartedOnce() ? -1 : 0;
+    } else if (!party.AnyDeckBusy() && !party.QueueStartedOnce()) {
+        // Before the night starts: what Play List will start. Once it has played, a stopped
+        // queue promises nothing.
+        next = queue.ValidIndex(queue.SelectedIndex()) ? queue.SelectedIndex() : 0;
     }
     if (queue.ValidIndex(next)) {
         v.next = track(next);

@@ -199,6 +199,10 @@ TEST_F(Playback, TheRoomDisplayFollowsTheQueueFromTheDisplayMenu) {
     EXPECT_NE(room->Label_NowHeading->text(), heading) << "the room speaks the new language";
     EXPECT_NE(form->Form_InfoBox->PopBoxRoom->text(), "");
     EXPECT_EQ(form->M63->text(), form->Form_InfoBox->PopBoxRoom->text());
+
+    // Stopped mid-night: nothing plays, and nothing is promised next.
+    Run(&app::TForm1::Button_StopClick);
+    EXPECT_FALSE(room->View().now || room->View().next);
 }
 
 TEST(NowPlaying, AGuestsRequestIsTheRowWhoseSourceIsAnAddress) {
