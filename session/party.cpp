@@ -242,6 +242,7 @@ void Party::ShowPresetMode() { Step(ControlStep::PresetMode); }
 
 void Party::Finish() {
     RefreshStates();
+    MeasurePending();
     MeasureNextFirst();
     EventState& e = *event_;
     const bool listening = listener_->Active();

@@ -238,6 +238,8 @@ private:
     void Measure(const QString& path, bool first);
     void MeasureRows(const tracks::TrackList& list, int first, int last);
     void MeasureNextFirst();  // the row about to play goes ahead of the rest
+    void MeasurePending();    // the rows gathered during an event, to the analyser at once
+    void MakeAnalyser();
     requests::FeedLists FeedLists();
 
     Options options_;
@@ -255,6 +257,7 @@ private:
     std::unique_ptr<playback::TrackAnalyser> analyser_;  // made when first needed
     QHash<QString, playback::TrackAnalysis> analyses_;
     QString measuredFirst_;  // the last path put ahead of the rest
+    std::vector<QString> pending_;  // rows that joined a list during the event under way
     // Results posted from the analyser's thread are dropped once the party is gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     std::mt19937 rng_;
