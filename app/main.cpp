@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QThread>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -89,9 +90,14 @@ int main(int argc, char* argv[]) {
     app::SetUpApplication();
     app::QtUserInterface userInterface;
     platform::SetUserInterface(&userInterface);
-    // The tag readers never raise; their unexpected errors come here to be shown.
+    // The tag readers never raise; their unexpected errors come here to be shown. The loudness
+    // analyser reads tags on its own thread: a box opens on this one only.
     tags::SetErrorHandler([](const std::u16string&, const std::u16string& text) {
-        platform::UserInterface().ShowError(text);
+        if (QThread::currentThread() == qApp->thread()) {
+            platform::UserInterface().ShowError(text);
+            return;
+        }
+        QMetaObject::invokeMethod(qApp, [text] { platform::UserInterface().ShowError(text); }, Qt::QueuedConnection);
     });
     const bool catching = CatchQuitSignals();
 

@@ -135,6 +135,9 @@ void TForm1::BuildComponents() {
         l.view->setContextMenuPolicy(l.id == ListId::Requests ? Qt::NoContextMenu : Qt::CustomContextMenu);
     }
     queueDelegate_ = ui::DelegateOf(ListView_soon);
+    // The queue's rows tell their loudness where the pointer rests, outside the columns.
+    ListView_soon->Model()->SetToolTips(
+        [party = party_.get()](const tracks::TrackRow& row) { return party->LoudnessText(row.FileName); });
 
     for (auto [timer, name, ms] : {std::tuple{&Timer1, "Timer1", 1000}, std::tuple{&Timer2, "Timer2", 5000},
                                    std::tuple{&Timer3, "Timer3", 10000}}) {

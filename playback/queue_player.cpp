@@ -17,6 +17,9 @@ bool IsPlayableFile(const QString& path) {
 
 QString NameOf(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
 
+// Trailing silence is cut with a ramp this short: below the audible level nothing is heard of it.
+constexpr int kCutMs = 20;
+
 }  // namespace
 
 int QueuePlayer::NextIndexOf(int current) {
@@ -62,6 +65,7 @@ void QueuePlayer::StartQueue() {
     deck1_.SetFileName(f);
     deck1_.SetWait(true);
     deck1_.Open();
+    Prepare(deck1_, 0);
     deck1_.Play();
     live_ = &deck1_;
     state_ = State::Playing;
@@ -79,12 +83,36 @@ void QueuePlayer::PlayList() {
     StartQueue();
 }
 
+void QueuePlayer::Prepare(AudioDeck& deck, int fadeInMs) {
+    const bool leveling = queue_.Leveling(), noDeadAir = queue_.NoDeadAir();
+    if (!leveling && !noDeadAir && fadeInMs <= 0) return;
+    const std::optional<TrackAnalysis> a = queue_.Analysis(deck.FileName());
+    // Open reset the gain: an unmeasured or failed track plays at 0 dB.
+    if (leveling) deck.SetGain(a ? LevelingGainDb(*a, queue_.LevelTargetLufs()) : 0.0);
+    if (fadeInMs > 0) deck.FadeIn(fadeInMs);
+    if (noDeadAir && a && AudibleStartMs(*a) > 0) deck.SetPosition(AudibleStartMs(*a));
+}
+
+int QueuePlayer::EndOf(const AudioDeck& deck) const {
+    if (!queue_.NoDeadAir()) return deck.Length();
+    const std::optional<TrackAnalysis> a = queue_.Analysis(deck.FileName());
+    return a ? std::min(AudibleEndMs(*a, deck.Length()), deck.Length()) : deck.Length();
+}
+
+void QueuePlayer::CutTrailingSilence(AudioDeck& deck) {
+    if (!queue_.NoDeadAir() || deck.Mode() != mpPlaying) return;
+    if (&deck == live_ && state_ == State::Playing) return;  // its hand-over comes first
+    const int end = EndOf(deck);
+    if (end < deck.Length() && deck.Position() >= end) deck.FadeOut(kCutMs);
+}
+
 bool QueuePlayer::StoppedEarly(const AudioDeck& deck) const {
     return &deck == live_ && state_ == State::Playing && deck.Mode() == mpStopped;
 }
 
 void QueuePlayer::HandOverFrom(AudioDeck& a, AudioDeck& b, int fade, bool scroll) {
-    const bool inWindow = a.Mode() == mpPlaying && a.Position() > a.Length() - fade;
+    const int end = EndOf(a);
+    const bool inWindow = a.Mode() == mpPlaying && a.Position() > end - fade;
     // Past its window without a hand-over, the queue would end here: it goes on instead.
     const bool early = !inWindow && StoppedEarly(a);
     if (!(inWindow || early) || b.Mode() == mpPlaying) return;
@@ -108,7 +136,11 @@ void QueuePlayer::HandOverFrom(AudioDeck& a, AudioDeck& b, int fade, bool scroll
         sink_.TrackOpening(b.FileName());
         b.SetWait(true);
         b.Open();
+        // The two fades meet where the outgoing track's music ends; a late tick shortens them.
+        const int fadeMs = inWindow && queue_.Crossfade() ? std::clamp(end - a.Position(), 0, fade) : 0;
+        Prepare(b, fadeMs);
         b.Play();
+        if (fadeMs > 0) a.FadeOut(fadeMs);
         live_ = &b;
         state_ = State::Playing;
         cur_ = FindQueueIndex(b.FileName());
@@ -129,6 +161,8 @@ void QueuePlayer::HandOver() {
     if (live_ && live_->Mode() == mpPlaying) early_ = 0;
     HandOverFrom(deck1_, deck2_, fade, true);
     HandOverFrom(deck2_, deck1_, fade, false);
+    CutTrailingSilence(deck1_);
+    CutTrailingSilence(deck2_);
     if (deck1_.Mode() == mpStopped && deck2_.Mode() == mpStopped) StopPlayback();
 }
 

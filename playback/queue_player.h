@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "playback/audio_deck.h"
+#include "playback/track_analysis.h"
 
 namespace playback {
 
@@ -33,6 +34,17 @@ public:
     virtual bool BlockRecent() const = 0;
     virtual int KeepBefore() const = 0;      // played rows kept before the current one when blocking
     virtual int ForwardSeconds() const = 0;  // may throw when the field holds no whole number
+
+    // The sound of the hand-overs; all off, the decks are driven exactly as without them.
+    virtual bool Leveling() const { return false; }
+    virtual double LevelTargetLufs() const { return -14; }
+    virtual bool Crossfade() const { return false; }
+    virtual bool NoDeadAir() const { return false; }
+    // What the background pass found for a file; none while it is measured or never asked for.
+    virtual std::optional<TrackAnalysis> Analysis(const QString& path) const {
+        (void)path;
+        return std::nullopt;
+    }
 };
 
 // What the window shows or does when playback moves on.
@@ -96,6 +108,12 @@ public:
 
 private:
     void HandOverFrom(AudioDeck& a, AudioDeck& b, int fade, bool scroll);
+    // Gain, fade-in and starting point of a freshly opened deck, before its Play.
+    void Prepare(AudioDeck& deck, int fadeInMs);
+    // Where the deck's track ends for its hand-over: the audible end with no dead air.
+    int EndOf(const AudioDeck& deck) const;
+    // With no dead air, a deck past its audible end that hands over no more is stopped there.
+    void CutTrailingSilence(AudioDeck& deck);
     bool ValidIndex(int row) const { return row >= 0 && row < queue_.Count(); }
     bool StoppedEarly(const AudioDeck& deck) const;
 

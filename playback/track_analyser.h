@@ -21,6 +21,7 @@
 #include <string>
 #include <thread>
 #include <unordered_set>
+#include <vector>
 
 namespace playback {
 
@@ -40,6 +41,8 @@ public:
     // Any thread; returns at once. A path that is waiting already is not queued twice; `first`
     // moves it to the head of the queue (the track about to be played).
     void Add(const std::filesystem::path& path, bool first = false);
+    // Many at the end of the queue in one go (a list loaded, a batch of files added).
+    void Add(const std::vector<std::filesystem::path>& paths);
     // Drops every waiting path; the one under way still finishes.
     void Clear();
     // Ends the thread and returns when it has ended: the analysis under way is abandoned and not

@@ -12,6 +12,7 @@
 #include "session/party_inner.h"
 #include "session/web_link.h"
 #include "tracks/playlist_file.h"
+#include "playback/track_analyser.h"
 #include "tracks/track_adder.h"
 #include "web/listener.h"
 
@@ -71,6 +72,11 @@ const std::vector<std::pair<std::u16string, std::u16string>>& DefaultTexts() {
         {u"web_why_blocked", u"This track is in the queue or has just been played."},
         {u"web_why_error", u"This track cannot be requested."},
         {u"web_why_limit", u"You have as many requests waiting as a guest may; ask again once one has played."},
+        {u"str_loudness", u"Loudness"},
+        {u"str_measuring", u"being measured\u2026"},
+        {u"str_unmeasured", u"not measured"},
+        {u"str_no_loudness", u"too quiet or too short to measure"},
+        {u"str_played_at", u"played at"},
     };
     return texts;
 }
@@ -104,6 +110,10 @@ Party::Party(playback::DeckFactory decks, platform::IDispatcher& ui, PartyView& 
     QObject::connect(&Pool(), &tracks::TrackList::RowsInserted, poolMoved);
     QObject::connect(&Pool(), &tracks::TrackList::RowsRemoved, poolMoved);
     QObject::connect(&Pool(), &tracks::TrackList::Reordered, poolMoved);
+    // A track joining any list is measured while an option asks for it.
+    for (const auto& list : lists_)
+        QObject::connect(list.get(), &tracks::TrackList::RowsInserted,
+                         [this, l = list.get()](int first, int last) { MeasureRows(*l, first, last); });
     QObject::connect(&Pool(), &tracks::TrackList::RowsChanged, [this](int first, int last) {
         if (poolPageStale_) return;
         for (int i = first; i <= last; ++i) poolPage_[static_cast<size_t>(i)] = PageRowOf(Pool().Row(i));
@@ -145,6 +155,8 @@ Party::Party(playback::DeckFactory decks, platform::IDispatcher& ui, PartyView& 
 }
 
 Party::~Party() {
+    // Its thread posts results to the party: it ends first.
+    analyser_.reset();
     // The listener's workers reach the party until they are gone.
     listener_.reset();
     webLink_.reset();
@@ -232,6 +244,8 @@ void Party::ShowPresetMode() { Step(ControlStep::PresetMode); }
 
 void Party::Finish() {
     RefreshStates();
+    MeasurePending();
+    MeasureNextFirst();
     EventState& e = *event_;
     const bool listening = listener_->Active();
     const PageWrites pages = PagesFor(e.pages, e.pages ? WebConfigComplete() : false, listening, e.queueMoved,
@@ -387,6 +401,13 @@ void Party::CloseSettings(const std::optional<settings::TSetRec>& confirmed) {
         ShowPresetMode();
         event_->refresh |= kAllFiles;
         Step(ControlStep::ListsChanged);
+        // Measuring switched on: the tracks listed already are measured too, the next one first.
+        const bool measuredBefore = before.CB_leveling || before.CB_no_dead_air;
+        if (Measuring() && !measuredBefore) {
+            measuredFirst_.clear();
+            MeasureNextFirst();
+            for (const auto& list : lists_) MeasureRows(*list, 0, list->Count() - 1);
+        }
     }
     ShowWebConfig();
     e.Finish();

@@ -6,8 +6,10 @@
 // No widgets here; the window binds its controls to what the party says.
 #include <QString>
 #include <QStringList>
+#include <QHash>
 #include <QTime>
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,6 +21,7 @@
 #include "platform/display_texts.h"
 #include "playback/audio_deck.h"
 #include "playback/queue_player.h"
+#include "playback/track_analysis.h"
 #include "requests/feeding.h"
 #include "session/controls.h"
 #include "session/party_file.h"
@@ -29,6 +32,7 @@
 #include "tracks/track_list.h"
 #include "web/pages.h"
 
+namespace playback { class TrackAnalyser; }
 namespace tracks { class TrackAdder; }
 namespace web { class Listener; class WebHost; }
 
@@ -74,6 +78,11 @@ public:
         QString programFolder;  // lang/, basics/ and htdocs/ are looked up there first
         std::function<QTime()> clock = [] { return QTime::currentTime(); };
         quint16 webPort = 7777;  // tests listen on a free port (0)
+        // Where measurements are kept between runs; empty: the user's cache folder.
+        std::filesystem::path analysisFolder;
+        // Asks for a track to be measured (`first`: ahead of the others). By default a
+        // background analyser, whose results come back through the dispatcher to TakeAnalysis.
+        std::function<void(const QString& path, bool first)> measure;
     };
 
     // The deck factory makes MediaPlayer1..3 (tests pass the test deck's factory); `ui` hands
@@ -115,6 +124,16 @@ public:
     int SortColumn() const { return sortColumn_; }
     int SortLastColumn() const { return sortLastColumn_; }
     bool SortDescending() const { return sortDescending_; }
+
+    // ---- the sound of the hand-overs ----
+    // Leveling or no dead air is on: tracks are measured as they join a list.
+    bool Measuring() const { return settings_.CB_leveling || settings_.CB_no_dead_air; }
+    // A measurement arrived (on the user-interface thread). A track playing already keeps its
+    // gain: a jump of several dB in mid-track would be heard.
+    void TakeAnalysis(const QString& path, const playback::TrackAnalysis& a);
+    std::optional<playback::TrackAnalysis> AnalysisOf(const QString& path) const;
+    // The line a row's tooltip shows: its loudness, a mark while it is measured, or nothing.
+    QString LoudnessText(const QString& path) const;
 
     // ---- start-up ----
     // English, and the web message; the texts read, for the window's captions.
@@ -227,6 +246,11 @@ private:
     bool InsertPreset();
     std::optional<std::vector<settings::LanguageText>> LoadLanguage(const QString& code);
     requests::FeedModes Modes() const;
+    void Measure(const QString& path, bool first);
+    void MeasureRows(const tracks::TrackList& list, int first, int last);
+    void MeasureNextFirst();  // the row about to play goes ahead of the rest
+    void MeasurePending();    // the rows gathered during an event, to the analyser at once
+    void MakeAnalyser();
     requests::FeedLists FeedLists();
 
     Options options_;
@@ -241,6 +265,12 @@ private:
     std::unique_ptr<tracks::TrackAdder> adder_;
     std::unique_ptr<WebLink> webLink_;
     std::unique_ptr<web::Listener> listener_;
+    std::unique_ptr<playback::TrackAnalyser> analyser_;  // made when first needed
+    QHash<QString, playback::TrackAnalysis> analyses_;
+    QString measuredFirst_;  // the last path put ahead of the rest
+    std::vector<QString> pending_;  // rows that joined a list during the event under way
+    // Results posted from the analyser's thread are dropped once the party is gone.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     std::mt19937 rng_;
 
     Controls controls_;

@@ -36,11 +36,13 @@ auto Lists(Party& p) {
 
 // The settings record field by field; one table for writing and reading keeps the two alike.
 using Rec = settings::TSetRec;
+// `later`: the field came after the format's first files, which lack it; it keeps its start value.
 struct IntField {
     const char* key;
     int min, max;
     int (*get)(const Rec&);
     void (*set)(Rec&, int);
+    bool later = false;
 };
 const IntField kIntFields[] = {
     {"FadeSec", 0, 15, [](const Rec& r) { return int(r.FadeSec); }, [](Rec& r, int v) { r.FadeSec = uint8_t(v); }},
@@ -49,11 +51,14 @@ const IntField kIntFields[] = {
      [](Rec& r, int v) { r.number_block = v; }},
     {"RequestsPerGuest", 0, 1000000, [](const Rec& r) { return int(r.RequestsPerGuest); },
      [](Rec& r, int v) { r.RequestsPerGuest = v; }},
+    {"LevelTarget", settings::kLevelTargetMin, settings::kLevelTargetMax, [](const Rec& r) { return int(r.LevelTarget); },
+     [](Rec& r, int v) { r.LevelTarget = v; }, true},
 };
 
 struct BoolField {
     const char* key;
     bool Rec::*field;
+    bool later = false;
 };
 const BoolField kBoolFields[] = {
     {"RB_finish", &Rec::RB_finish},
@@ -66,6 +71,9 @@ const BoolField kBoolFields[] = {
     {"RB_preset_1by1", &Rec::RB_preset_1by1},
     {"RB_preset_random", &Rec::RB_preset_random},
     {"CB_artist_apart", &Rec::CB_artist_apart},
+    {"CB_leveling", &Rec::CB_leveling, true},
+    {"CB_crossfade", &Rec::CB_crossfade, true},
+    {"CB_no_dead_air", &Rec::CB_no_dead_air, true},
 };
 
 struct TextField {
@@ -198,8 +206,10 @@ PartyLoad ParseParty(std::string_view bytes, const PartyTexts& texts) {
     p.webServerOn = in.Bool(root.value(Key("webServerOn")));
 
     const QJsonObject s = in.Object(root.value(Key("settings")));
-    for (const IntField& f : kIntFields) f.set(p.settings, in.Int(s.value(Key(f.key)), f.min, f.max));
-    for (const BoolField& f : kBoolFields) p.settings.*f.field = in.Bool(s.value(Key(f.key)));
+    for (const IntField& f : kIntFields)
+        if (const QJsonValue v = s.value(Key(f.key)); !(f.later && v.isUndefined())) f.set(p.settings, in.Int(v, f.min, f.max));
+    for (const BoolField& f : kBoolFields)
+        if (const QJsonValue v = s.value(Key(f.key)); !(f.later && v.isUndefined())) p.settings.*f.field = in.Bool(v);
     for (const TextField& f : kTextFields) p.settings.*f.field = in.Text(s.value(Key(f.key)));
     // The jump length as typed came later; a file without it has the number only.
     const QJsonValue jump = s.value(Key("FFsecText"));

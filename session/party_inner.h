@@ -65,6 +65,11 @@ public:
     bool BlockRecent() const override { return p_.settings_.CB_block; }
     int KeepBefore() const override { return p_.settings_.number_block; }
     int ForwardSeconds() const override { return settings::ForwardSecondsOf(p_.settings_.FFsecText); }
+    bool Leveling() const override { return p_.settings_.CB_leveling; }
+    double LevelTargetLufs() const override { return p_.settings_.LevelTarget; }
+    bool Crossfade() const override { return p_.settings_.CB_crossfade; }
+    bool NoDeadAir() const override { return p_.settings_.CB_no_dead_air; }
+    std::optional<playback::TrackAnalysis> Analysis(const QString& path) const override { return p_.AnalysisOf(path); }
 
     void QueueStarted() override { p_.QueueStarted(); }
     void TrackOpening(const QString& path) override { p_.SetPanel(4, path); }

@@ -128,6 +128,15 @@ const std::vector<LanguageKey> kKeys = {
     {u"WEB", u"web_why_limit", u"You have as many requests waiting as a guest may; ask again once one has played.",
      U::DisplayText},
 
+    // The sound of the hand-overs: the dialog's options and the queue's loudness tooltip.
+    {u"SOUND", u"CB_leveling", u"Even Lo&udness", U::Caption},
+    {u"SOUND", u"CB_crossfade", u"Cr&ossfade", U::Caption},
+    {u"SOUND", u"CB_nodeadair", u"No &Dead Air", U::Caption},
+    {u"SOUND", u"str_loudness", u"Loudness", U::DisplayText},
+    {u"SOUND", u"str_measuring", u"being measured\u2026", U::DisplayText},
+    {u"SOUND", u"str_unmeasured", u"not measured", U::DisplayText},
+    {u"SOUND", u"str_no_loudness", u"too quiet or too short to measure", U::DisplayText},
+    {u"SOUND", u"str_played_at", u"played at", U::DisplayText},
     // The room display and the saved party.
     {u"ROOM", u"room_open", u"&Room Display", U::DisplayText},
     {u"ROOM", u"room_title", u"Room Display", U::DisplayText},

@@ -55,6 +55,10 @@ TSetRec LoadSettingsFile(const QString& fileName) {
     rec.RB_preset_random = flag(u"rb_preset_random", false);
     rec.RequestsPerGuest = number(u"perguest", 0, 99);
     rec.CB_artist_apart = flag(u"artistapart", false);
+    rec.CB_leveling = flag(u"leveling", false);
+    rec.LevelTarget = std::clamp(ini.ReadInteger(kSection, u"leveltarget", -14), kLevelTargetMin, kLevelTargetMax);
+    rec.CB_crossfade = flag(u"crossfade", false);
+    rec.CB_no_dead_air = flag(u"nodeadair", false);
     return rec;
 }
 
@@ -82,9 +86,13 @@ void SaveSettingsFile(const QString& fileName, const TSetRec& rec) {
     // Switched off, the additions leave a file as it was without them; a value the file holds
     // already is overwritten, so a limit taken back is not read again.
     const auto has = [&](const char16_t* key) { return ini.ReadString(kSection, key, kAbsent) != kAbsent; };
-    const std::array<std::tuple<const char16_t*, QString, bool>, 2> additions{{
+    const std::array<std::tuple<const char16_t*, QString, bool>, 6> additions{{
         {u"perguest", QString::number(rec.RequestsPerGuest), rec.RequestsPerGuest != 0 || has(u"perguest")},
         {u"artistapart", Flag(rec.CB_artist_apart), rec.CB_artist_apart || has(u"artistapart")},
+        {u"leveling", Flag(rec.CB_leveling), rec.CB_leveling || has(u"leveling")},
+        {u"leveltarget", QString::number(rec.LevelTarget), rec.CB_leveling || has(u"leveltarget")},
+        {u"crossfade", Flag(rec.CB_crossfade), rec.CB_crossfade || has(u"crossfade")},
+        {u"nodeadair", Flag(rec.CB_no_dead_air), rec.CB_no_dead_air || has(u"nodeadair")},
     }};
     for (const auto& [key, value] : values) ini.WriteString(kSection, key, value.toStdU16String());
     for (const auto& [key, value, write] : additions)

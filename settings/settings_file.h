@@ -9,11 +9,13 @@ namespace settings {
 
 // What the file asks for: a missing file, section or key gives the key's default; numbers are
 // clamped to what the dialog offers (fade 0..15, blocked tracks 0..100, requests per guest
-// 0..99). Both members of an option pair may be set, or neither: whoever shows the record decides.
+// 0..99, loudness target -30..-5 LUFS with -14 by default). Both members of an option pair may
+// be set, or neither: whoever shows the record decides.
 TSetRec LoadSettingsFile(const QString& fileName);
 
-// Writes the sixteen keys in their order, one at a time, then "perguest" and "artistapart" when
-// they are set or the file has them already; other keys and sections stay. Throws
+// Writes the sixteen keys in their order, one at a time, then "perguest", "artistapart",
+// "leveling", "leveltarget" (with leveling), "crossfade" and "nodeadair" when they are set or the
+// file has them already; other keys and sections stay. Throws
 // platform::WriteError; keys written before a failure stay in the file.
 void SaveSettingsFile(const QString& fileName, const TSetRec& rec);
 

@@ -6,6 +6,9 @@
 
 namespace settings {
 
+// The loudness targets the dialog offers, in LUFS.
+inline constexpr int32_t kLevelTargetMin = -30, kLevelTargetMax = -5;
+
 struct TSetRec {
     uint8_t FadeSec = 0;
     uint8_t FFsec = 0;
@@ -28,6 +31,11 @@ struct TSetRec {
     QString HTMLpath;
     int32_t RequestsPerGuest = 0;  // requests one guest may have waiting; 0: no limit
     bool CB_artist_apart = false;  // no preset by the artist of the queue's last row
+    // The sound of the hand-overs; all off plays and saves as without them.
+    bool CB_leveling = false;      // each track brought to LevelTarget
+    int32_t LevelTarget = -14;     // LUFS
+    bool CB_crossfade = false;     // equal-power fades over the fade seconds
+    bool CB_no_dead_air = false;   // hand-overs counted from the audible end, tracks started where sound starts
     bool operator==(const TSetRec&) const = default;
 };
 

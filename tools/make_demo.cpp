@@ -74,9 +74,23 @@ constexpr int kPresets[] = {9, 6, 11, 2};
 
 std::u16string U16(std::string_view utf8) { return platform::Utf8ToU16(utf8); }
 
+// Two tracks that show the sound options: a quiet old master that ends in seconds of silence,
+// and a loud new one. Leveling evens them out; no dead air skips the silence.
+struct Mastering {
+    int track;
+    double gain;
+    int silentSeconds;  // at the end, within the track's seconds
+};
+constexpr Mastering kMastering[] = {{3, 0.25, 6}, {9, 1.6, 0}};
+
 // A few bars of plucked chords over a bass line: I-V-vi-IV in major, i-VI-III-VII in minor, so
 // each track has its own key, tempo and colour and sounds like something.
 std::vector<float> Synthesize(const DemoTrack& t, unsigned seed) {
+    double gain = 1;
+    int silent = 0;
+    for (const Mastering& m : kMastering)
+        if (&kTracks[m.track] == &t) gain = m.gain, silent = m.silentSeconds;
+    const double music = t.seconds - silent;
     const size_t frames = static_cast<size_t>(t.seconds) * kRate;
     std::vector<float> out(frames * 2, 0.0f);
     const int major[4][3] = {{0, 4, 7}, {7, 11, 14}, {9, 12, 16}, {5, 9, 12}};
@@ -105,7 +119,7 @@ std::vector<float> Synthesize(const DemoTrack& t, unsigned seed) {
         const double half = std::fmod(time, beat / 2);
         const double tick = half < 0.03 ? hiss(noise) * 0.05 * (1 - half / 0.03) : 0;
         // Half a second in, two seconds out, so the crossfades are heard.
-        const double fade = std::min({1.0, time / 0.5, (t.seconds - time) / 2.0});
+        const double fade = gain * std::clamp(std::min({1.0, time / 0.5, (music - time) / 2.0}), 0.0, 1.0);
         out[2 * i] = static_cast<float>((left + bass + tick) * fade);
         out[2 * i + 1] = static_cast<float>((right + bass + tick) * fade);
     }
@@ -227,6 +241,11 @@ void WriteSettings(const fs::path& path, const fs::path& dir) {
         {u"preselect", u"1"},
         {u"rb_preset_1by1", u"1"},
         {u"rb_preset_random", u"0"},
+        // The sound options, all on.
+        {u"leveling", u"1"},
+        {u"leveltarget", u"-14"},
+        {u"crossfade", u"1"},
+        {u"nodeadair", u"1"},
     };
     platform::IniWriter writer;
     writer.Section(u"standard");
@@ -251,9 +270,9 @@ constexpr char kUsage[] =
     "hold an earlier demo): twelve short generated MP3 tracks with ID3v1 and ID3v2 tags in\n"
     "music/, a queue (queue.lst), a guest pool (guest-pool.lst), the DJ's presets (presets.lst),\n"
     "a web folder with the default page fragments (web/) and a settings file naming them all\n"
-    "(party.stg). Then start the program, choose Settings > Player Mode > Load, pick party.stg,\n"
-    "OK, Webserver On, Play List. The guest address it prints uses QMM_WEB_PORT when that is set,\n"
-    "as the program does.\n";
+    "(party.stg, with even loudness, crossfade and no dead air on). Then start the program,\n"
+    "choose Settings > Player Mode > Load, pick party.stg, OK, Webserver On, Play List. The guest\n"
+    "address it prints uses QMM_WEB_PORT when that is set, as the program does.\n";
 
 }  // namespace
 

@@ -221,7 +221,8 @@ TForm2::TForm2(const TSetRec& rec, const platform::DisplayTexts* texts, QWidget*
                                 QStringLiteral("Play In Order"), RadioButton_preset_random,
                                 QStringLiteral("Play At Random"));
 
-    // The fair shares and the artist option take free room, so the groups above stay as they are.
+    // The fair shares, the artist option and the sound of the hand-overs take free room, so the
+    // groups above stay as they are. The loudness target is a settings file's key only.
     auto* extras = new QWidget(this);
     Label_perguest = new QLabel(QStringLiteral("Re&quests Per Guest"), extras);
     SpinEdit_perguest = new QSpinBox(extras);
@@ -230,13 +231,25 @@ TForm2::TForm2(const TSetRec& rec, const platform::DisplayTexts* texts, QWidget*
     SpinEdit_perguest->setSpecialValueText(QStringLiteral("\u221E"));  // 0: no limit
     Label_perguest->setBuddy(SpinEdit_perguest);
     CheckBox_artist_apart = new QCheckBox(QStringLiteral("No &Artist Twice In A Row"), extras);
+    CheckBox_leveling = new QCheckBox(QStringLiteral("Even Lo&udness"), extras);
+    CheckBox_crossfade = new QCheckBox(QStringLiteral("Cr&ossfade"), extras);
+    CheckBox_nodeadair = new QCheckBox(QStringLiteral("No &Dead Air"), extras);
     {
-        auto* grid = new QGridLayout(extras);
-        grid->setContentsMargins(11, 0, 11, 0);
+        auto* grid = new QGridLayout;
         grid->addWidget(Label_perguest, 0, 0);
         grid->addWidget(SpinEdit_perguest, 0, 1);
         grid->setColumnStretch(2, 1);
         grid->addWidget(CheckBox_artist_apart, 1, 0, 1, 3);
+        auto* sound = new QVBoxLayout;
+        sound->setSpacing(0);
+        sound->addWidget(CheckBox_leveling);
+        sound->addWidget(CheckBox_crossfade);
+        sound->addWidget(CheckBox_nodeadair);
+        auto* row = new QHBoxLayout(extras);
+        row->setContentsMargins(11, 0, 0, 0);
+        row->setSpacing(2);  // the longest captions of the two sides need every pixel
+        row->addLayout(grid, 1);
+        row->addLayout(sound);
     }
 
     Button_Load = new QPushButton(QStringLiteral("&Load"), this);
@@ -346,6 +359,10 @@ TSetRec TForm2::Record() const {
     rec.RB_preset_random = RadioButton_preset_random->isChecked();
     rec.RequestsPerGuest = SpinEdit_perguest->value();
     rec.CB_artist_apart = CheckBox_artist_apart->isChecked();
+    rec.CB_leveling = CheckBox_leveling->isChecked();
+    rec.LevelTarget = levelTarget_;
+    rec.CB_crossfade = CheckBox_crossfade->isChecked();
+    rec.CB_no_dead_air = CheckBox_nodeadair->isChecked();
     return rec;
 }
 
@@ -369,6 +386,10 @@ void TForm2::ShowRecord(const TSetRec& rec) {
     SetRadio(RadioButton_preset_random, rec.RB_preset_random);
     SpinEdit_perguest->setValue(rec.RequestsPerGuest);
     CheckBox_artist_apart->setChecked(rec.CB_artist_apart);
+    CheckBox_leveling->setChecked(rec.CB_leveling);
+    levelTarget_ = rec.LevelTarget;
+    CheckBox_crossfade->setChecked(rec.CB_crossfade);
+    CheckBox_nodeadair->setChecked(rec.CB_no_dead_air);
 }
 
 void TForm2::Button_OKClick() {
@@ -427,6 +448,9 @@ void TForm2::ApplyLanguage(const std::vector<settings::LanguageText>& texts) {
         {u"LB_HTML", [](TForm2& d, const QString& t) { d.Label_HTMLpath->setText(t); }},
         {u"LB_perguest", [](TForm2& d, const QString& t) { d.Label_perguest->setText(t); }},
         {u"CB_artist", [](TForm2& d, const QString& t) { d.CheckBox_artist_apart->setText(t); }},
+        {u"CB_leveling", [](TForm2& d, const QString& t) { d.CheckBox_leveling->setText(t); }},
+        {u"CB_crossfade", [](TForm2& d, const QString& t) { d.CheckBox_crossfade->setText(t); }},
+        {u"CB_nodeadair", [](TForm2& d, const QString& t) { d.CheckBox_nodeadair->setText(t); }},
         {u"RG_repeat", [](TForm2& d, const QString& t) { d.GroupBox_Repeat->setTitle(t); }},
         {u"GB_Guest", [](TForm2& d, const QString& t) { d.GroupBox_Guest->setTitle(t); }},
         {u"GB_Preset", [](TForm2& d, const QString& t) { d.GroupBox_Preset->setTitle(t); }},

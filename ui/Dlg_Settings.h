@@ -101,6 +101,11 @@ public:
     QSpinBox* SpinEdit_perguest;  // 0..99
     QCheckBox* CheckBox_artist_apart;
 
+    // Beside them: the sound of the hand-overs.
+    QCheckBox* CheckBox_leveling;
+    QCheckBox* CheckBox_crossfade;
+    QCheckBox* CheckBox_nodeadair;
+
     QPushButton* Button_Load;
     QPushButton* Button_Save;
     QPushButton* Button_OK;
@@ -145,6 +150,7 @@ private:
     QString Word(const char16_t* key, const char16_t* english) const;
 
     TSetRec shown_;  // the record at the last opening: where the folder chooser starts
+    int32_t levelTarget_ = -14;  // no control shows it: the last record shown keeps it
     const platform::DisplayTexts* texts_;
     bool fadeUnitShown_ = false, blockedUnitShown_ = false;  // the bar moved: its label has a unit
 };

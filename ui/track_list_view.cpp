@@ -45,7 +45,12 @@ int TrackListModel::rowCount(const QModelIndex& parent) const { return parent.is
 int TrackListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : tracks::kColumns; }
 
 QVariant TrackListModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    if (!index.isValid()) return {};
+    if (role == Qt::ToolTipRole && tip_) {
+        const QString tip = tip_(list_.Row(index.row()));
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
+    if (role != Qt::DisplayRole) return {};
     return list_.Row(index.row()).Column(index.column());
 }
 

@@ -4,6 +4,7 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <QTreeView>
+#include <functional>
 
 #include "tracks/track_list.h"
 
@@ -22,9 +23,12 @@ public:
 
     QString ColumnCaption(int column) const;
     void SetColumnCaption(int column, const QString& caption);
+    // A row's tooltip, asked for as the pointer rests on it (empty: none).
+    void SetToolTips(std::function<QString(const tracks::TrackRow&)> tip) { tip_ = std::move(tip); }
 
 private:
     tracks::TrackList& list_;
+    std::function<QString(const tracks::TrackRow&)> tip_;
     QStringList captions_;
 };
 

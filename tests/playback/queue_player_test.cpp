@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/fake_queue.h"
 #include "tests/support/test_deck.h"
 #include "tests/support/temp_dir.h"
 
@@ -15,41 +16,7 @@ namespace {
 
 using namespace playback;
 using St = QueueView::Status;
-
-// The play queue and the window's options as plain fields; what the window would show is counted.
-struct FakeQueue : QueueView, QueueSink {
-    std::vector<QString> files;
-    std::vector<St> status;
-    int selected = -1;
-    bool repeat = false, once = true, block = false;
-    int fade = 0, keep = 0;
-    int started = 0, stopped = 0;
-    std::vector<QString> notes;
-
-    int Count() const override { return static_cast<int>(files.size()); }
-    QString FileName(int row) const override { return files.at(row); }
-    int SelectedIndex() const override { return selected; }
-    void SelectRow(int row) override { selected = row; }
-    void SetStatus(int row, St s) override { status.at(row) = s; }
-    void DeleteRow(int row) override {
-        files.erase(files.begin() + row);
-        status.erase(status.begin() + row);
-    }
-    void ScrollToLast() override {}
-    void Repaint() override {}
-    bool RepeatList() const override { return repeat; }
-    bool PlayListOnce() const override { return once; }
-    int FadeSeconds() const override { return fade; }
-    bool BlockRecent() const override { return block; }
-    int KeepBefore() const override { return keep; }
-    int ForwardSeconds() const override { return 0; }
-    void QueueStarted() override { ++started; }
-    void TrackOpening(const QString&) override {}
-    void ProgressChanged() override {}
-    void PagesChanged() override {}
-    void PlaybackStopped() override { ++stopped; }
-    void Note(const QString& line) override { notes.push_back(line); }
-};
+using test_support::FakeQueue;
 
 class QueuePlayerTest : public ::testing::Test {
 protected:
@@ -210,6 +177,88 @@ TEST_F(QueuePlayerTest, ATrackThatStopsBeforeItsHandOverIsFollowedAtOnce) {
         EXPECT_EQ(q.stopped, 1);
         EXPECT_EQ(q.notes.size(), c.notes);
         EXPECT_EQ(overlaps, c.overlaps);
+    }
+}
+
+// Two 20 s tracks with a 4 s fade, ticked every 100 ms: where the hand-over falls, how the
+// incoming deck is started and leveled, and where the outgoing one falls silent, per option.
+TEST_F(QueuePlayerTest, TheSoundOptionsShapeTheHandOver) {
+    const auto measured = [](double lufs, double peak, int start, int end) {
+        TrackAnalysis a;
+        a.ok = true;
+        a.loudness = lufs;
+        a.peak = peak;
+        a.lengthMs = 20000;
+        a.audibleStartMs = start;
+        a.audibleEndMs = end;
+        return a;
+    };
+    TrackAnalysis failed;
+    failed.error = "unreadable";
+    // The first track is quiet and ends in 6 s of silence; the second is loud with a 700 ms lead.
+    const TrackAnalysis quiet = measured(-20, 0.25, 1500, 14000), loud = measured(-8, 0.9, 700, 19800);
+    struct Case {
+        const char* what;
+        bool leveling, crossfade, noDeadAir;
+        std::optional<TrackAnalysis> second;  // the first track is always `quiet`
+        int firstStart;  // where the first track starts
+        double firstGain;
+        int openAt;      // clock when the second track opens
+        int secondStart;
+        double secondGain;
+        int fadeMs;      // of the fade-in and the fade-out; 0: none asked for
+        int firstStopsAt;
+    } cases[] = {
+        {"all off: as without the options", false, false, false, loud, 0, 0, 16100, 0, 0, 0, 20000},
+        {"leveling: each track to -14 LUFS", true, false, false, loud, 0, 6, 16100, 0, -6, 0, 20000},
+        {"leveling, second track unmeasured: 0 dB", true, false, false, std::nullopt, 0, 6, 16100, 0, 0, 0, 20000},
+        {"leveling, second track failed: 0 dB", true, false, false, failed, 0, 6, 16100, 0, 0, 0, 20000},
+        {"crossfade: fades meet the file's end", false, true, false, loud, 0, 0, 16100, 0, 0, 3900, 20000},
+        {"no dead air: window from the audible end, silence cut", false, false, true, loud, 1500, 0, 8600, 700, 0, 0,
+         12600},
+        {"no dead air, second unmeasured: starts at 0", false, false, true, std::nullopt, 1500, 0, 8600, 0, 0, 0, 12600},
+        {"all three: the fade ends where the tone stops", true, true, true, loud, 1500, 6, 8600, 700, -6, 3900, 12500},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        q = FakeQueue{};
+        Fill(2);
+        q.fade = 4;
+        q.leveling = c.leveling;
+        q.crossfade = c.crossfade;
+        q.noDeadAir = c.noDeadAir;
+        q.analyses[q.files[0]] = quiet;
+        if (c.second) q.analyses[q.files[1]] = *c.second;
+        const qsizetype before = clock->Commands().size();
+        auto& d1 = static_cast<TTestDeck&>(*deck1);
+        auto& d2 = static_cast<TTestDeck&>(*deck2);
+        player.PlayList();
+        EXPECT_EQ(d1.Position(), c.firstStart);
+        EXPECT_NEAR(d1.GainDb(), c.firstGain, 0.01);
+        int openAt = -1, stopAt = -1;
+        for (int t = 100; t <= 21000 && stopAt < 0; t += 100) {
+            clock->Advance(100);
+            player.HandOver();
+            if (openAt < 0 && d2.IsOpen()) {
+                openAt = t;
+                EXPECT_EQ(d2.Position(), c.secondStart);
+                EXPECT_NEAR(d2.GainDb(), c.secondGain, 0.01);
+                EXPECT_EQ(d2.FadeInMs(), c.fadeMs);
+                EXPECT_EQ(d1.FadeOutMs(), c.fadeMs);
+            }
+            if (d1.Mode() == mpStopped) stopAt = t;
+        }
+        EXPECT_EQ(openAt, c.openAt);
+        EXPECT_EQ(stopAt, c.firstStopsAt);
+        EXPECT_EQ(d2.Mode(), mpPlaying);
+        // Options off, the decks hear nothing of gains or fades.
+        if (!c.leveling && !c.crossfade && !c.noDeadAir) {
+            for (qsizetype i = before; i < clock->Commands().size(); ++i)
+                EXPECT_FALSE(clock->Commands()[i].contains(QStringLiteral("Fade")) ||
+                             clock->Commands()[i].contains(QStringLiteral("Gain")))
+                    << clock->Commands()[i].toStdString();
+        }
+        player.StopPlayback();
     }
 }
 

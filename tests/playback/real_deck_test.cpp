@@ -1,6 +1,8 @@
+#include "playback/queue_player.h"
 #include "playback/real_deck.h"
 #include "playback/sdl_mixer.h"
 #include "playback/track_analysis.h"
+#include "tests/support/fake_queue.h"
 #include "tests/support/sound_files.h"
 
 #include <QFile>
@@ -24,6 +26,7 @@
 
 using namespace playback;
 using namespace test_support;
+using test_support::FakeQueue;
 using namespace std::chrono_literals;
 
 namespace {
@@ -643,6 +646,96 @@ TEST_F(RealDeckTest, EqualPowerCrossfadeKeepsTheSumSteady) {
         size_t clicks = 0;
         for (size_t i = 4; i < pcm.size(); ++i) clicks += std::abs(pcm[i] - 2 * pcm[i - 2] + pcm[i - 4]) > 3000;
         EXPECT_EQ(clicks, 0u);
+    }
+}
+
+// The queue player hands a 500 Hz track over to a 700 Hz one on the real decks, one option or
+// all three on, and the disk output is judged as a listener would: leveled tracks equally loud,
+// a crossfade without a dip or a bulge, and a track ending in 6 s of silence handed over where
+// its tone stops, with no dead air in the mix.
+TEST_F(RealDeckTest, TheQueueHandsOverAsTheSoundOptionsSay) {
+    ASSERT_TRUE(dir.isValid());
+    struct Tone {
+        double lead, seconds, trail, dbfs;
+    };
+    struct Case {
+        const char* name;
+        bool leveling, crossfade, noDeadAir;
+        Tone one, two;
+        double heardSeconds;  // from the first sound to the last
+    } cases[] = {
+        {"leveling: a quiet track, then a loud one", true, false, false, {0, 2.5, 0, -30}, {0, 2.5, 0, -6}, 4.0},
+        {"crossfade", false, true, false, {0, 2.5, 0, -12}, {0, 2.5, 0, -12}, 4.0},
+        {"all three: the quiet track ends in 6 s of silence", true, true, true, {0.5, 2, 6, -30}, {0.8, 2, 0, -6},
+         3.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(SdlMixer::Instance().IsOpen()) << "a deck of another test is still attached";
+        FakeQueue q;
+        q.fade = 1;
+        q.leveling = c.leveling;
+        q.crossfade = c.crossfade;
+        q.noDeadAir = c.noDeadAir;
+        int n = 0;
+        for (const auto& [t, hz] : {std::pair{c.one, 500.0}, std::pair{c.two, 700.0}}) {
+            const QString path = Path(n++ ? "two.wav" : "one.wav");
+            const double amplitude = std::pow(10.0, t.dbfs / 20);
+            WriteSound(path, kWav16, 44100, 2, t.lead + t.seconds + t.trail, [&](sf_count_t i, int) {
+                const double s = static_cast<double>(i) / 44100 - t.lead;
+                return s < 0 || s > t.seconds ? 0 : amplitude * std::sin(2 * std::numbers::pi * hz * s);
+            });
+            q.files.push_back(path);
+            q.status.push_back(FakeQueue::St::Ready);
+            q.analyses[path] = AnalyseTrack(QFile::encodeName(path).toStdString());
+            ASSERT_TRUE(q.analyses[path].ok);
+        }
+        std::vector<std::int16_t> pcm;
+        {
+            DiskOutput out(Path("queue.raw"));
+            TRealDeck one, two;
+            QueuePlayer player(one, two, q, q);
+            player.PlayList();
+            const auto end = std::chrono::steady_clock::now() + 20s;
+            while (q.stopped == 0 && std::chrono::steady_clock::now() < end) {
+                std::this_thread::sleep_for(10ms);
+                player.HandOver();
+            }
+            EXPECT_EQ(q.stopped, 1);
+            player.StopPlayback();
+            one.Close();
+            two.Close();
+            pcm = out.Samples();
+        }
+        const auto [first, last] = AudibleFrames(pcm, 0.003);
+        ASSERT_GT(first, -1);
+        const size_t from = static_cast<size_t>(first), to = static_cast<size_t>(last), rate = SdlMixer::kRate;
+        EXPECT_NEAR(static_cast<double>(to - from) / rate, c.heardSeconds, 0.25) << "from the first sound to the last";
+        // No 100 ms between the first sound and the last without one.
+        size_t quiet = 0, longest = 0;
+        for (size_t f = from; f < to; ++f) {
+            quiet = std::abs(pcm[2 * f]) + std::abs(pcm[2 * f + 1]) < 20 ? quiet + 1 : 0;
+            longest = std::max(longest, quiet);
+        }
+        EXPECT_LT(longest, rate / 10) << "dead air";
+        if (c.leveling) {
+            const double a = HeardLufs(pcm, from + rate / 10, rate / 2), b = HeardLufs(pcm, to - rate / 10 - rate / 2, rate / 2);
+            EXPECT_NEAR(a, -14, 1);
+            EXPECT_NEAR(b, -14, 1);
+            EXPECT_NEAR(a, b, 1);
+        }
+        if (c.crossfade) {
+            // The power of the sum stays at the solo level through the fade (23 ms windows).
+            constexpr size_t kWindow = 1024;
+            const auto powerDb = [&](size_t frame) {
+                double sum = 0;
+                for (size_t i = 0; i < kWindow; ++i) sum += std::pow(pcm[2 * (frame + i)] / 32767.0, 2);
+                return 10 * std::log10(sum / kWindow + 1e-20);
+            };
+            const double reference = powerDb(from + rate / 10);
+            for (size_t at = from + rate / 10; at + kWindow < to - rate / 10; at += kWindow)
+                EXPECT_NEAR(powerDb(at), reference, 1) << "at " << static_cast<double>(at - from) / rate << " s";
+        }
     }
 }
 

@@ -33,10 +33,14 @@ struct RecordingView : session::PartyView {
 
 class PartyTest : public ::testing::Test {
 protected:
-    static session::Party::Options OptionsIn(const std::filesystem::path& folder) {
+    session::Party::Options OptionsIn(const std::filesystem::path& folder) {
         session::Party::Options o;
         o.programFolder = QString::fromStdString(folder.string());
         o.clock = [] { return QTime(21, 7, 45); };
+        // Tracks asked to be measured, by name, "!" before those asked for first.
+        o.measure = [this](const QString& path, bool first) {
+            measured << (first ? QStringLiteral("!") : QString()) + QFileInfo(path).fileName();
+        };
         return o;
     }
 
@@ -116,6 +120,7 @@ protected:
     platform::InlineDispatcher ui;
     RecordingView view;
     platform::ScopedRecorder boxes;
+    QStringList measured;
     session::Party party{playback::TestDeckFactory(clock), ui, view, OptionsIn(dir.path())};
     qsizetype seen = 0;
 };

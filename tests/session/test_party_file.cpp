@@ -36,7 +36,9 @@ session::PartySnapshot Night() {
     s.FadeSec = 15, s.FFsec = 200, s.FFsecText = "0200", s.number_block = 100, s.RequestsPerGuest = 3;
     s.StdPlayList = "/p/q.lst", s.StdWebList = "/p/g.lst", s.StdPresetList = "/p/\u00e9.lst", s.HTMLpath = "/p/web";
     s.RB_finish = s.RB_restart = s.CB_block = s.CB_Guest = s.RB_web_first = s.RB_web_mix_preselect = s.CB_preset =
-        s.RB_preset_1by1 = s.RB_preset_random = s.CB_artist_apart = true;
+        s.RB_preset_1by1 = s.RB_preset_random = s.CB_artist_apart = s.CB_leveling = s.CB_crossfade = s.CB_no_dead_air =
+            true;
+    s.LevelTarget = -23;
     return p;
 }
 
@@ -60,13 +62,22 @@ TEST(PartyFile, ANightComesBackWhole) {
     EXPECT_EQ(file.Load().party.current, -1);
     EXPECT_TRUE(file.Load().party.EndedWithEmptyQueue());
 
-    // A file from before the jump length kept its text as typed.
+    // A file from before the later fields: the jump length as typed comes from its number, the
+    // sound options are off.
     std::string bytes = session::PartyBytes(night);
-    const size_t at = bytes.find(",\"FFsecText\":\"0200\"");
-    ASSERT_NE(at, std::string::npos);
-    const session::PartyLoad older = session::ParseParty(bytes.erase(at, 19));
-    ASSERT_EQ(older.state, PartyState::Readable);
+    for (const std::string field : {"\"FFsecText\":\"0200\",", "\"CB_leveling\":true,", "\"CB_crossfade\":true,",
+                                    "\"CB_no_dead_air\":true,", "\"LevelTarget\":-23,"}) {
+        const size_t at = bytes.find(field);
+        ASSERT_NE(at, std::string::npos) << field;
+        bytes.erase(at, field.size());
+    }
+    const session::PartyLoad older = session::ParseParty(bytes);
+    ASSERT_EQ(older.state, PartyState::Readable) << bytes;
     EXPECT_EQ(older.party.settings.FFsecText, "200");
+    const settings::TSetRec start;
+    EXPECT_EQ(older.party.settings.LevelTarget, start.LevelTarget);
+    EXPECT_FALSE(older.party.settings.CB_leveling || older.party.settings.CB_crossfade ||
+                 older.party.settings.CB_no_dead_air);
 }
 
 TEST(PartyFile, AFileThatCannotBeReadIsKeptBesideAndExplained) {

@@ -56,6 +56,43 @@ TEST_F(Playback, HandOverStartsTheNextRowAtTheFirstTickInsideTheFadeWindow) {
     EXPECT_TRUE(party.Timers().tick);
 }
 
+// Tracks are measured as they join a list while leveling or no dead air is on, the row about to
+// play first; the measurement reaches the deck's gain and the queue's tooltip.
+TEST_F(Playback, TheSoundOptionsMeasureTracksAndLevelTheDecks) {
+    const QString a = AddRow("a.mp3", 3 * kMinute), b = AddRow("b.mp3", 3 * kMinute);
+    EXPECT_TRUE(measured.isEmpty()) << "all off, nothing is measured";
+    EXPECT_EQ(party.LoudnessText(a), "");
+    Confirm([](settings::TSetRec& r) { r.CB_crossfade = true; });
+    EXPECT_TRUE(measured.isEmpty()) << "a crossfade needs no measurement";
+
+    Confirm([](settings::TSetRec& r) { r.CB_leveling = true; });
+    EXPECT_EQ(measured, (QStringList{"!a.mp3", "a.mp3", "b.mp3"})) << "the listed ones, the first to play first";
+    party.Pool().AppendRow(Row(File("p.mp3")));
+    EXPECT_EQ(measured.last(), "p.mp3");
+    EXPECT_EQ(party.LoudnessText(a), "Loudness: being measured\u2026");
+
+    playback::TrackAnalysis quiet;
+    quiet.ok = true;
+    quiet.loudness = -20.04;
+    quiet.peak = 0.25;
+    playback::TrackAnalysis failed;
+    failed.error = "no sound in it";
+    party.TakeAnalysis(a, quiet);
+    party.TakeAnalysis(b, failed);
+    EXPECT_EQ(party.LoudnessText(a), "Loudness: -20.0 LUFS, played at +6.0 dB");
+    EXPECT_EQ(party.LoudnessText(b), "Loudness: not measured");
+    EXPECT_TRUE(view.log.last().endsWith("no sound in it"));
+
+    measured.clear();
+    Run([&] { party.PlayList(); });
+    EXPECT_NEAR(Deck(1).GainDb(), 6.04, 0.01);
+    EXPECT_EQ(measured, QStringList{}) << "b was measured already";
+    const QString c = AddRow("c.mp3", 3 * kMinute);
+    Tick();
+    EXPECT_EQ(measured, (QStringList{"c.mp3"}));
+    (void)c;
+}
+
 // With no fade no window ever opens: each track ends before its hand-over, and the next one
 // follows at that tick instead of the queue ending after its first track.
 TEST_F(Playback, WithoutFadeTheRowsPlayBackToBackThenTheQueueStops) {

@@ -125,6 +125,52 @@ TEST_F(SettingsFile, RequestsPerGuestAndArtistApartRoundTripAndAFileFromBeforeMe
     EXPECT_EQ(Slurp(old), "[standard]\nfade=3\n");
 }
 
+// The three sound options: each round-trips alone; all off writes the bytes of a file from
+// before them; a target out of range reads as the nearest one offered.
+TEST_F(SettingsFile, SoundOptionsRoundTripAndAllOffWritesTheFileAsBefore) {
+    TSetRec off;
+    off.FadeSec = 4;
+    const QString plain = PathOf("plain.stg");
+    settings::SaveSettingsFile(plain, off);
+    const std::string before = Slurp(plain);
+    EXPECT_EQ(before.find("lev"), std::string::npos);
+    settings::SaveSettingsFile(plain, settings::LoadSettingsFile(plain));
+    EXPECT_EQ(Slurp(plain), before);
+
+    struct Case {
+        const char* what;
+        bool leveling, crossfade, noDeadAir;
+        int target;
+        const char* lines;  // what the file gains
+    } cases[] = {
+        {"leveling", true, false, false, -18, "leveling=1\nleveltarget=-18\n"},
+        {"crossfade", false, true, false, -14, "crossfade=1\n"},
+        {"no dead air", false, false, true, -14, "nodeadair=1\n"},
+        {"all", true, true, true, -23, "leveling=1\nleveltarget=-23\ncrossfade=1\nnodeadair=1\n"},
+    };
+    for (const Case& c : cases) {
+        TSetRec rec = off;
+        rec.CB_leveling = c.leveling;
+        rec.CB_crossfade = c.crossfade;
+        rec.CB_no_dead_air = c.noDeadAir;
+        rec.LevelTarget = c.target;
+        const QString file = PathOf(std::string(c.what) + ".stg");
+        settings::SaveSettingsFile(file, rec);
+        EXPECT_EQ(Slurp(file), before + c.lines) << c.what;
+        const TSetRec back = settings::LoadSettingsFile(file);
+        EXPECT_TRUE(back.CB_leveling == c.leveling && back.CB_crossfade == c.crossfade &&
+                    back.CB_no_dead_air == c.noDeadAir && back.LevelTarget == c.target)
+            << c.what;
+        // Switched off again, the keys stay and say off.
+        settings::SaveSettingsFile(file, off);
+        const TSetRec again = settings::LoadSettingsFile(file);
+        EXPECT_FALSE(again.CB_leveling || again.CB_crossfade || again.CB_no_dead_air) << c.what;
+    }
+    EXPECT_EQ(settings::LoadSettingsFile(plain).LevelTarget, -14);
+    EXPECT_EQ(settings::LoadSettingsFile(Put("low.stg", "[standard]\nleveltarget=-99\n")).LevelTarget, -30);
+    EXPECT_EQ(settings::LoadSettingsFile(Put("high.stg", "[standard]\nleveltarget=3\n")).LevelTarget, -5);
+}
+
 TEST_F(SettingsFile, AWriteThatFailsNamesTheFileAndKeepsWhatWasWritten) {
     TSetRec rec;
     rec.FadeSec = 9;

@@ -139,8 +139,9 @@ void CheckSettings(const fs::path& party) {
     const int fade = settings.ReadInteger(u"standard", u"fade", -1);
     EXPECT_GE(fade, 2);
     EXPECT_LE(fade, 6);
-    // Allow Remote Requests, Mix Web, Add Preset Tracks, Play In Order.
-    for (const char16_t* on : {u"webselect", u"rb_web_mix_preselect", u"preselect", u"rb_preset_1by1"}) {
+    // Allow Remote Requests, Mix Web, Add Preset Tracks, Play In Order, and the three sound options.
+    for (const char16_t* on : {u"webselect", u"rb_web_mix_preselect", u"preselect", u"rb_preset_1by1", u"leveling",
+                               u"crossfade", u"nodeadair"}) {
         EXPECT_TRUE(settings.ReadBool(u"standard", on, false)) << Utf8(on);
     }
     for (const char16_t* off : {u"rb_web_first", u"rb_preset_random", u"rb_repeat"}) {

@@ -141,6 +141,8 @@ TEST_F(SettingsDialog, ARecordShowsAsClicksWouldSetItAndReadsBack) {
     both.RB_preset_1by1 = both.RB_preset_random = true;
     both.RequestsPerGuest = 3;
     both.CB_artist_apart = true;
+    both.CB_leveling = both.CB_crossfade = both.CB_no_dead_air = true;
+    both.LevelTarget = -20;
     TForm2 f;
     f.ShowRecord(both);
     EXPECT_EQ(Pairs(f), "222");
@@ -151,6 +153,8 @@ TEST_F(SettingsDialog, ARecordShowsAsClicksWouldSetItAndReadsBack) {
     EXPECT_EQ(shown.FFsec, 6);
     EXPECT_EQ(shown.StdPresetList, both.StdPresetList);
     EXPECT_TRUE(shown.RequestsPerGuest == 3 && shown.CB_artist_apart);
+    EXPECT_TRUE(shown.CB_leveling && shown.CB_crossfade && shown.CB_no_dead_air);
+    EXPECT_EQ(shown.LevelTarget, -20) << "a target the dialog does not show is kept";
     f.ShowRecord(TSetRec());
     EXPECT_EQ(Pairs(f), "---");
 
