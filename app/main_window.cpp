@@ -3,14 +3,10 @@
 
 #include <QApplication>
 #include <QFrame>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QShortcut>
 #include <QShowEvent>
-#include <QSplitter>
-#include <QVBoxLayout>
 #include <csignal>
 #include <tuple>
 
@@ -209,61 +205,13 @@ void TForm1::BuildMenus() {
 }
 
 void TForm1::BuildLayout() {
-    // Queue with the position display and the transport buttons below it.
-    auto* queueArea = new QWidget;
-    queueArea->setMinimumSize(500, 140);
-    auto* queueBox = new QVBoxLayout(queueArea);
-    queueBox->setContentsMargins(0, 0, 0, 2);
-    queueBox->setSpacing(2);
-    queueBox->addWidget(ListView_soon, 1);
-    auto* positions = new QGridLayout;
-    positions->setContentsMargins(4, 0, 4, 0);
-    const std::array<std::array<QLabel*, 4>, 2> rows{{{Label_Pos1, Label_von1, Label_Length1, Label_unit1},
-                                                      {Label_Pos2, Label_von2, Label_Length2, Label_unit2}}};
-    for (int r = 0; r < 2; ++r)
-        for (int c = 0; c < 4; ++c) {
-            positions->addWidget(rows[r][c], r, c);
-            rows[r][c]->setMinimumWidth(c == 1 || c == 3 ? 30 : 45);
-        }
-    positions->addWidget(ProgressBar1, 0, 4);
-    positions->addWidget(ProgressBar2, 1, 4);
-    positions->setColumnStretch(4, 1);
-    queueBox->addLayout(positions);
-    auto* buttons = new QHBoxLayout;
-    buttons->setContentsMargins(4, 0, 4, 0);
-    for (QPushButton* b : {Button_PlayList, Button_Pause, Button_Stop, Button_FF, Button_fadenow}) buttons->addWidget(b);
-    buttons->addStretch(1);
-    buttons->addWidget(Label_IP);
-    queueBox->addLayout(buttons);
-
-    auto* guestSplitter = Named(new QSplitter(Qt::Horizontal), "Splitter_Guest");
-    guestSplitter->addWidget(ListView_Guest);
-    guestSplitter->addWidget(ListView_Guest_Pool);
-    guestSplitter->setStretchFactor(0, 1);
-    guestSplitter->setStretchFactor(1, 0);
-    guestSplitter->setChildrenCollapsible(false);
-    guestSplitter->setMinimumHeight(140);
-    guestSplitter->setSizes({500, 307});
-    ListView_preselect->setMinimumHeight(140);
-    auto* mainSplitter = Named(new QSplitter(Qt::Vertical), "Splitter_Main");
-    mainSplitter->addWidget(queueArea);
-    mainSplitter->addWidget(guestSplitter);
-    mainSplitter->addWidget(ListView_preselect);
-    mainSplitter->setHandleWidth(5);
-    mainSplitter->setStyleSheet(QStringLiteral("QSplitter#Splitter_Main::handle { background: rgb(128, 0, 128); }"));
-    mainSplitter->setChildrenCollapsible(false);
-    mainSplitter->setStretchFactor(0, 1);
-    mainSplitter->setStretchFactor(1, 0);
-    mainSplitter->setStretchFactor(2, 0);
-    mainSplitter->setSizes({300, 200, 159});
-
-    auto* central = new QWidget;
-    auto* centralBox = new QHBoxLayout(central);
-    centralBox->setContentsMargins(0, 0, 0, 0);
-    centralBox->setSpacing(0);
-    centralBox->addWidget(mainSplitter, 1);
-    centralBox->addWidget(Panel1);
-    setCentralWidget(central);
+    setCentralWidget(ui::LayOutMainWindow(
+        {ListView_soon, ListView_Guest, ListView_Guest_Pool, ListView_preselect,
+         {{{Label_Pos1, Label_von1, Label_Length1, Label_unit1}, {Label_Pos2, Label_von2, Label_Length2, Label_unit2}}},
+         {ProgressBar1, ProgressBar2},
+         {Button_PlayList, Button_Pause, Button_Stop, Button_FF, Button_fadenow},
+         Label_IP,
+         Panel1}));
     resize(1000, 720);
 }
 

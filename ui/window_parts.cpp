@@ -3,8 +3,11 @@
 
 #include <QCoreApplication>
 #include <QFontMetrics>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLibraryInfo>
 #include <QPalette>
+#include <QSplitter>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QVBoxLayout>
@@ -191,6 +194,65 @@ void QtTranslation::Install(const QString& code) {
 void SetCaption(QObject* root, std::initializer_list<const char*> names, const char* property, const QString& text) {
     for (const char* name : names)
         if (QObject* target = root->findChild<QObject*>(QString::fromLatin1(name))) target->setProperty(property, text);
+}
+
+QWidget* LayOutMainWindow(const MainParts& p) {
+    // Queue with the position display and the transport buttons below it.
+    auto* queueArea = new QWidget;
+    queueArea->setMinimumSize(500, 140);
+    auto* queueBox = new QVBoxLayout(queueArea);
+    queueBox->setContentsMargins(0, 0, 0, 2);
+    queueBox->setSpacing(2);
+    queueBox->addWidget(p.queue, 1);
+    auto* positions = new QGridLayout;
+    positions->setContentsMargins(4, 0, 4, 0);
+    const auto& rows = p.positions;
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 4; ++c) {
+            positions->addWidget(rows[r][c], r, c);
+            rows[r][c]->setMinimumWidth(c == 1 || c == 3 ? 30 : 45);
+        }
+    positions->addWidget(p.bars[0], 0, 4);
+    positions->addWidget(p.bars[1], 1, 4);
+    positions->setColumnStretch(4, 1);
+    queueBox->addLayout(positions);
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(4, 0, 4, 0);
+    for (QPushButton* b : p.buttons) buttons->addWidget(b);
+    buttons->addStretch(1);
+    buttons->addWidget(p.address);
+    queueBox->addLayout(buttons);
+
+    auto* guestSplitter = new QSplitter(Qt::Horizontal);
+    guestSplitter->setObjectName(QStringLiteral("Splitter_Guest"));
+    guestSplitter->addWidget(p.requests);
+    guestSplitter->addWidget(p.pool);
+    guestSplitter->setStretchFactor(0, 1);
+    guestSplitter->setStretchFactor(1, 0);
+    guestSplitter->setChildrenCollapsible(false);
+    guestSplitter->setMinimumHeight(140);
+    guestSplitter->setSizes({500, 307});
+    p.presets->setMinimumHeight(140);
+    auto* mainSplitter = new QSplitter(Qt::Vertical);
+    mainSplitter->setObjectName(QStringLiteral("Splitter_Main"));
+    mainSplitter->addWidget(queueArea);
+    mainSplitter->addWidget(guestSplitter);
+    mainSplitter->addWidget(p.presets);
+    mainSplitter->setHandleWidth(5);
+    mainSplitter->setStyleSheet(QStringLiteral("QSplitter#Splitter_Main::handle { background: rgb(128, 0, 128); }"));
+    mainSplitter->setChildrenCollapsible(false);
+    mainSplitter->setStretchFactor(0, 1);
+    mainSplitter->setStretchFactor(1, 0);
+    mainSplitter->setStretchFactor(2, 0);
+    mainSplitter->setSizes({300, 200, 159});
+
+    auto* central = new QWidget;
+    auto* centralBox = new QHBoxLayout(central);
+    centralBox->setContentsMargins(0, 0, 0, 0);
+    centralBox->setSpacing(0);
+    centralBox->addWidget(mainSplitter, 1);
+    centralBox->addWidget(p.panel);
+    return central;
 }
 
 }  // namespace ui

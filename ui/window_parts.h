@@ -1,19 +1,21 @@
 #pragma once
-// Parts of the main window that know nothing of the party: the mode panel with its option
-// groups and the log, the status bar's panels, a deck's position row, and Qt's own texts in the
-// language of the windows.
+// Parts of the main window that know nothing of the party: the mode panel with its option groups
+// and the log, the status bar's panels, a deck's position row, the window's arrangement, and Qt's
+// own texts in the language of the windows.
 #include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTranslator>
 #include <array>
 #include <memory>
+#include <vector>
 
 namespace ui {
 
@@ -65,5 +67,17 @@ private:
 
 // A caption by the property that shows it ("text", "title", "toolTip"), on the objects named.
 void SetCaption(QObject* root, std::initializer_list<const char*> names, const char* property, const QString& text);
+
+// The main window's arrangement: the queue with both decks' position rows and the transport
+// buttons above the guests' lists and the presets, the mode panel at the right.
+struct MainParts {
+    QWidget *queue, *requests, *pool, *presets;
+    std::array<std::array<QLabel*, 4>, 2> positions;  // per deck: position, "of", length, unit
+    std::array<QProgressBar*, 2> bars;
+    std::vector<QPushButton*> buttons;
+    QLabel* address;
+    QWidget* panel;
+};
+QWidget* LayOutMainWindow(const MainParts& p);
 
 }  // namespace ui
