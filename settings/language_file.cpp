@@ -146,7 +146,7 @@ const std::vector<LanguageKey> kKeys = {
     {u"ROOM", u"room_nothing", u"Nothing is playing", U::DisplayText},
     {u"PARTY", u"party_resume_title", u"Resume the party?", U::DisplayText},
     {u"PARTY", u"party_resume_text",
-     u"A party was saved (%1): %2 tracks in the queue, %3 requests waiting. Resume it? Playback and the web "
+     u"A party was saved (%1). Tracks in the queue: %2; requests waiting: %3. Resume it? Playback and the web "
      u"server start when you start them.",
      U::DisplayText},
     {u"PARTY", u"party_resume", u"&Resume", U::DisplayText},
