@@ -27,6 +27,15 @@ void TrackAnalyser::Add(const std::vector<std::filesystem::path>& paths) {
     wake_.notify_one();
 }
 
+void TrackAnalyser::Add(Batch batch) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stop_.load()) return;
+        batches_.push_back(std::move(batch));
+    }
+    wake_.notify_one();
+}
+
 void TrackAnalyser::Add(const std::filesystem::path& path, bool first) {
     {
         std::lock_guard lock(mutex_);
@@ -47,6 +56,7 @@ void TrackAnalyser::Add(const std::filesystem::path& path, bool first) {
 
 void TrackAnalyser::Clear() {
     std::lock_guard lock(mutex_);
+    batches_.clear();
     waiting_.clear();
     waitingSet_.clear();
 }
@@ -55,6 +65,7 @@ void TrackAnalyser::Stop() {
     {
         std::lock_guard lock(mutex_);
         stop_.store(true);
+        batches_.clear();
         waiting_.clear();
         waitingSet_.clear();
     }
@@ -64,12 +75,32 @@ void TrackAnalyser::Stop() {
 
 bool TrackAnalyser::Idle() const {
     std::lock_guard lock(mutex_);
-    return waiting_.empty() && !busy_;
+    return waiting_.empty() && batches_.empty() && !busy_;
 }
 
 std::size_t TrackAnalyser::Waiting() const {
     std::lock_guard lock(mutex_);
     return waiting_.size();
+}
+
+void TrackAnalyser::MakeBatches(std::unique_lock<std::mutex>& lock) {
+    std::vector<Batch> batches;
+    batches.swap(batches_);
+    busy_ = true;
+    lock.unlock();
+    std::vector<std::filesystem::path> paths;
+    for (const Batch& make : batches) {
+        try {
+            std::vector<std::filesystem::path> made = make();
+            paths.insert(paths.end(), std::make_move_iterator(made.begin()), std::make_move_iterator(made.end()));
+        } catch (...) {
+            // A batch that cannot be made is dropped; the others are still measured.
+        }
+    }
+    lock.lock();
+    if (stop_.load()) return;
+    for (std::filesystem::path& p : paths)
+        if (waitingSet_.insert(p.native()).second) waiting_.push_back(std::move(p));
 }
 
 void TrackAnalyser::Run() {
@@ -86,13 +117,17 @@ void TrackAnalyser::Run() {
         {
             std::unique_lock lock(mutex_);
             busy_ = false;
+            if (!batches_.empty()) MakeBatches(lock);
             if (waiting_.empty() && unsaved > 0 && cache_) {
                 lock.unlock();
                 cache_->Save();
                 unsaved = 0;
                 lock.lock();
             }
-            wake_.wait(lock, [this] { return stop_.load() || !waiting_.empty(); });
+            wake_.wait(lock, [this] { return stop_.load() || !waiting_.empty() || !batches_.empty(); });
+            if (stop_.load()) break;
+            if (!batches_.empty()) MakeBatches(lock);
+            if (waiting_.empty()) continue;
             if (stop_.load()) break;
             path = std::move(waiting_.front());
             waiting_.pop_front();

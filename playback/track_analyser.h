@@ -43,6 +43,9 @@ public:
     void Add(const std::filesystem::path& path, bool first = false);
     // Many at the end of the queue in one go (a list loaded, a batch of files added).
     void Add(const std::vector<std::filesystem::path>& paths);
+    // Many, made into paths on the analyser's thread, so that the caller hands them over at once.
+    using Batch = std::function<std::vector<std::filesystem::path>()>;
+    void Add(Batch batch);
     // Drops every waiting path; the one under way still finishes.
     void Clear();
     // Ends the thread and returns when it has ended: the analysis under way is abandoned and not
@@ -57,12 +60,14 @@ public:
 
 private:
     void Run();
+    void MakeBatches(std::unique_lock<std::mutex>& lock);  // called locked; unlocks meanwhile
 
     const std::shared_ptr<AnalysisCache> cache_;
     const Done done_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<std::filesystem::path> waiting_;
+    std::vector<Batch> batches_;  // not yet made into paths
     std::unordered_set<std::string> waitingSet_;  // the same paths, to find one at once
     bool busy_ = false;
     std::atomic<bool> stop_{false};

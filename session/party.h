@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QHash>
+#include <QSet>
 #include <QTime>
 #include <array>
 #include <filesystem>
@@ -269,6 +270,7 @@ private:
     QHash<QString, playback::TrackAnalysis> analyses_;
     QString measuredFirst_;  // the last path put ahead of the rest
     std::vector<QString> pending_;  // rows that joined a list during the event under way
+    QSet<QString> waiting_;         // handed to the analyser, no answer yet: not handed again
     // Results posted from the analyser's thread are dropped once the party is gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     std::mt19937 rng_;

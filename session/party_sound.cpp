@@ -19,18 +19,28 @@ void Party::Measure(const QString& path, bool first) {
         return;
     }
     MakeAnalyser();
+    waiting_.insert(path);
     analyser_->Add(tracks::PathOf(path), first);
 }
 
 void Party::MeasurePending() {
-    std::vector<std::filesystem::path> paths;
-    paths.reserve(pending_.size());
-    for (const QString& path : pending_)
-        if (!analyses_.contains(path)) paths.push_back(tracks::PathOf(path));
+    std::vector<QString> names;
+    for (QString& path : pending_)
+        if (!analyses_.contains(path) && !waiting_.contains(path)) {
+            waiting_.insert(path);
+            names.push_back(std::move(path));
+        }
     pending_.clear();
-    if (paths.empty()) return;
+    if (names.empty()) return;
     MakeAnalyser();
-    analyser_->Add(paths);
+    // A list added again while its tracks wait costs this thread two lookups a row; the names
+    // become file paths on the analyser's thread.
+    analyser_->Add([names = std::move(names)] {
+        std::vector<std::filesystem::path> paths;
+        paths.reserve(names.size());
+        for (const QString& name : names) paths.push_back(tracks::PathOf(name));
+        return paths;
+    });
 }
 
 void Party::MakeAnalyser() {
@@ -95,6 +105,7 @@ void Party::MeasureNextFirst() {
 }
 
 void Party::TakeAnalysis(const QString& path, const playback::TrackAnalysis& a) {
+    waiting_.remove(path);
     analyses_.insert(path, a);
     if (!a.ok) Log(Text(u"str_loudness") + QStringLiteral(" ") + Text(u"str_unmeasured") + QStringLiteral(": ") +
                    QString::fromStdString(a.error));
