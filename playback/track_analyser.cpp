@@ -17,16 +17,6 @@ TrackAnalyser::TrackAnalyser(std::shared_ptr<AnalysisCache> cache, Done done)
 
 TrackAnalyser::~TrackAnalyser() { Stop(); }
 
-void TrackAnalyser::Add(const std::vector<std::filesystem::path>& paths) {
-    {
-        std::lock_guard lock(mutex_);
-        if (stop_.load()) return;
-        for (const std::filesystem::path& path : paths)
-            if (waitingSet_.insert(path.native()).second) waiting_.push_back(path);
-    }
-    wake_.notify_one();
-}
-
 void TrackAnalyser::Add(Batch batch) {
     {
         std::lock_guard lock(mutex_);

@@ -41,9 +41,8 @@ public:
     // Any thread; returns at once. A path that is waiting already is not queued twice; `first`
     // moves it to the head of the queue (the track about to be played).
     void Add(const std::filesystem::path& path, bool first = false);
-    // Many at the end of the queue in one go (a list loaded, a batch of files added).
-    void Add(const std::vector<std::filesystem::path>& paths);
-    // Many, made into paths on the analyser's thread, so that the caller hands them over at once.
+    // Many at the end of the queue in one go (a list loaded, a batch of files added), made into
+    // paths on the analyser's thread, so that the caller hands them over at once.
     using Batch = std::function<std::vector<std::filesystem::path>()>;
     void Add(Batch batch);
     // Drops every waiting path; the one under way still finishes.
